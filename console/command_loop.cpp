@@ -1,0 +1,125 @@
+// The command loop: banner, command words, the -h and -u commands.
+#include "console/command_loop.h"
+
+#include <limits>
+#include <memory>
+#include <string>
+#include <sys/stat.h>
+
+#include "console/interrupts.h"
+#include "console/texts.h"
+#include "machine/settings.h"
+
+namespace rotorwerk {
+namespace {
+
+// Longer names cannot be opened anywhere; longer types are never registered.
+constexpr std::size_t kArgumentKeep = 4096;
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+// A text file is a readable file that is not a directory.
+File openTextFile(const Word& name) {
+  if (name.truncated() || name.text.find('\0') != std::string::npos) return nullptr;
+  File file(std::fopen(name.text.c_str(), "r"));
+  struct stat status {};
+  if (file && fstat(fileno(file.get()), &status) == 0 && S_ISDIR(status.st_mode)) return nullptr;
+  return file;
+}
+
+std::string faultMessage(const Console& console, const SettingsFault& fault) {
+  using namespace texts;
+  const ConsoleText* items[] = {
+      &kItemCannotOpen, &kItemReflector,   &kItemRotorCount, &kItemRotor,
+      &kItemPlugCount,  &kItemPlug,        &kItemLeftRotor,  &kItemMiddleRotor,
+      &kItemRightRotor, &kItemLeftOffset,  &kItemMiddleOffset, &kItemRightOffset};
+  std::string message(console.text(kSettingsFault));
+  message += fault.file == SettingsFile::kWiring ? kWiringFileName : kStartFileName;
+  message += console.text(kItemOpen);
+  message += console.text(*items[static_cast<std::size_t>(fault.item)]);
+  if (fault.item == SettingsItem::kRotor || fault.item == SettingsItem::kPlug) {
+    message += std::to_string(fault.number);
+  }
+  message += console.text(kItemClose);
+  return message;
+}
+
+}  // namespace
+
+bool CommandLoop::readArgument(Word& word, std::size_t keep) {
+  if (argumentFailed_) {
+    word = {};
+    return true;
+  }
+  return input_.readWord(word, keep) != ReadStatus::kEnd;
+}
+
+bool CommandLoop::readArgument(int& number) {
+  number = 0;
+  if (argumentFailed_) return true;
+  std::int64_t value = 0;
+  const ReadStatus status =
+      input_.readNumber(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
+  if (status == ReadStatus::kEnd) return false;
+  argumentFailed_ = status == ReadStatus::kFailed;
+  number = static_cast<int>(value);
+  return true;
+}
+
+CommandLoop::Outcome CommandLoop::runUseCommand() {
+  Word name;
+  Word type;
+  int operation = 0;
+  int lang = 0;
+  if (!readArgument(name, kArgumentKeep) || !readArgument(operation)) return Outcome::kInputEnded;
+  // The lowest bit decides, so negative odd values read a language and a type too.
+  if ((operation & 1) != 0 && (!readArgument(lang) || !readArgument(type, kArgumentKeep))) {
+    return Outcome::kInputEnded;
+  }
+  if (operation > 1) {
+    terminal_.waitForKey(console_);
+    return Outcome::kDone;
+  }
+  if (const auto fault = loadSettings(machine_)) {
+    console_.message(faultMessage(console_, *fault));
+    terminal_.waitForKey(console_);
+    return Outcome::kDone;
+  }
+  const File text = openTextFile(name);
+  if (!text) console_.message(texts::kFileNotFound);
+  terminal_.waitForKey(console_);
+  return Outcome::kDone;
+}
+
+int CommandLoop::run() {
+  for (;;) {
+    console_.write(texts::kBanner);
+    console_.flush();
+    Word command;
+    if (input_.readWord(command, 2) == ReadStatus::kEnd) return 0;
+    if (command.length == 2 && command.text == "-h") {
+      terminal_.clearScreen(console_);
+      console_.write(texts::kHelpScreen);
+      terminal_.waitForKey(console_);
+    } else if (command.length == 2 && command.text == "-u") {
+      if (runUseCommand() == Outcome::kInputEnded) return 0;
+      // The word that failed as a number is read again as the next command word.
+      argumentFailed_ = false;
+    }
+    terminal_.clearScreen(console_);
+  }
+}
+
+int runRotorwerk() {
+  Console console(stdout, stderr, Console::localeIsUtf8());
+  installInterruptHandlers();
+  CommandLoop loop(stdin, console, Terminal(Terminal::standardStreamsAreTerminals()));
+  const int status = loop.run();
+  console.flush();
+  return status;
+}
+
+}  // namespace rotorwerk

@@ -1,0 +1,40 @@
+// The command loop: banner, command words, the -h and -u commands.
+#pragma once
+
+#include <cstdio>
+
+#include "console/console.h"
+#include "console/terminal.h"
+#include "machine/formatted_input.h"
+#include "machine/rotor_machine.h"
+
+namespace rotorwerk {
+
+class CommandLoop {
+ public:
+  CommandLoop(std::FILE* input, Console& console, Terminal terminal)
+      : input_(input), console_(console), terminal_(terminal) {}
+
+  // Runs passes until standard input ends, then gives the exit status.
+  int run();
+
+ private:
+  enum class Outcome { kDone, kInputEnded };
+
+  // Argument reads of -u: after a number that cannot be read, the rest of the
+  // command's reads find nothing, as with a failed formatted stream.
+  bool readArgument(Word& word, std::size_t keep);
+  bool readArgument(int& number);
+  Outcome runUseCommand();
+
+  FormattedInput input_;
+  bool argumentFailed_ = false;
+  Console& console_;
+  Terminal terminal_;
+  RotorMachine machine_;
+};
+
+// Sets up the console from the process's standard streams and runs the loop.
+int runRotorwerk();
+
+}  // namespace rotorwerk

@@ -1,0 +1,52 @@
+// Whitespace-delimited reading of words, numbers and characters from a byte stream.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace rotorwerk {
+
+enum class ReadStatus {
+  kOk,
+  kFailed,  // the item is there but is not what was asked for; nothing was consumed
+  kEnd,     // only whitespace remained before the end of the input
+};
+
+struct Word {
+  std::string text;         // at most the first `keep` bytes of the word
+  std::size_t length = 0;   // the whole word's length
+  bool truncated() const { return length > text.size(); }
+};
+
+// Reads the way formatted stream input does in the classic "C" locale, but with
+// rules that do not depend on the standard library: a failed number consumes
+// nothing, so the word that failed can be read again whole, sign included.
+class FormattedInput {
+ public:
+  explicit FormattedInput(std::FILE* file) : file_(file) {}
+
+  // A word ends at whitespace; only its first `keep` bytes are stored, so a huge
+  // word costs no memory.
+  ReadStatus readWord(Word& word, std::size_t keep);
+  // An optional sign and decimal digits; reading stops at the first other
+  // character. A value outside [min, max] fails like a missing number.
+  ReadStatus readNumber(std::int64_t& value, std::int64_t min, std::int64_t max);
+  // The next non-whitespace character.
+  ReadStatus readChar(char& c);
+
+ private:
+  int get();
+  int peek();
+  void unget(const std::string& consumed);
+  bool skipWhitespace();
+
+  std::FILE* file_;
+  std::string pushback_;  // read back to front
+};
+
+constexpr bool isSpace(int c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+}  // namespace rotorwerk

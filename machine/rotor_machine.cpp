@@ -1,0 +1,59 @@
+// The letter transform and the stepping rule.
+#include "machine/rotor_machine.h"
+
+namespace rotorwerk {
+namespace {
+
+// mod(a + b) without forming a + b, which could overflow for extreme positions.
+int modSum(std::int64_t a, std::int64_t b) { return mod26(mod26(a) + mod26(b)); }
+
+// Increments with wrap-around from the largest to the smallest value instead of
+// overflowing.
+std::int64_t increment(std::int64_t value) {
+  return static_cast<std::int64_t>(static_cast<std::uint64_t>(value) + 1U);
+}
+
+}  // namespace
+
+int transformLetter(const RotorMachine& machine, LetterIndex letter, std::int64_t left,
+                    std::int64_t middle, std::int64_t right) {
+  const auto& rows = machine.forward;
+  const auto& inverse = machine.inverse;
+  const auto& slots = machine.slotRotors;
+  std::int64_t value = letter;
+  if (auto plug = machine.plugboard.find(value); plug != machine.plugboard.end()) {
+    value = static_cast<std::int8_t>(static_cast<std::uint8_t>(plug->second));
+  }
+  // Slot numbers are validated to 1..N before any letter is transformed.
+  const WiringRow& leftRow = rows[static_cast<std::size_t>(slots[0])];
+  const WiringRow& middleRow = rows[static_cast<std::size_t>(slots[1])];
+  const WiringRow& rightRow = rows[static_cast<std::size_t>(slots[2])];
+  // On the way in only the next rotor's position is added to what leaves a rotor.
+  const int y1 = rightRow[static_cast<std::size_t>(modSum(value, right))];
+  const int y2 = middleRow[static_cast<std::size_t>(modSum(y1, middle))];
+  const int y3 = leftRow[static_cast<std::size_t>(modSum(y2, left))];
+  const int z = machine.reflector[static_cast<std::size_t>(mod26(y3))];
+  const auto& leftInverse = inverse[static_cast<std::size_t>(slots[0])];
+  const auto& middleInverse = inverse[static_cast<std::size_t>(slots[1])];
+  const auto& rightInverse = inverse[static_cast<std::size_t>(slots[2])];
+  const int x4 = modSum(leftInverse[static_cast<std::size_t>(mod26(z))], -mod26(left));
+  const int x5 = modSum(middleInverse[static_cast<std::size_t>(x4)], -mod26(middle));
+  int out = modSum(rightInverse[static_cast<std::size_t>(x5)], -mod26(right));
+  if (auto plug = machine.plugboard.find(out); plug != machine.plugboard.end()) {
+    out = static_cast<std::uint8_t>(plug->second);
+  }
+  return out;
+}
+
+void stepPositions(RotorPositions& positions) {
+  positions.right = increment(positions.right);
+  if (positions.right != kLetters) return;
+  positions.right = 0;
+  positions.middle = increment(positions.middle);
+  if (positions.middle != kLetters) return;
+  positions.middle = 0;
+  positions.left = increment(positions.left);
+  if (positions.left == kLetters) positions.left = 0;
+}
+
+}  // namespace rotorwerk

@@ -1,0 +1,58 @@
+// The three-rotor machine: its tables, the letter transform and the stepping rule.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+
+namespace rotorwerk {
+
+// A letter as 0..25: 'a' and 'A' are both 0.
+using LetterIndex = std::int8_t;
+
+inline constexpr int kLetters = 26;
+inline constexpr int kMaxRotors = 10;
+
+// Positions of the left, middle and right (fast) rotor. They are reduced only when
+// used, so a start offset outside 0..25 keeps counting.
+struct RotorPositions {
+  std::int64_t left = 0;
+  std::int64_t middle = 0;
+  std::int64_t right = 0;
+
+  friend bool operator==(const RotorPositions&, const RotorPositions&) = default;
+};
+
+using WiringRow = std::array<std::int8_t, kLetters>;
+
+struct RotorMachine {
+  // Row r wires rotor number r; row 0 is never loaded and stays all zero.
+  std::array<WiringRow, kMaxRotors + 1> forward{};
+  std::array<WiringRow, kMaxRotors + 1> inverse{};
+  WiringRow reflector{};
+  std::array<std::int64_t, 3> slotRotors{};    // left, middle, right
+  std::array<std::int64_t, 3> startOffsets{};  // left, middle, right
+  std::int64_t rotorCount = 0;
+  std::int64_t plugPairCount = 0;
+  // Holds both directions of every plug pair.
+  std::map<std::int64_t, std::int64_t> plugboard;
+
+  RotorPositions startPositions() const {
+    return {startOffsets[0], startOffsets[1], startOffsets[2]};
+  }
+};
+
+// The exact residue of x modulo 26, in 0..25 also for negative x.
+constexpr int mod26(std::int64_t x) {
+  const auto r = static_cast<int>(x % kLetters);
+  return r < 0 ? r + kLetters : r;
+}
+
+// Sends one letter through plugboard, rotors, reflector and back at the given positions.
+int transformLetter(const RotorMachine& machine, LetterIndex letter, std::int64_t left,
+                    std::int64_t middle, std::int64_t right);
+
+// Advances the positions by one letter, odometer fashion.
+void stepPositions(RotorPositions& positions);
+
+}  // namespace rotorwerk

@@ -1,0 +1,144 @@
+// Loading and judging the two settings files.
+#include "machine/settings.h"
+
+#include <array>
+#include <cstdio>
+#include <limits>
+#include <memory>
+#include <system_error>
+
+#include "machine/formatted_input.h"
+
+namespace rotorwerk {
+namespace {
+
+constexpr auto kInt64Min = std::numeric_limits<std::int64_t>::min();
+constexpr auto kInt64Max = std::numeric_limits<std::int64_t>::max();
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+// A directory opens for reading on some systems; it is no settings file.
+File openSettingsFile(const std::filesystem::path& directory, const char* name) {
+  const auto path = directory / name;
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) return nullptr;
+  return File(std::fopen(path.string().c_str(), "r"));
+}
+
+// Reads a wiring word into `row` when its first 26 characters are lowercase letters.
+bool readWiringWord(FormattedInput& input, WiringRow& row) {
+  Word word;
+  if (input.readWord(word, kLetters) != ReadStatus::kOk || word.text.size() < kLetters) {
+    return false;
+  }
+  for (std::size_t k = 0; k < kLetters; ++k) {
+    const char c = word.text[k];
+    if (c < 'a' || c > 'z') return false;
+    row[k] = static_cast<std::int8_t>(c - 'a');
+  }
+  return true;
+}
+
+bool isPermutation(const WiringRow& row) {
+  std::array<bool, kLetters> seen{};
+  for (const auto entry : row) {
+    if (seen[static_cast<std::size_t>(entry)]) return false;
+    seen[static_cast<std::size_t>(entry)] = true;
+  }
+  return true;
+}
+
+bool isFixedPointFreePairing(const WiringRow& row) {
+  for (std::size_t k = 0; k < kLetters; ++k) {
+    const auto partner = static_cast<std::size_t>(row[k]);
+    if (partner == k || static_cast<std::size_t>(row[partner]) != k) return false;
+  }
+  return true;
+}
+
+std::optional<SettingsFault> loadWiring(FormattedInput& input, RotorMachine& machine) {
+  const auto fault = [](SettingsItem item, std::int64_t number = 0) {
+    return SettingsFault{SettingsFile::kWiring, item, number};
+  };
+  if (!readWiringWord(input, machine.reflector) || !isFixedPointFreePairing(machine.reflector)) {
+    return fault(SettingsItem::kReflector);
+  }
+  if (input.readNumber(machine.rotorCount, 0, kMaxRotors) != ReadStatus::kOk) {
+    return fault(SettingsItem::kRotorCount);
+  }
+  for (std::int64_t j = 1; j <= machine.rotorCount; ++j) {
+    auto& row = machine.forward[static_cast<std::size_t>(j)];
+    if (!readWiringWord(input, row) || !isPermutation(row)) {
+      return fault(SettingsItem::kRotor, j);
+    }
+    for (std::size_t k = 0; k < kLetters; ++k) {
+      machine.inverse[static_cast<std::size_t>(j)][static_cast<std::size_t>(row[k])] =
+          static_cast<std::int8_t>(k);
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<SettingsFault> loadStart(FormattedInput& input, RotorMachine& machine) {
+  const auto fault = [](SettingsItem item, std::int64_t number = 0) {
+    return SettingsFault{SettingsFile::kStart, item, number};
+  };
+  if (input.readNumber(machine.plugPairCount, 0, kInt64Max) != ReadStatus::kOk) {
+    return fault(SettingsItem::kPlugCount);
+  }
+  // Every pair uses up at least one letter, so a huge count fails within 27 pairs.
+  std::array<bool, kLetters> used{};
+  for (std::int64_t i = 1; i <= machine.plugPairCount; ++i) {
+    char x = 0;
+    char y = 0;
+    if (input.readChar(x) != ReadStatus::kOk || input.readChar(y) != ReadStatus::kOk) {
+      return fault(SettingsItem::kPlug, i);
+    }
+    for (const char c : {x, y}) {
+      if (c < 'a' || c > 'z' || used[static_cast<std::size_t>(c - 'a')]) {
+        return fault(SettingsItem::kPlug, i);
+      }
+    }
+    used[static_cast<std::size_t>(x - 'a')] = used[static_cast<std::size_t>(y - 'a')] = true;
+    machine.plugboard[x - 'a'] = y - 'a';
+    machine.plugboard[y - 'a'] = x - 'a';
+  }
+  constexpr SettingsItem kSlotItems[] = {SettingsItem::kLeftRotor, SettingsItem::kMiddleRotor,
+                                         SettingsItem::kRightRotor};
+  for (std::size_t k = 0; k < 3; ++k) {
+    // Rotor 0 is the all-zero row, which would turn every text into one letter.
+    if (input.readNumber(machine.slotRotors[k], 1, machine.rotorCount) != ReadStatus::kOk) {
+      machine.slotRotors[k] = 0;
+      return fault(kSlotItems[k]);
+    }
+  }
+  constexpr SettingsItem kOffsetItems[] = {SettingsItem::kLeftOffset, SettingsItem::kMiddleOffset,
+                                           SettingsItem::kRightOffset};
+  for (std::size_t k = 0; k < 3; ++k) {
+    if (input.readNumber(machine.startOffsets[k], kInt64Min, kInt64Max) != ReadStatus::kOk) {
+      return fault(kOffsetItems[k]);
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<SettingsFault> loadSettings(RotorMachine& machine,
+                                          const std::filesystem::path& directory) {
+  // The plugboard holds exactly the current start file's pairs.
+  machine.plugboard.clear();
+  const File wiring = openSettingsFile(directory, kWiringFileName);
+  if (!wiring) return SettingsFault{SettingsFile::kWiring, SettingsItem::kCannotOpen};
+  FormattedInput wiringInput(wiring.get());
+  if (auto fault = loadWiring(wiringInput, machine)) return fault;
+  const File start = openSettingsFile(directory, kStartFileName);
+  if (!start) return SettingsFault{SettingsFile::kStart, SettingsItem::kCannotOpen};
+  FormattedInput startInput(start.get());
+  return loadStart(startInput, machine);
+}
+
+}  // namespace rotorwerk

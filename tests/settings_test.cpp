@@ -1,0 +1,133 @@
+// Reading the two settings files: layout freedom, the plugboard, and every fault.
+#include <gtest/gtest.h>
+
+#include "machine/settings.h"
+#include "test_support.h"
+
+namespace rotorwerk {
+namespace {
+
+const std::string kAlphabet = "abcdefghijklmnopqrstuvwxyz";
+const std::string kNeighbours = "badcfehgjilknmporqtsvuxwzy";
+const std::string kShift = "bcdefghijklmnopqrstuvwxyza";
+
+class SettingsTest : public ::testing::Test {
+ protected:
+  std::optional<SettingsFault> load(const std::string& wiring, const std::string& start) {
+    dir_.write("enigma_config.ef", wiring);
+    dir_.write("enigma_init.ef", start);
+    return loadSettings(machine_, dir_.path());
+  }
+
+  test::ScratchDir dir_;
+  RotorMachine machine_;
+};
+
+TEST_F(SettingsTest, LineStructureDoesNotMatter) {
+  ASSERT_EQ(load(kNeighbours + " 2 " + kAlphabet + " " + kShift, "0 1 2 2 3 4 5"), std::nullopt);
+  const RotorMachine oneLine = machine_;
+  ASSERT_EQ(load("\n\t" + kNeighbours + "\n2\n" + kAlphabet + "\n\n" + kShift + "\n",
+                 "0\n1\n2\n2\n3\n4\n5\n"),
+            std::nullopt);
+  EXPECT_EQ(machine_.forward, oneLine.forward);
+  EXPECT_EQ(machine_.inverse, oneLine.inverse);
+  EXPECT_EQ(machine_.reflector, oneLine.reflector);
+  EXPECT_EQ(machine_.slotRotors, (std::array<std::int64_t, 3>{1, 2, 2}));
+  EXPECT_EQ(machine_.startOffsets, (std::array<std::int64_t, 3>{3, 4, 5}));
+  EXPECT_EQ(machine_.inverse[2][0], 25);  // the shift sends z to a
+}
+
+TEST_F(SettingsTest, PairsMayBeAdjacentSeparatedOrOnTwoLines) {
+  ASSERT_EQ(load(kNeighbours + " 1 " + kAlphabet, "3 ab c d\ne\nf 1 1 1 0 0 0"), std::nullopt);
+  const std::map<std::int64_t, std::int64_t> expected = {{0, 1}, {1, 0}, {2, 3},
+                                                         {3, 2}, {4, 5}, {5, 4}};
+  EXPECT_EQ(machine_.plugboard, expected);
+  EXPECT_EQ(machine_.plugPairCount, 3);
+}
+
+TEST_F(SettingsTest, PlugboardHoldsOnlyTheCurrentStartFilesPairs) {
+  ASSERT_EQ(load(kNeighbours + " 1 " + kAlphabet, "1 ab 1 1 1 0 0 0"), std::nullopt);
+  ASSERT_EQ(load(kNeighbours + " 1 " + kAlphabet, "0 1 1 1 0 0 0"), std::nullopt);
+  EXPECT_TRUE(machine_.plugboard.empty());
+}
+
+TEST_F(SettingsTest, LongerWordsUseTheirFirst26LettersAndOffsetsMayBeAnyValue) {
+  ASSERT_EQ(load(kNeighbours + "XYZ 1 " + kAlphabet + "!!",
+                 "1 aa 1 1 1 -9223372036854775808 9223372036854775807 +30"),
+            std::nullopt);
+  EXPECT_EQ(machine_.startOffsets, (std::array<std::int64_t, 3>{
+                                       std::numeric_limits<std::int64_t>::min(),
+                                       std::numeric_limits<std::int64_t>::max(), 30}));
+  EXPECT_EQ(machine_.plugboard.at(0), 0);  // a letter paired with itself is one pair
+}
+
+struct FaultCase {
+  const char* why;
+  std::string wiring;
+  std::string start;
+  SettingsFault fault;
+};
+
+TEST_F(SettingsTest, ReportsTheFirstFaultInFileOrder) {
+  using enum SettingsItem;
+  const auto wiringFault = [](SettingsItem item, std::int64_t n = 0) {
+    return SettingsFault{SettingsFile::kWiring, item, n};
+  };
+  const auto startFault = [](SettingsItem item, std::int64_t n = 0) {
+    return SettingsFault{SettingsFile::kStart, item, n};
+  };
+  const std::string good = kNeighbours + " 3 " + kAlphabet + " " + kShift + " " + kAlphabet;
+  const std::string okStart = "0 1 2 3 0 0 0";
+  const std::string reflectorWithFixedPoint = "a" + kNeighbours.substr(1);
+  const std::string notPairing = "bcadfehgjilknmporqtsvuxwzy";
+  const std::string notPermutation = "a" + kAlphabet.substr(0, 25);
+  const std::vector<FaultCase> cases = {
+      {"empty wiring", "", okStart, wiringFault(kReflector)},
+      {"short reflector", kNeighbours.substr(0, 25) + " 0", okStart, wiringFault(kReflector)},
+      {"uppercase reflector", "BADCFEHGJILKNMPORQTSVUXWZY 0", okStart, wiringFault(kReflector)},
+      {"fixed point", reflectorWithFixedPoint + " 0", okStart, wiringFault(kReflector)},
+      {"not a pairing", notPairing + " 0", okStart, wiringFault(kReflector)},
+      {"missing count", kNeighbours, okStart, wiringFault(kRotorCount)},
+      {"count word", kNeighbours + " x", okStart, wiringFault(kRotorCount)},
+      {"count 11", kNeighbours + " 11", okStart, wiringFault(kRotorCount)},
+      {"count -1", kNeighbours + " -1", okStart, wiringFault(kRotorCount)},
+      {"missing rotor 3", kNeighbours + " 3 " + kAlphabet + " " + kShift, okStart,
+       wiringFault(kRotor, 3)},
+      {"rotor 2 not a permutation", kNeighbours + " 2 " + kAlphabet + " " + notPermutation,
+       okStart, wiringFault(kRotor, 2)},
+      {"rotor 1 with a digit", kNeighbours + " 1 " + kAlphabet.substr(0, 25) + "1", okStart,
+       wiringFault(kRotor, 1)},
+      {"wiring fault first", kNeighbours + " 11", "x", wiringFault(kRotorCount)},
+      {"empty start", good, "", startFault(kPlugCount)},
+      {"negative count", good, "-1 1 2 3 0 0 0", startFault(kPlugCount)},
+      {"pair missing a letter", good, "2 ab c", startFault(kPlug, 2)},
+      {"pair uppercase", good, "1 aB 1 2 3 0 0 0", startFault(kPlug, 1)},
+      {"letter in two pairs", good, "2 ab ca 1 2 3 0 0 0", startFault(kPlug, 2)},
+      {"self pair then reuse", good, "2 aa ab 1 2 3 0 0 0", startFault(kPlug, 2)},
+      {"huge count", good, "99999999999999 ab cd ef gh ij kl mn op qr st uv wx yz za",
+       startFault(kPlug, 14)},
+      {"left rotor 0", good, "0 0 2 3 0 0 0", startFault(kLeftRotor)},
+      {"middle rotor above N", good, "0 1 4 3 0 0 0", startFault(kMiddleRotor)},
+      {"right rotor missing", good, "0 1 2", startFault(kRightRotor)},
+      {"left offset word", good, "0 1 2 3 x 0 0", startFault(kLeftOffset)},
+      {"middle offset overflow", good, "0 1 2 3 0 9223372036854775808 0",
+       startFault(kMiddleOffset)},
+      {"right offset missing", good, "0 1 2 3 0 0", startFault(kRightOffset)},
+      {"no rotors at all", kNeighbours + " 0", "0 1 1 1 0 0 0", startFault(kLeftRotor)},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(load(c.wiring, c.start), c.fault) << c.why;
+  }
+}
+
+TEST_F(SettingsTest, MissingOrUnreadableFilesCannotBeOpened) {
+  EXPECT_EQ(loadSettings(machine_, dir_.path()),
+            (SettingsFault{SettingsFile::kWiring, SettingsItem::kCannotOpen}));
+  dir_.write("enigma_config.ef", kNeighbours + " 1 " + kAlphabet);
+  std::filesystem::create_directory(dir_ / "enigma_init.ef");
+  EXPECT_EQ(loadSettings(machine_, dir_.path()),
+            (SettingsFault{SettingsFile::kStart, SettingsItem::kCannotOpen}));
+}
+
+}  // namespace
+}  // namespace rotorwerk

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Drives the program in a real terminal (tmux): the help screen, a key press that is
+# not echoed, the cleared screen, and the terminal's settings given back at the end.
+set -euo pipefail
+binary=$1
+examples=$2
+export LC_ALL=C.UTF-8
+work=$(mktemp -d)
+socket="rotorwerk-test-$$"
+cleanup() { tmux -L "$socket" kill-server 2>/dev/null || true; rm -rf "$work"; }
+trap cleanup EXIT
+cp "$examples"/* "$work"/
+
+fail() { echo "FAIL: $*"; echo "--- screen:"; screen; exit 1; }
+screen() { tmux -L "$socket" capture-pane -p -t test; }
+wait_for() {  # waits until the screen shows the text
+  for _ in $(seq 100); do
+    screen | grep -qF -- "$1" && return 0
+    sleep 0.1
+  done
+  fail "never saw: $1"
+}
+
+tmux -L "$socket" -f /dev/null new-session -d -s test -x 80 -y 15 \
+  "cd '$work' && stty -a > before.txt && '$binary'; echo \"exit=\$?\"; stty -a > after.txt; sleep 30"
+wait_for "|-u 正常使用 -h 帮助                             |"
+tmux -L "$socket" send-keys -t test -- "-h" Enter
+wait_for "|  enigma_init.ef: 存储使用的转子、插头、偏移信息|"
+screen | grep -qF "Rotorwerk Pro v1.0-beta1                        |" || fail "help screen incomplete"
+[ "$(screen | grep -c 'Rotorwerk Pro加密器')" = 0 ] || fail "the help screen should follow a cleared screen"
+
+tmux -L "$socket" send-keys -t test -- "Z"
+wait_for "Rotorwerk Pro加密器"
+sleep 0.3
+text=$(screen | sed '/^$/d')
+expected=$'+------------------------------------------------+\n|Rotorwerk Pro加密器v1.0-beta1                   |\n|-u 正常使用 -h 帮助                             |\n+------------------------------------------------+'
+[ "$text" = "$expected" ] || fail "after the key the screen should hold only the banner"
+[ "$(tmux -L "$socket" display-message -p -t test '#{history_size}')" = 0 ] \
+  || fail "the scrollback should be erased"
+
+tmux -L "$socket" send-keys -t test C-d
+wait_for "exit=0"
+diff <(grep -o 'icanon\|echo ' "$work/before.txt") <(grep -o 'icanon\|echo ' "$work/after.txt") \
+  || fail "terminal settings not restored"
+echo "terminal session: ok"

@@ -1,0 +1,149 @@
+// Helpers for tests: scratch directories, files, and running the built program.
+#include "test_support.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <numeric>
+#include <random>
+#include <sstream>
+
+extern char** environ;
+
+namespace rotorwerk::test {
+
+ScratchDir::ScratchDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "rotorwerk-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) std::abort();
+  path_ = pattern;
+}
+
+ScratchDir::~ScratchDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+void ScratchDir::write(const std::string& name, const std::string& bytes) const {
+  writeFile(path_ / name, bytes);
+}
+
+std::string ScratchDir::read(const std::string& name) const { return readFile(path_ / name); }
+
+WorkingDirectory::WorkingDirectory(const std::filesystem::path& path)
+    : previous_(std::filesystem::current_path()) {
+  std::filesystem::current_path(path);
+}
+
+WorkingDirectory::~WorkingDirectory() { std::filesystem::current_path(previous_); }
+
+void writeFile(const std::filesystem::path& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string readFile(const std::filesystem::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+RunResult runProgram(const std::filesystem::path& directory, const std::string& input,
+                     const std::string& locale) {
+  ScratchDir io;
+  io.write("stdin", input);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, (io / "stdin").c_str(), O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, (io / "stdout").c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&actions, 2, (io / "stderr").c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
+  std::vector<std::string> environment;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    const std::string variable = *entry;
+    if (variable.rfind("LC_", 0) != 0 && variable.rfind("LANG", 0) != 0) {
+      environment.push_back(variable);
+    }
+  }
+  environment.push_back("LC_ALL=" + locale);
+  std::vector<char*> envp;
+  for (auto& variable : environment) envp.push_back(variable.data());
+  envp.push_back(nullptr);
+  std::string binary = ROTORWERK_BINARY;
+  char* argv[] = {binary.data(), nullptr};
+  pid_t pid = 0;
+  RunResult result;
+  if (posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv, envp.data()) == 0) {
+    int waitStatus = 0;
+    waitpid(pid, &waitStatus, 0);
+    result.status = WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -1;
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  result.out = io.read("stdout");
+  result.err = io.read("stderr");
+  return result;
+}
+
+namespace {
+
+std::string letters(const std::vector<int>& indices) {
+  std::string word;
+  for (const int index : indices) word.push_back(static_cast<char>('a' + index));
+  return word;
+}
+
+}  // namespace
+
+SettingsText randomSettings(unsigned seed, const std::vector<std::int64_t>& offsets) {
+  std::mt19937 random(seed);
+  std::vector<int> order(kLetters);
+  std::iota(order.begin(), order.end(), 0);
+  std::shuffle(order.begin(), order.end(), random);
+  std::vector<int> reflector(kLetters);
+  for (std::size_t k = 0; k < kLetters; k += 2) {
+    reflector[static_cast<std::size_t>(order[k])] = order[k + 1];
+    reflector[static_cast<std::size_t>(order[k + 1])] = order[k];
+  }
+  const int rotors = 3 + static_cast<int>(random() % 8);
+  std::ostringstream wiring;
+  wiring << letters(reflector) << ' ' << rotors << '\n';
+  for (int r = 0; r < rotors; ++r) {
+    std::shuffle(order.begin(), order.end(), random);
+    wiring << letters(order) << '\n';
+  }
+  std::shuffle(order.begin(), order.end(), random);
+  const int pairs = static_cast<int>(random() % 14);
+  std::ostringstream start;
+  start << pairs << '\n';
+  for (int p = 0; p < pairs; ++p) {
+    start << static_cast<char>('a' + order[static_cast<std::size_t>(2 * p)])
+          << static_cast<char>('a' + order[static_cast<std::size_t>(2 * p + 1)]) << ' ';
+  }
+  start << '\n';
+  for (int slot = 0; slot < 3; ++slot) start << 1 + static_cast<int>(random() % rotors) << ' ';
+  for (int slot = 0; slot < 3; ++slot) {
+    start << offsets[random() % offsets.size()] << ' ';
+  }
+  return {wiring.str(), start.str()};
+}
+
+void writeSettings(const ScratchDir& dir, const SettingsText& settings) {
+  dir.write("enigma_config.ef", settings.wiring);
+  dir.write("enigma_init.ef", settings.start);
+}
+
+SettingsText straightSettings(std::int64_t left, std::int64_t middle, std::int64_t right,
+                              const std::string& plugs) {
+  const std::string straight = "abcdefghijklmnopqrstuvwxyz";
+  const std::string neighbours = "badcfehgjilknmporqtsvuxwzy";
+  return {neighbours + "\n3\n" + straight + "\n" + straight + "\n" + straight + "\n",
+          plugs + "\n1 2 3\n" + std::to_string(left) + " " + std::to_string(middle) + " " +
+              std::to_string(right) + "\n"};
+}
+
+}  // namespace rotorwerk::test

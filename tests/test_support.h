@@ -1,0 +1,68 @@
+// Helpers for tests: scratch directories, files, and running the built program.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "machine/rotor_machine.h"
+
+namespace rotorwerk::test {
+
+// A fresh directory that is removed with everything in it at the end of the test.
+class ScratchDir {
+ public:
+  ScratchDir();
+  ~ScratchDir();
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+  void write(const std::string& name, const std::string& bytes) const;
+  std::string read(const std::string& name) const;
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Runs the test from inside a directory and goes back afterwards.
+class WorkingDirectory {
+ public:
+  explicit WorkingDirectory(const std::filesystem::path& path);
+  ~WorkingDirectory();
+
+ private:
+  std::filesystem::path previous_;
+};
+
+void writeFile(const std::filesystem::path& path, const std::string& bytes);
+std::string readFile(const std::filesystem::path& path);
+
+struct RunResult {
+  std::string out;
+  std::string err;
+  int status = -1;  // exit status, or -1 when ended by a signal
+};
+
+// Runs the built program in `directory` with `input` as its standard input and the
+// given locale; standard output and error are files, so it is not interactive.
+RunResult runProgram(const std::filesystem::path& directory, const std::string& input,
+                     const std::string& locale = "C");
+
+// Settings files as text, for writing into a scratch directory.
+struct SettingsText {
+  std::string wiring;
+  std::string start;
+};
+
+// Random sound settings: a fixed-point-free reflector, `rotors` permutations, up to
+// 13 plug pairs, and start offsets from `offsets`.
+SettingsText randomSettings(unsigned seed, const std::vector<std::int64_t>& offsets);
+void writeSettings(const ScratchDir& dir, const SettingsText& settings);
+
+// Every rotor wired straight through, the reflector pairing neighbours (a-b, c-d, ...).
+SettingsText straightSettings(std::int64_t left, std::int64_t middle, std::int64_t right,
+                              const std::string& plugs = "0");
+
+}  // namespace rotorwerk::test
