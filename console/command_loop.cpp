@@ -6,6 +6,7 @@
 #include <string>
 #include <sys/stat.h>
 
+#include "codefile/encrypt_command.h"
 #include "console/interrupts.h"
 #include "console/texts.h"
 #include "machine/settings.h"
@@ -89,7 +90,11 @@ CommandLoop::Outcome CommandLoop::runUseCommand() {
     return Outcome::kDone;
   }
   const File text = openTextFile(name);
-  if (!text) console_.message(texts::kFileNotFound);
+  if (!text) {
+    console_.message(texts::kFileNotFound);
+  } else if (operation != 0) {
+    encryptCommand(text.get(), lang, type.text, machine_, console_);
+  }
   terminal_.waitForKey(console_);
   return Outcome::kDone;
 }
