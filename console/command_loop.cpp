@@ -6,6 +6,7 @@
 #include <string>
 #include <sys/stat.h>
 
+#include "codefile/decrypt_command.h"
 #include "codefile/encrypt_command.h"
 #include "console/interrupts.h"
 #include "console/texts.h"
@@ -94,6 +95,8 @@ CommandLoop::Outcome CommandLoop::runUseCommand() {
     console_.message(texts::kFileNotFound);
   } else if (operation != 0) {
     encryptCommand(text.get(), lang, type.text, machine_, console_);
+  } else {
+    decryptCommand(text.get(), machine_, console_);
   }
   terminal_.waitForKey(console_);
   return Outcome::kDone;

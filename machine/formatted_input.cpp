@@ -88,4 +88,10 @@ ReadStatus FormattedInput::readChar(char& c) {
   return ReadStatus::kOk;
 }
 
+std::string FormattedInput::takePending() {
+  std::string pending(pushback_.rbegin(), pushback_.rend());
+  pushback_.clear();
+  return pending;
+}
+
 }  // namespace rotorwerk

@@ -35,6 +35,10 @@ class FormattedInput {
   // The next non-whitespace character.
   ReadStatus readChar(char& c);
 
+  // Bytes taken from the stream but not yet consumed (such as the whitespace that
+  // ended a word), in stream order; they are no longer this reader's afterwards.
+  std::string takePending();
+
  private:
   int get();
   int peek();

@@ -21,7 +21,7 @@ wait_for() {  # waits until the screen shows the text
   fail "never saw: $1"
 }
 
-tmux -L "$socket" -f /dev/null new-session -d -s test -x 80 -y 15 \
+tmux -L "$socket" -f /dev/null new-session -d -s test -x 80 -y 16 \
   "cd '$work' && stty -a > before.txt && '$binary'; echo \"exit=\$?\"; stty -a > after.txt; sleep 30"
 wait_for "|-u 正常使用 -h 帮助                             |"
 tmux -L "$socket" send-keys -t test -- "-h" Enter
@@ -29,6 +29,11 @@ wait_for "|  enigma_init.ef: 存储使用的转子、插头、偏移信息|"
 screen | grep -qF "Rotorwerk Pro v1.0-beta1                        |" || fail "help screen incomplete"
 [ "$(screen | grep -c 'Rotorwerk Pro加密器')" = 0 ] || fail "the help screen should follow a cleared screen"
 
+# While a key is awaited the terminal neither echoes nor waits for a line end.
+tty=$(tmux -L "$socket" display-message -p -t test '#{pane_tty}')
+modes=$(stty -F "$tty" -a)
+grep -qw -- "-echo" <<<"$modes" || fail "the key wait echoes"
+grep -qw -- "-icanon" <<<"$modes" || fail "the key wait waits for a line"
 tmux -L "$socket" send-keys -t test -- "Z"
 wait_for "Rotorwerk Pro加密器"
 sleep 0.3
@@ -38,6 +43,17 @@ expected=$'+------------------------------------------------+\n|Rotorwerk Pro加
 [ "$(tmux -L "$socket" display-message -p -t test '#{history_size}')" = 0 ] \
   || fail "the scrollback should be erased"
 
+# A -u command's output stands below the banner and the typed command until a key.
+tmux -L "$socket" send-keys -t test -- "-u letter.txt 1 0 RW-26001B" Enter
+wait_for "[成功] 成功输出到文件enigma_code.txt"
+screen | grep -qF -- "-u letter.txt 1 0 RW-26001B" || fail "the typed command should still show"
+tmux -L "$socket" send-keys -t test -- "x"
+sleep 0.3
+tmux -L "$socket" send-keys -t test -- "-u enigma_code.txt 0" Enter
+wait_for "Meet me at 7:30 by the old mill."
+screen | grep -qF "文本使用语言：英文" || fail "language line missing"
+tmux -L "$socket" send-keys -t test -- "x"
+sleep 0.3
 tmux -L "$socket" send-keys -t test C-d
 wait_for "exit=0"
 diff <(grep -o 'icanon\|echo ' "$work/before.txt") <(grep -o 'icanon\|echo ' "$work/after.txt") \

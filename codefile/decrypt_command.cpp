@@ -1,0 +1,163 @@
+// The decrypt command: a code file deciphered onto the screen and verified.
+#include "codefile/decrypt_command.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "codefile/code_file.h"
+#include "console/texts.h"
+#include "machine/formatted_input.h"
+#include "machine/keystream.h"
+
+namespace rotorwerk {
+namespace {
+
+constexpr std::size_t kBlockSize = 256 * 1024;
+// Longer than any coding type, so a cut-off word can never match one.
+constexpr std::size_t kCodeWordKeep = 16;
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+bool seekTo(std::FILE* file, std::int64_t offset) {
+#ifdef _WIN32
+  return _fseeki64(file, offset, SEEK_SET) == 0;
+#else
+  return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+#endif
+}
+
+std::int64_t position(std::FILE* file) {
+#ifdef _WIN32
+  return _ftelli64(file);
+#else
+  return static_cast<std::int64_t>(ftello(file));
+#endif
+}
+
+std::int64_t endOf(std::FILE* file) {
+  std::fseek(file, 0, SEEK_END);
+  return position(file);
+}
+
+bool isRegularFile(std::FILE* file) {
+  struct stat status {};
+  return fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+// A pipe or device cannot be searched from its end, so what is left of it is
+// copied to a temporary file first; memory stays flat either way.
+File spool(std::FILE* input, const std::string& pending, std::vector<char>& block) {
+  File copy(std::tmpfile());
+  if (!copy) return nullptr;
+  bool written = std::fwrite(pending.data(), 1, pending.size(), copy.get()) == pending.size();
+  for (std::size_t size = 0; (size = std::fread(block.data(), 1, block.size(), input)) > 0;) {
+    written = written && std::fwrite(block.data(), 1, size, copy.get()) == size;
+  }
+  if (!written || std::ferror(input) != 0 || std::fflush(copy.get()) != 0) return nullptr;
+  return copy;
+}
+
+// The offset of the last '#' in [begin, end), searched from the end, or -1.
+std::int64_t findLastMark(std::FILE* file, std::int64_t begin, std::int64_t end,
+                          std::vector<char>& block) {
+  while (end > begin) {
+    const auto size = static_cast<std::size_t>(
+        std::min<std::int64_t>(end - begin, static_cast<std::int64_t>(block.size())));
+    const std::int64_t from = end - static_cast<std::int64_t>(size);
+    if (!seekTo(file, from) || std::fread(block.data(), 1, size, file) != size) return -1;
+    for (std::size_t i = size; i > 0; --i) {
+      if (block[i - 1] == kBodyEnd) return from + static_cast<std::int64_t>(i - 1);
+    }
+    end = from;
+  }
+  return -1;
+}
+
+// Deciphers [begin, end) of the file onto standard output.
+bool decipherRange(std::FILE* file, std::int64_t begin, std::int64_t end, Keystream& keystream,
+                   std::vector<char>& block, Console& console) {
+  if (!seekTo(file, begin)) return false;
+  for (std::int64_t left = end - begin; left > 0;) {
+    const auto size = static_cast<std::size_t>(
+        std::min<std::int64_t>(left, static_cast<std::int64_t>(block.size())));
+    if (std::fread(block.data(), 1, size, file) != size) return false;
+    keystream.apply(block.data(), size);
+    console.writeData({block.data(), size});
+    left -= static_cast<std::int64_t>(size);
+  }
+  return true;
+}
+
+void verifyTrailer(std::FILE* file, const RotorMachine& machine, RotorPositions positions,
+                   Console& console) {
+  FormattedInput trailer(file);
+  Word code;
+  if (trailer.readWord(code, kCodeWordKeep) != ReadStatus::kOk ||
+      !CodingTypeRegistry().contains(code.text)) {
+    console.message(texts::kUnknownCodingType);
+  }
+  if (code.text != kCheckedCode) return;
+  Word check;
+  (void)trailer.readWord(check, 3);  // a missing word leaves every check failed
+  for (const bool holds : verifyCheckLetters(machine, positions, check.text)) {
+    if (!holds) console.message(texts::kCheckFailed);
+  }
+}
+
+}  // namespace
+
+void decryptCommand(std::FILE* input, const RotorMachine& machine, Console& console) {
+  FormattedInput header(input);
+  Word word;
+  if (header.readWord(word, kChineseHeader.size() + 1) != ReadStatus::kOk ||
+      (word.text != kChineseHeader && word.text != kEnglishHeader)) {
+    console.message(texts::kFormatProblem);
+    return;
+  }
+  console.write(texts::kLanguageLine);
+  console.write(word.text == kChineseHeader ? texts::kChineseLabel : texts::kEnglishLabel);
+  console.writeData("\n");
+
+  std::vector<char> block(kBlockSize);
+  // The body starts with the byte after the header word, which the header read has
+  // taken from the stream but not consumed.
+  const std::string pending = header.takePending();
+  File spooled;
+  std::FILE* file = input;
+  std::int64_t begin = 0;
+  if (isRegularFile(input)) {
+    begin = position(input) - static_cast<std::int64_t>(pending.size());
+  } else {
+    spooled = spool(input, pending, block);
+    if (!spooled) {
+      console.message(texts::kCannotReadFile);
+      return;
+    }
+    file = spooled.get();
+  }
+  // The body ends at the last '#': a trailer never holds one, the text may.
+  const std::int64_t end = endOf(file);
+  const std::int64_t mark = findLastMark(file, begin, end, block);
+  const std::int64_t bodyEnd = mark >= 0 ? mark : end;
+  Keystream keystream(machine, machine.startPositions());
+  // The first byte of the body is the separator after the header word.
+  if (!decipherRange(file, std::min(begin + 1, bodyEnd), bodyEnd, keystream, block, console)) {
+    console.message(texts::kCannotReadFile);
+    return;
+  }
+  console.flush();
+  if (mark < 0 || !seekTo(file, mark + 1)) {
+    console.message(texts::kUnknownCodingType);
+    return;
+  }
+  verifyTrailer(file, machine, keystream.positions(), console);
+}
+
+}  // namespace rotorwerk

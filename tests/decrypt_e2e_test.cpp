@@ -1,0 +1,177 @@
+// The decrypt command driven through the program: round trips, verification, formats.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <random>
+#include <thread>
+
+#include "machine/rotor_machine.h"
+#include "machine/settings.h"
+#include "test_support.h"
+
+namespace rotorwerk {
+namespace {
+
+const std::string kBanner =
+    "+------------------------------------------------+\n"
+    "|Rotorwerk Pro加密器v1.0-beta1                   |\n"
+    "|-u 正常使用 -h 帮助                             |\n"
+    "+------------------------------------------------+\n";
+const std::string kEnglish = "文本使用语言：英文\n";
+const std::string kChinese = "文本使用语言：中文（QZ编码）\n";
+const std::string kWritten = "[成功] 成功输出到文件enigma_code.txt";
+const std::string kUnknownType = "[警告] 文件编码类型不存在";
+const std::string kCheckFailed = "[警告] 核验出现错误：起始位置不正确";
+const std::string kFormat = "[错误] 格式存在问题";
+
+std::string repeat(const std::string& text, std::size_t count) {
+  std::string out;
+  for (std::size_t i = 0; i < count; ++i) out += text;
+  return out;
+}
+
+class DecryptTest : public ::testing::Test {
+ protected:
+  // Deciphers a code file; gives what stands between the two banners, and the messages.
+  std::pair<std::string, std::string> decipher(const std::string& code) {
+    dir_.write("code.txt", code);
+    const auto result = test::runProgram(dir_.path(), "-u code.txt 0\n", "C.UTF-8");
+    EXPECT_EQ(result.out.substr(0, kBanner.size()), kBanner);
+    EXPECT_EQ(result.out.substr(result.out.size() - kBanner.size()), kBanner);
+    return {result.out.substr(kBanner.size(), result.out.size() - 2 * kBanner.size()),
+            result.err};
+  }
+
+  test::ScratchDir dir_;
+};
+
+TEST_F(DecryptTest, RoundTripsRestoreEveryTextByteForByte) {
+  std::mt19937 random(21);
+  const std::vector<std::string> pieces = {
+      "Hello, World! ", "#", "\r\n", "\n", "\xD6\xD0\xCE\xC4", "\x81\x66\x81\x41",
+      "RW-26001B abc", "  \t", "zzzzzzzzzzzzzzzzzzzzzzzzzzzz", std::string(1, '\0'), "\xFF#\x80"};
+  for (unsigned seed = 1; seed <= 40; ++seed) {
+    test::writeSettings(dir_, test::randomSettings(seed, {0, 3, 12, 25}));
+    std::string text;
+    if (seed % 10 == 0) text = "";  // an empty text too
+    else if (seed % 10 == 1) {
+      for (int b = 0; b < 256; ++b) text.push_back(static_cast<char>(b));
+    } else {
+      for (unsigned n = random() % 60; n > 0; --n) text += pieces[random() % pieces.size()];
+    }
+    const std::string code = seed % 2 == 0 ? "RW-26001A" : "RW-26001B";
+    const std::string lang = seed % 3 == 0 ? "1" : "0";
+    dir_.write("text.txt", text);
+    const auto result = test::runProgram(
+        dir_.path(), "-u text.txt 1 " + lang + " " + code + "\n-u enigma_code.txt 0\n", "C.UTF-8");
+    ASSERT_EQ(result.err, kWritten) << "seed " << seed;
+    ASSERT_EQ(result.out, kBanner + kBanner + (lang == "1" ? kChinese : kEnglish) + text + kBanner)
+        << "seed " << seed;
+  }
+}
+
+TEST_F(DecryptTest, WrongStartOffsetsAreReportedByTheCheckLetters) {
+  // Straight rotors depend only on the position sum, which is the same for the
+  // reading side's (0, 0, 25) after its first carry; only the right check differs.
+  test::writeSettings(dir_, test::straightSettings(0, 0, 25));
+  const auto [out, err] = decipher("RW-Eng zab#RW-26001B bzb");
+  EXPECT_EQ(out, kEnglish + "abc");
+  EXPECT_EQ(err, kCheckFailed);
+  test::writeSettings(dir_, test::straightSettings(0, 0, 0));
+  EXPECT_EQ(decipher("RW-Eng zab#RW-26001B bzb").second, "");
+}
+
+TEST_F(DecryptTest, WrongSettingsGarbleTheTextAndWarnPerFailedCheck) {
+  const std::string text = "The quick brown fox jumps over the lazy dog, twice over.";
+  for (unsigned seed = 1; seed <= 12; ++seed) {
+    const test::SettingsText writer = test::randomSettings(seed, {0, 5, 19, 25});
+    test::writeSettings(dir_, writer);
+    dir_.write("text.txt", text);
+    ASSERT_EQ(test::runProgram(dir_.path(), "-u text.txt 1 0 RW-26001B\n").status, 0);
+    const std::string code = dir_.read("enigma_code.txt");
+    // The reader's right start offset is one more.
+    test::SettingsText reader = writer;
+    const auto lastBlank = reader.start.find_last_of(' ', reader.start.size() - 2);
+    const std::int64_t right = std::stoll(reader.start.substr(lastBlank + 1));
+    reader.start = reader.start.substr(0, lastBlank + 1) + std::to_string(right + 1) + " ";
+    test::writeSettings(dir_, reader);
+    RotorMachine machine;
+    ASSERT_EQ(loadSettings(machine, dir_.path()), std::nullopt);
+    // Which checks hold follows from the plain machine at the reader's positions.
+    RotorPositions positions = machine.startPositions();
+    for (const char c : text) {
+      if (std::isalpha(static_cast<unsigned char>(c)) != 0) stepPositions(positions);
+    }
+    std::string expectedErr;
+    const std::string check = code.substr(code.size() - 3);
+    for (std::size_t k = 0; k < 3; ++k) {
+      stepPositions(positions);
+      const int r = transformLetter(machine, static_cast<LetterIndex>(check[k] - 'a'),
+                                    positions.left, positions.middle, positions.right);
+      if (r != machine.startOffsets[k]) expectedErr += kCheckFailed;
+    }
+    const auto [out, err] = decipher(code);
+    EXPECT_NE(out, kEnglish + text) << "seed " << seed;
+    EXPECT_EQ(err, expectedErr) << "seed " << seed;
+  }
+}
+
+TEST_F(DecryptTest, StartOffsetOutsideTheAlphabetAlwaysFailsItsCheck) {
+  test::writeSettings(dir_, test::randomSettings(4, {30}));
+  dir_.write("text.txt", "offsets beyond z");
+  const auto result =
+      test::runProgram(dir_.path(), "-u text.txt 1 0 RW-26001B\n-u enigma_code.txt 0\n", "C.UTF-8");
+  EXPECT_NE(result.out.find(kEnglish + "offsets beyond z"), std::string::npos);
+  EXPECT_EQ(result.err, kWritten + repeat(kCheckFailed, 3));
+}
+
+TEST_F(DecryptTest, HeaderWordRules) {
+  test::writeSettings(dir_, test::straightSettings(0, 0, 0));
+  EXPECT_EQ(decipher("\n\n \tRW-Eng zab#RW-26001B bzb"),
+            std::make_pair(kEnglish + "abc", std::string()));
+  EXPECT_EQ(decipher("RW-Chn zab#RW-26001A "), std::make_pair(kChinese + "abc", std::string()));
+  EXPECT_EQ(decipher("RW-Eng#zab#RW-26001A "), std::make_pair(std::string(), kFormat));
+  EXPECT_EQ(decipher("rw-eng zab#RW-26001A "), std::make_pair(std::string(), kFormat));
+  EXPECT_EQ(decipher(""), std::make_pair(std::string(), kFormat));
+  EXPECT_EQ(decipher("RW-Eng"), std::make_pair(kEnglish, kUnknownType));
+  // Without a blank after the header the first body character, here the line end,
+  // is lost.
+  EXPECT_EQ(decipher("RW-Eng\nzab#RW-26001A "), std::make_pair(kEnglish + "abc", std::string()));
+  EXPECT_EQ(decipher("RW-Eng\n\nzab#RW-26001A "),
+            std::make_pair(kEnglish + "\nabc", std::string()));
+}
+
+TEST_F(DecryptTest, TrailerRules) {
+  test::writeSettings(dir_, test::straightSettings(0, 0, 0));
+  EXPECT_EQ(decipher("RW-Eng zab"), std::make_pair(kEnglish + "abc", kUnknownType));
+  EXPECT_EQ(decipher("RW-Eng zab#RW-26001C "), std::make_pair(kEnglish + "abc", kUnknownType));
+  EXPECT_EQ(decipher("RW-Eng zab#"), std::make_pair(kEnglish + "abc", kUnknownType));
+  EXPECT_EQ(decipher("RW-Eng zab#\n RW-26001A\n"), std::make_pair(kEnglish + "abc", std::string()));
+  // Missing check letters count as failed checks.
+  EXPECT_EQ(decipher("RW-Eng zab#RW-26001B").second, repeat(kCheckFailed, 3));
+  EXPECT_EQ(decipher("RW-Eng zab#RW-26001B bz").second, kCheckFailed);
+  EXPECT_EQ(decipher("RW-Eng zab#RW-26001B bzbq").second, "");
+  // The body ends at the last '#', so a text holding '#' comes back whole.
+  EXPECT_EQ(decipher("RW-Eng z#a#b#RW-26001A ").first, kEnglish + "a#b#c");
+}
+
+TEST_F(DecryptTest, CodeFileFromAPipeIsReadLikeAFile) {
+  test::writeSettings(dir_, test::straightSettings(0, 0, 0));
+  ASSERT_EQ(mkfifo((dir_ / "pipe").c_str(), 0600), 0);
+  std::thread writer([&] {
+    const int fd = open((dir_ / "pipe").c_str(), O_WRONLY);
+    const std::string code = "RW-Eng z#ab#RW-26001B bzb";
+    EXPECT_EQ(write(fd, code.data(), code.size()), static_cast<ssize_t>(code.size()));
+    close(fd);
+  });
+  const auto result = test::runProgram(dir_.path(), "-u pipe 0\n", "C.UTF-8");
+  writer.join();
+  EXPECT_EQ(result.out, kBanner + kEnglish + "a#bc" + kBanner);
+  EXPECT_EQ(result.err, "");
+}
+
+}  // namespace
+}  // namespace rotorwerk
