@@ -53,7 +53,11 @@ ReplacementFile::~ReplacementFile() { discard(); }
 
 bool ReplacementFile::open() {
   const std::filesystem::path target(target_);
-  temporary_ = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
+  // Hidden, beside the target, so that the rename stays within one file system.
+  std::string name(1, '.');
+  name += target.filename().string();
+  name += ".XXXXXX";
+  temporary_ = (target.parent_path() / name).string();
   const int fd = createTemporary(temporary_);
   if (fd < 0) {
     temporary_.clear();

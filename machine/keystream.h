@@ -23,21 +23,32 @@ class Keystream {
   // letter in place, keeping its case; the positions step before each letter.
   void apply(char* data, std::size_t size);
 
-  RotorPositions positions() const { return positions_; }
+  RotorPositions positions() const;
 
  private:
   static constexpr std::size_t kBlock = kLetters * kLetters;
+  static constexpr std::size_t kStates = kBlock * kLetters;
+  // A row holds what each letter is XORed with at one state, and a last entry of
+  // zero for every other byte, so that the inner loop needs no branch.
+  static constexpr std::size_t kRow = kLetters + 1;
 
+  std::size_t applyStepwise(char* data, std::size_t size);
+  std::size_t applyCounting(char* data, std::size_t size);
   void step();
   void enterSegment();
+  const std::uint8_t* block(std::size_t key);
 
   const RotorMachine& machine_;
-  RotorPositions positions_;
+  // Positions all within 0..25 step like one base-26 counter over every state, and
+  // stay within; the others are stepped one rule at a time until they get there.
+  bool counting_ = false;
+  std::size_t state_ = 0;  // while counting: left * 676 + middle * 26 + right
+  RotorPositions positions_;  // while not counting
   // Steps left that only add one to the right position: no carry, no wrap-around.
   std::uint64_t plainSteps_ = 0;
   std::size_t right_ = 0;  // the right position's residue
   const std::uint8_t* block_ = nullptr;
-  std::vector<std::uint8_t> tables_;
+  std::vector<std::uint8_t> tables_;  // row `state` at `state * kRow`
   std::array<bool, kBlock> built_{};
 };
 

@@ -136,6 +136,16 @@ TEST_F(EncryptTest, EncipheringTheCodeFileItselfReadsItWholeFirst) {
                                                  "enigma_init.ef", "text.txt"}));
 }
 
+TEST_F(EncryptTest, SymbolicLinkNamedLikeTheCodeFileIsReplacedNotFollowed) {
+  test::writeSettings(dir_, test::randomSettings(15, {0}));
+  dir_.write("target.txt", "keep me");
+  std::filesystem::create_symlink("target.txt", dir_ / "enigma_code.txt");
+  const std::string code = encipher("secret");
+  EXPECT_FALSE(std::filesystem::is_symlink(dir_ / "enigma_code.txt"));
+  EXPECT_EQ(code.substr(0, 7), "RW-Eng ");
+  EXPECT_EQ(dir_.read("target.txt"), "keep me");
+}
+
 TEST_F(EncryptTest, UnwritableCodeFileIsReportedAndNothingIsLeftBehind) {
   test::writeSettings(dir_, test::randomSettings(12, {0}));
   dir_.write("text.txt", "secret");

@@ -1,6 +1,7 @@
 // The table-driven keystream against the plain transform and stepping, letter by letter.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 #include <random>
 
@@ -62,7 +63,9 @@ TEST(Keystream, MatchesThePlainMachineForEveryKindOfStartOffset) {
       keystream.apply(actual.data() + at, size);
       at += size;
     }
-    ASSERT_EQ(actual, expected) << "seed " << seed;
+    const auto mismatch = std::mismatch(actual.begin(), actual.end(), expected.begin());
+    ASSERT_EQ(mismatch.first, actual.end())
+        << "seed " << seed << ": first difference at byte " << (mismatch.first - actual.begin());
     ASSERT_EQ(keystream.positions(), plainPositions) << "seed " << seed;
   }
 }
