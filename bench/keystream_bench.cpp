@@ -67,8 +67,7 @@ void plainTransform(benchmark::State& state) {
       if (letter >= 26) continue;
       rotorwerk::stepPositions(positions);
       const int out = rotorwerk::transformLetter(machine, static_cast<std::int8_t>(letter),
-                                                 positions.left, positions.middle,
-                                                 positions.right);
+                                                 positions.left, positions.middle, positions.right);
       c = static_cast<char>(('A' + out) | (byte & 0x20U));
     }
     benchmark::DoNotOptimize(text.data());

@@ -22,19 +22,22 @@ class Random {
   std::uint64_t state_ = 20261208;
 };
 
-const char* const kWords[] = {
-    "the", "machine", "rotor", "letter", "cipher", "and", "of", "to", "in", "message",
-    "reflector", "plug", "board", "key", "daily", "station", "weather", "report", "north",
-    "signal", "is", "was", "by", "with", "from", "at", "on", "a", "an", "operator"};
+const char* const kWords[] = {"the",   "machine", "rotor", "letter",  "cipher",    "and",
+                              "of",    "to",      "in",    "message", "reflector", "plug",
+                              "board", "key",     "daily", "station", "weather",   "report",
+                              "north", "signal",  "is",    "was",     "by",        "with",
+                              "from",  "at",      "on",    "a",       "an",        "operator"};
 const char kPunctuation[] = ",.;:!?'\"()-#";
 
 void writeSettings(const std::string& directory) {
   std::FILE* wiring = std::fopen((directory + "/enigma_config.ef").c_str(), "w");
   std::FILE* start = std::fopen((directory + "/enigma_init.ef").c_str(), "w");
   if (wiring == nullptr || start == nullptr) std::exit(1);
-  std::fputs("jlgkywcrmadbipvnxhtszofqeu\n5\nwgbzodnfaepxsrhvjtkcuqmyli\n"
-             "lekfhorgbswcuzjavyixmptqnd\nhoclsfbzakedngtyqujmxirwpv\n"
-             "sycaudzkexrtmhfjbnvqopwigl\nvyhfruwqmkxzbijtscaoengdlp\n", wiring);
+  std::fputs(
+      "jlgkywcrmadbipvnxhtszofqeu\n5\nwgbzodnfaepxsrhvjtkcuqmyli\n"
+      "lekfhorgbswcuzjavyixmptqnd\nhoclsfbzakedngtyqujmxirwpv\n"
+      "sycaudzkexrtmhfjbnvqopwigl\nvyhfruwqmkxzbijtscaoengdlp\n",
+      wiring);
   std::fputs("6\nqr dx mu kw bj ep\n2 5 4\n7 19 3\n", start);
   std::fclose(wiring);
   std::fclose(start);

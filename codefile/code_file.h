@@ -19,6 +19,10 @@ inline constexpr std::string_view kEnglishHeader = "RW-Eng";
 
 inline constexpr char kBodyEnd = '#';
 
+// Texts and code files stream in blocks of this size: large enough for few system
+// calls, small enough to keep memory flat.
+inline constexpr std::size_t kBlockSize = std::size_t{256} * 1024;
+
 // Body only.
 inline constexpr std::string_view kPlainCode = "RW-26001A";
 // Body followed by three check letters that verify the start positions.

@@ -16,7 +16,6 @@
 namespace rotorwerk {
 namespace {
 
-constexpr std::size_t kBlockSize = 256 * 1024;
 // Longer than any coding type, so a cut-off word can never match one.
 constexpr std::size_t kCodeWordKeep = 16;
 

@@ -10,9 +10,6 @@
 
 namespace rotorwerk {
 
-// Large enough for few system calls, small enough to keep memory flat.
-constexpr std::size_t kBlockSize = 256 * 1024;
-
 void encryptCommand(std::FILE* input, int lang, const std::string& type,
                     const RotorMachine& machine, Console& console) {
   const CodingTypeRegistry registry;

@@ -7,8 +7,8 @@
 #include "console/interrupts.h"
 
 #ifdef _WIN32
-#include <io.h>
 #include <fcntl.h>
+#include <io.h>
 #include <sys/stat.h>
 #include <windows.h>
 #else

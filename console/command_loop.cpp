@@ -1,10 +1,10 @@
 // The command loop: banner, command words, the -h and -u commands.
 #include "console/command_loop.h"
 
+#include <sys/stat.h>
 #include <limits>
 #include <memory>
 #include <string>
-#include <sys/stat.h>
 
 #include "codefile/decrypt_command.h"
 #include "codefile/encrypt_command.h"
@@ -34,10 +34,10 @@ File openTextFile(const Word& name) {
 
 std::string faultMessage(const Console& console, const SettingsFault& fault) {
   using namespace texts;
-  const ConsoleText* items[] = {
-      &kItemCannotOpen, &kItemReflector,   &kItemRotorCount, &kItemRotor,
-      &kItemPlugCount,  &kItemPlug,        &kItemLeftRotor,  &kItemMiddleRotor,
-      &kItemRightRotor, &kItemLeftOffset,  &kItemMiddleOffset, &kItemRightOffset};
+  const ConsoleText* items[] = {&kItemCannotOpen, &kItemReflector,    &kItemRotorCount,
+                                &kItemRotor,      &kItemPlugCount,    &kItemPlug,
+                                &kItemLeftRotor,  &kItemMiddleRotor,  &kItemRightRotor,
+                                &kItemLeftOffset, &kItemMiddleOffset, &kItemRightOffset};
   std::string message(console.text(kSettingsFault));
   message += fault.file == SettingsFile::kWiring ? kWiringFileName : kStartFileName;
   message += console.text(kItemOpen);

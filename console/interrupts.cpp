@@ -2,8 +2,8 @@
 #include "console/interrupts.h"
 
 #include <csignal>
-#include <initializer_list>
 #include <cstring>
+#include <initializer_list>
 
 #ifndef _WIN32
 #include <termios.h>
@@ -40,9 +40,12 @@ void installInterruptHandlers() {
 #ifndef _WIN32
   for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) {
     struct sigaction action {};
+    struct sigaction previous {};
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
-    sigaction(signalNumber, &action, nullptr);
+    sigaction(signalNumber, &action, &previous);
+    // A signal ignored from the start (a background job's Ctrl-C) stays ignored.
+    if (previous.sa_handler == SIG_IGN) sigaction(signalNumber, &previous, nullptr);
   }
   std::signal(SIGXFSZ, SIG_IGN);
 #else

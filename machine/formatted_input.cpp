@@ -45,8 +45,7 @@ ReadStatus FormattedInput::readWord(Word& word, std::size_t keep) {
   return ReadStatus::kOk;
 }
 
-ReadStatus FormattedInput::readNumber(std::int64_t& value, std::int64_t min,
-                                      std::int64_t max) {
+ReadStatus FormattedInput::readNumber(std::int64_t& value, std::int64_t min, std::int64_t max) {
   value = 0;
   if (!skipWhitespace()) return ReadStatus::kEnd;
   std::string consumed;
@@ -63,17 +62,19 @@ ReadStatus FormattedInput::readNumber(std::int64_t& value, std::int64_t min,
   bool inRange = true;
   std::size_t digits = 0;
   for (int c = peek(); c >= '0' && c <= '9'; c = peek()) {
-    consumed.push_back(static_cast<char>(get()));
-    ++digits;
     const auto digit = static_cast<std::uint64_t>(c - '0');
     if (magnitude > limit / 10U || (magnitude == limit / 10U && digit > limit % 10U)) {
+      // The rest of the digits stay in the stream, so a huge number costs no memory.
       inRange = false;
+      break;
     }
-    if (inRange) magnitude = magnitude * 10U + digit;
+    consumed.push_back(static_cast<char>(get()));
+    ++digits;
+    magnitude = magnitude * 10U + digit;
   }
   if (digits > 0 && inRange) {
-    value = negative ? static_cast<std::int64_t>(0U - magnitude)
-                     : static_cast<std::int64_t>(magnitude);
+    value =
+        negative ? static_cast<std::int64_t>(0U - magnitude) : static_cast<std::int64_t>(magnitude);
     if (value >= min && value <= max) return ReadStatus::kOk;
   }
   value = 0;

@@ -14,8 +14,8 @@ enum class ReadStatus {
 };
 
 struct Word {
-  std::string text;         // at most the first `keep` bytes of the word
-  std::size_t length = 0;   // the whole word's length
+  std::string text;        // at most the first `keep` bytes of the word
+  std::size_t length = 0;  // the whole word's length
   bool truncated() const { return length > text.size(); }
 };
 

@@ -57,9 +57,9 @@ void Keystream::enterSegment() {
   }
   // The step that reaches exactly 26 carries; the one from the largest value wraps.
   plainSteps_ = p.right < kLetters
-      ? static_cast<std::uint64_t>(kLetters - 1) - static_cast<std::uint64_t>(p.right)
-      : static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) -
-            static_cast<std::uint64_t>(p.right);
+                    ? static_cast<std::uint64_t>(kLetters - 1) - static_cast<std::uint64_t>(p.right)
+                    : static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) -
+                          static_cast<std::uint64_t>(p.right);
   right_ = static_cast<std::size_t>(mod26(p.right));
   block_ = block(static_cast<std::size_t>(mod26(p.left)) * kLetters +
                  static_cast<std::size_t>(mod26(p.middle)));

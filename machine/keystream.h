@@ -26,7 +26,7 @@ class Keystream {
   RotorPositions positions() const;
 
  private:
-  static constexpr std::size_t kBlock = kLetters * kLetters;
+  static constexpr std::size_t kBlock = std::size_t{kLetters} * kLetters;
   static constexpr std::size_t kStates = kBlock * kLetters;
   // A row holds what each letter is XORed with at one state, and a last entry of
   // zero for every other byte, so that the inner loop needs no branch.
@@ -42,7 +42,7 @@ class Keystream {
   // Positions all within 0..25 step like one base-26 counter over every state, and
   // stay within; the others are stepped one rule at a time until they get there.
   bool counting_ = false;
-  std::size_t state_ = 0;  // while counting: left * 676 + middle * 26 + right
+  std::size_t state_ = 0;     // while counting: left * 676 + middle * 26 + right
   RotorPositions positions_;  // while not counting
   // Steps left that only add one to the right position: no carry, no wrap-around.
   std::uint64_t plainSteps_ = 0;

@@ -19,7 +19,7 @@ enum class SettingsItem {
   kRotorCount,
   kRotor,  // numbered
   kPlugCount,
-  kPlug,   // numbered
+  kPlug,  // numbered
   kLeftRotor,
   kMiddleRotor,
   kRightRotor,

@@ -58,7 +58,9 @@ std::string banners(int count) {
 
 class CommandLoopTest : public ::testing::Test {
  protected:
-  test::RunResult run(const std::string& input) { return runProgram(dir_.path(), input, "C.UTF-8"); }
+  test::RunResult run(const std::string& input) {
+    return runProgram(dir_.path(), input, "C.UTF-8");
+  }
   void writeSoundSettings() { test::writeSettings(dir_, test::randomSettings(3, {0, 1, 2})); }
 
   test::ScratchDir dir_;
@@ -135,7 +137,8 @@ TEST_F(CommandLoopTest, WordWhereANumberBelongsIsReadAgainAsTheNextCommand) {
 
 TEST_F(CommandLoopTest, SettingsFaultsAreNamedByFileAndItem) {
   const std::string alphabet = "abcdefghijklmnopqrstuvwxyz";
-  const std::string wiring = "badcfehgjilknmporqtsvuxwzy 3 " + alphabet + " " + alphabet + " " + alphabet;
+  const std::string wiring =
+      "badcfehgjilknmporqtsvuxwzy 3 " + alphabet + " " + alphabet + " " + alphabet;
   struct Case {
     std::string wiring;
     std::string start;

@@ -1,6 +1,6 @@
 // The decrypt command driven through the program: round trips, verification, formats.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,8 +41,7 @@ class DecryptTest : public ::testing::Test {
     const auto result = test::runProgram(dir_.path(), "-u code.txt 0\n", "C.UTF-8");
     EXPECT_EQ(result.out.substr(0, kBanner.size()), kBanner);
     EXPECT_EQ(result.out.substr(result.out.size() - kBanner.size()), kBanner);
-    return {result.out.substr(kBanner.size(), result.out.size() - 2 * kBanner.size()),
-            result.err};
+    return {result.out.substr(kBanner.size(), result.out.size() - 2 * kBanner.size()), result.err};
   }
 
   test::ScratchDir dir_;
@@ -50,13 +49,22 @@ class DecryptTest : public ::testing::Test {
 
 TEST_F(DecryptTest, RoundTripsRestoreEveryTextByteForByte) {
   std::mt19937 random(21);
-  const std::vector<std::string> pieces = {
-      "Hello, World! ", "#", "\r\n", "\n", "\xD6\xD0\xCE\xC4", "\x81\x66\x81\x41",
-      "RW-26001B abc", "  \t", "zzzzzzzzzzzzzzzzzzzzzzzzzzzz", std::string(1, '\0'), "\xFF#\x80"};
+  const std::vector<std::string> pieces = {"Hello, World! ",
+                                           "#",
+                                           "\r\n",
+                                           "\n",
+                                           "\xD6\xD0\xCE\xC4",
+                                           "\x81\x66\x81\x41",
+                                           "RW-26001B abc",
+                                           "  \t",
+                                           "zzzzzzzzzzzzzzzzzzzzzzzzzzzz",
+                                           std::string(1, '\0'),
+                                           "\xFF#\x80"};
   for (unsigned seed = 1; seed <= 40; ++seed) {
     test::writeSettings(dir_, test::randomSettings(seed, {0, 3, 12, 25}));
     std::string text;
-    if (seed % 10 == 0) text = "";  // an empty text too
+    if (seed % 10 == 0)
+      text = "";  // an empty text too
     else if (seed % 10 == 1) {
       for (int b = 0; b < 256; ++b) text.push_back(static_cast<char>(b));
     } else {

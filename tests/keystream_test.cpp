@@ -36,16 +36,16 @@ std::string randomText(std::mt19937& random, std::size_t size) {
   for (char& c : text) {
     // Mostly letters, so that carries are reached, with every other byte value too.
     const unsigned pick = random() % 10;
-    c = static_cast<char>(pick < 4 ? 'a' + random() % 26 : pick < 8 ? 'A' + random() % 26 : random() % 256);
+    c = static_cast<char>(pick < 4   ? 'a' + random() % 26
+                          : pick < 8 ? 'A' + random() % 26
+                                     : random() % 256);
   }
   return text;
 }
 
 TEST(Keystream, MatchesThePlainMachineForEveryKindOfStartOffset) {
-  const std::vector<std::int64_t> offsets = {0,  1,         24,        25,        26,
-                                             30, -1,        -5,        -27,       -1000,
-                                             kMax, kMax - 3, kMax - 40, kMin,      kMin + 7,
-                                             1000003};
+  const std::vector<std::int64_t> offsets = {
+      0, 1, 24, 25, 26, 30, -1, -5, -27, -1000, kMax, kMax - 3, kMax - 40, kMin, kMin + 7, 1000003};
   std::mt19937 random(11);
   for (unsigned seed = 1; seed <= 150; ++seed) {
     test::ScratchDir dir;

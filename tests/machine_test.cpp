@@ -60,8 +60,9 @@ TEST(Transform, StraightRotorsDependOnlyOnThePositionSum) {
   const RotorMachine machine = loaded(test::straightSettings(0, 0, 0));
   EXPECT_EQ(transformLetter(machine, 0, 0, 0, 1), 25);  // 'a' becomes 'z'
   EXPECT_EQ(transformLetter(machine, 1, 0, 0, 1), 2);   // 'b' becomes 'c'
-  const std::int64_t positions[][3] = {{0, 0, 1}, {3, 7, 11}, {-5, 0, 0},  {30, -27, 4},
-                                       {kMax, kMin, 5}, {kMin, kMin, kMin}, {kMax, kMax, kMax}};
+  const std::int64_t positions[][3] = {{0, 0, 1},         {3, 7, 11},      {-5, 0, 0},
+                                       {30, -27, 4},      {kMax, kMin, 5}, {kMin, kMin, kMin},
+                                       {kMax, kMax, kMax}};
   for (const auto& p : positions) {
     // The exact sum, reduced piecewise so that it cannot overflow.
     const std::int64_t sum = mod26(p[0]) + mod26(p[1]) + mod26(p[2]);
@@ -77,7 +78,8 @@ TEST(Transform, NegativePositionsActLikeTheirResidues) {
   const RotorMachine machine = loaded(test::randomSettings(7, {0}));
   for (int letter = 0; letter < kLetters; ++letter) {
     const auto index = static_cast<LetterIndex>(letter);
-    EXPECT_EQ(transformLetter(machine, index, -5, 30, -27), transformLetter(machine, index, 21, 4, 25));
+    EXPECT_EQ(transformLetter(machine, index, -5, 30, -27),
+              transformLetter(machine, index, 21, 4, 25));
   }
 }
 
@@ -85,8 +87,9 @@ TEST(Transform, OnlyTheNextRotorsPositionIsAddedOnTheWayIn) {
   // Rotor 2 in the middle shifts by one; rotors 1 and 3 are straight. The letter
   // enters the middle rotor at y1 + middle, not y1 + middle - right.
   test::SettingsText settings = test::straightSettings(0, 0, 0);
-  settings.wiring = "badcfehgjilknmporqtsvuxwzy\n3\nabcdefghijklmnopqrstuvwxyz\n"
-                    "bcdefghijklmnopqrstuvwxyza\nabcdefghijklmnopqrstuvwxyz\n";
+  settings.wiring =
+      "badcfehgjilknmporqtsvuxwzy\n3\nabcdefghijklmnopqrstuvwxyz\n"
+      "bcdefghijklmnopqrstuvwxyza\nabcdefghijklmnopqrstuvwxyz\n";
   const RotorMachine machine = loaded(settings);
   // 'a' at (0, 2, 3): x1 = 3, y1 = 3, x2 = 5, y2 = 6, x3 = 6, y3 = 6, z = 7,
   // x4 = 7, x5 = 6 - 2 = 4 (inverse of the shift), out = 4 - 3 = 1.

@@ -55,9 +55,9 @@ TEST_F(SettingsTest, LongerWordsUseTheirFirst26LettersAndOffsetsMayBeAnyValue) {
   ASSERT_EQ(load(kNeighbours + "XYZ 1 " + kAlphabet + "!!",
                  "1 aa 1 1 1 -9223372036854775808 9223372036854775807 +30"),
             std::nullopt);
-  EXPECT_EQ(machine_.startOffsets, (std::array<std::int64_t, 3>{
-                                       std::numeric_limits<std::int64_t>::min(),
-                                       std::numeric_limits<std::int64_t>::max(), 30}));
+  EXPECT_EQ(machine_.startOffsets,
+            (std::array<std::int64_t, 3>{std::numeric_limits<std::int64_t>::min(),
+                                         std::numeric_limits<std::int64_t>::max(), 30}));
   EXPECT_EQ(machine_.plugboard.at(0), 0);  // a letter paired with itself is one pair
 }
 
@@ -78,9 +78,9 @@ TEST_F(SettingsTest, ReportsTheFirstFaultInFileOrder) {
   };
   const std::string good = kNeighbours + " 3 " + kAlphabet + " " + kShift + " " + kAlphabet;
   const std::string okStart = "0 1 2 3 0 0 0";
-  const std::string reflectorWithFixedPoint = "a" + kNeighbours.substr(1);
+  const std::string reflectorWithFixedPoint = "abdcfehgjilknmporqtsvuxwzy";
   const std::string notPairing = "bcadfehgjilknmporqtsvuxwzy";
-  const std::string notPermutation = "a" + kAlphabet.substr(0, 25);
+  const std::string notPermutation = "aabcdefghijklmnopqrstuvwxy";
   const std::vector<FaultCase> cases = {
       {"empty wiring", "", okStart, wiringFault(kReflector)},
       {"short reflector", kNeighbours.substr(0, 25) + " 0", okStart, wiringFault(kReflector)},
@@ -93,8 +93,8 @@ TEST_F(SettingsTest, ReportsTheFirstFaultInFileOrder) {
       {"count -1", kNeighbours + " -1", okStart, wiringFault(kRotorCount)},
       {"missing rotor 3", kNeighbours + " 3 " + kAlphabet + " " + kShift, okStart,
        wiringFault(kRotor, 3)},
-      {"rotor 2 not a permutation", kNeighbours + " 2 " + kAlphabet + " " + notPermutation,
-       okStart, wiringFault(kRotor, 2)},
+      {"rotor 2 not a permutation", kNeighbours + " 2 " + kAlphabet + " " + notPermutation, okStart,
+       wiringFault(kRotor, 2)},
       {"rotor 1 with a digit", kNeighbours + " 1 " + kAlphabet.substr(0, 25) + "1", okStart,
        wiringFault(kRotor, 1)},
       {"wiring fault first", kNeighbours + " 11", "x", wiringFault(kRotorCount)},

@@ -56,6 +56,22 @@ tmux -L "$socket" send-keys -t test -- "x"
 sleep 0.3
 tmux -L "$socket" send-keys -t test C-d
 wait_for "exit=0"
-diff <(grep -o 'icanon\|echo ' "$work/before.txt") <(grep -o 'icanon\|echo ' "$work/after.txt") \
-  || fail "terminal settings not restored"
+for _ in $(seq 50); do [ -s "$work/after.txt" ] && break; sleep 0.1; done
+diff <(grep -o -- '-\?icanon\|-\?echo ' "$work/before.txt") \
+  <(grep -o -- '-\?icanon\|-\?echo ' "$work/after.txt") || fail "terminal settings not restored"
+
+# Ctrl-C while a key is awaited ends the program and gives the terminal back.
+tmux -L "$socket" kill-server
+rm -f "$work/before.txt" "$work/after.txt"
+# The shell traps Ctrl-C so that it survives to record the settings afterwards.
+tmux -L "$socket" -f /dev/null new-session -d -s test -x 80 -y 16 \
+  "trap 'true' INT; cd '$work' && stty -a > before.txt && '$binary'; echo \"exit=\$?\"; stty -a > after.txt; sleep 30"
+wait_for "|-u 正常使用 -h 帮助                             |"
+tmux -L "$socket" send-keys -t test -- "-h" Enter
+wait_for "|  enigma_init.ef: 存储使用的转子、插头、偏移信息|"
+tmux -L "$socket" send-keys -t test C-c
+wait_for "exit=130"
+for _ in $(seq 50); do [ -s "$work/after.txt" ] && break; sleep 0.1; done
+diff <(grep -o -- '-\?icanon\|-\?echo ' "$work/before.txt") \
+  <(grep -o -- '-\?icanon\|-\?echo ' "$work/after.txt") || fail "terminal settings not restored after Ctrl-C"
 echo "terminal session: ok"

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -51,16 +52,15 @@ std::string readFile(const std::filesystem::path& path) {
   return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 
-RunResult runProgram(const std::filesystem::path& directory, const std::string& input,
-                     const std::string& locale) {
-  ScratchDir io;
-  io.write("stdin", input);
+RunningProgram::RunningProgram(const std::filesystem::path& directory, const std::string& input,
+                               const std::string& locale) {
+  io_.write("stdin", input);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, (io / "stdin").c_str(), O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, (io / "stdout").c_str(),
+  posix_spawn_file_actions_addopen(&actions, 0, (io_ / "stdin").c_str(), O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, (io_ / "stdout").c_str(),
                                    O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addopen(&actions, 2, (io / "stderr").c_str(),
+  posix_spawn_file_actions_addopen(&actions, 2, (io_ / "stderr").c_str(),
                                    O_WRONLY | O_CREAT | O_TRUNC, 0600);
   posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
   std::vector<std::string> environment;
@@ -76,17 +76,39 @@ RunResult runProgram(const std::filesystem::path& directory, const std::string& 
   envp.push_back(nullptr);
   std::string binary = ROTORWERK_BINARY;
   char* argv[] = {binary.data(), nullptr};
-  pid_t pid = 0;
-  RunResult result;
-  if (posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv, envp.data()) == 0) {
-    int waitStatus = 0;
-    waitpid(pid, &waitStatus, 0);
-    result.status = WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -1;
-  }
+  pid_t pid = -1;
+  if (posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv, envp.data()) == 0) pid_ = pid;
   posix_spawn_file_actions_destroy(&actions);
-  result.out = io.read("stdout");
-  result.err = io.read("stderr");
+}
+
+RunningProgram::~RunningProgram() {
+  if (pid_ > 0) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+}
+
+void RunningProgram::signal(int number) const {
+  if (pid_ > 0) kill(pid_, number);
+}
+
+RunResult RunningProgram::wait() {
+  RunResult result;
+  if (pid_ > 0) {
+    int waitStatus = 0;
+    waitpid(pid_, &waitStatus, 0);
+    pid_ = -1;
+    result.status = WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -1;
+    signal_ = WIFSIGNALED(waitStatus) ? WTERMSIG(waitStatus) : 0;
+  }
+  result.out = io_.read("stdout");
+  result.err = io_.read("stderr");
   return result;
+}
+
+RunResult runProgram(const std::filesystem::path& directory, const std::string& input,
+                     const std::string& locale) {
+  return RunningProgram(directory, input, locale).wait();
 }
 
 namespace {

@@ -45,8 +45,26 @@ struct RunResult {
   int status = -1;  // exit status, or -1 when ended by a signal
 };
 
-// Runs the built program in `directory` with `input` as its standard input and the
+// The built program started in `directory` with `input` as its standard input and the
 // given locale; standard output and error are files, so it is not interactive.
+class RunningProgram {
+ public:
+  RunningProgram(const std::filesystem::path& directory, const std::string& input,
+                 const std::string& locale = "C");
+  ~RunningProgram();
+  RunningProgram(const RunningProgram&) = delete;
+  RunningProgram& operator=(const RunningProgram&) = delete;
+
+  void signal(int number) const;
+  RunResult wait();
+  int terminatingSignal() const { return signal_; }
+
+ private:
+  ScratchDir io_;
+  int pid_ = -1;
+  int signal_ = 0;
+};
+
 RunResult runProgram(const std::filesystem::path& directory, const std::string& input,
                      const std::string& locale = "C");
 

@@ -84,7 +84,7 @@ def literal(text, encoding):
     pieces = []
     for ch in text:
         if ch == "\n":
-            pieces.append('\\n"\n        "')
+            pieces.append('\\n"\n    "')
         elif ch in "\\\"":
             pieces.append("\\" + ch)
         elif ord(ch) >= 0x80 and encoding == "gbk":
@@ -92,7 +92,7 @@ def literal(text, encoding):
         else:
             pieces.append(ch)
     body = '"' + "".join(pieces) + '"'
-    tail = '\n        ""'
+    tail = '\n    ""'
     return body[: -len(tail)] if body.endswith(tail) else body
 
 
@@ -102,6 +102,8 @@ print("#pragma once")
 print()
 print('#include "console/console_text.h"')
 print()
+print("// One literal a screen line keeps the boxes readable.")
+print("// clang-format off")
 print("namespace rotorwerk::texts {")
 for name, why, text in TEXTS:
     print()
@@ -117,3 +119,4 @@ print("inline constexpr ConsoleText kAll[] = {")
 print("    " + ", ".join(n for n, _, _ in TEXTS) + "};")
 print()
 print("}  // namespace rotorwerk::texts")
+print("// clang-format on")

@@ -1,0 +1,47 @@
+// Arbitrary bytes as the two settings files (split at the first NUL byte). The load
+// must stay inside the machine; settings it judges sound must make a machine that
+// deciphers what it enciphers and maps no letter to itself.
+#include <cstdint>
+#include <cstring>
+
+#include "fuzz_support.h"
+#include "machine/keystream.h"
+#include "machine/settings.h"
+
+using namespace rotorwerk;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const auto* split = static_cast<const std::uint8_t*>(std::memchr(data, 0, size));
+  const std::size_t wiringSize = split != nullptr ? static_cast<std::size_t>(split - data) : size;
+  const std::string& dir = fuzz::scratchDirectory();
+  fuzz::writeFile(dir + "/enigma_config.ef", data, wiringSize);
+  const std::size_t startOffset = split != nullptr ? wiringSize + 1 : size;
+  fuzz::writeFile(dir + "/enigma_init.ef", data + startOffset, size - startOffset);
+
+  RotorMachine machine;
+  if (loadSettings(machine, dir)) return 0;
+  for (const auto slot : machine.slotRotors) {
+    if (slot < 1 || slot > machine.rotorCount) std::abort();
+  }
+  RotorPositions positions = machine.startPositions();
+  for (int step = 0; step < 60; ++step) {
+    stepPositions(positions);
+    for (int letter = 0; letter < kLetters; ++letter) {
+      const int out = transformLetter(machine, static_cast<LetterIndex>(letter), positions.left,
+                                      positions.middle, positions.right);
+      if (out == letter || out < 0 || out >= kLetters) std::abort();
+      if (transformLetter(machine, static_cast<LetterIndex>(out), positions.left, positions.middle,
+                          positions.right) != letter) {
+        std::abort();
+      }
+    }
+  }
+  const std::string text = "Attack at dawn, 0600; bring the Rotor!";
+  std::string round = text;
+  Keystream there(machine, machine.startPositions());
+  there.apply(round.data(), round.size());
+  Keystream back(machine, machine.startPositions());
+  back.apply(round.data(), round.size());
+  if (round != text) std::abort();
+  return 0;
+}
