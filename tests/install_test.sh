@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs the built tool into a scratch prefix, and its Debian package into a scratch
+# root, and runs each piped on the shipped samples; checks that the manual page renders
+# without warnings.
+set -euo pipefail
+build=$1
+source=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export LC_ALL=C.UTF-8
+
+# Enciphers and deciphers the shipped letter with an installed tool and its samples.
+round_trip() {
+  local binary=$1 examples=$2
+  [ -x "$binary" ] || { echo "FAIL: no executable at $binary"; exit 1; }
+  local run="$work/run.$RANDOM"
+  mkdir "$run"
+  cp "$examples"/enigma_config.ef "$examples"/enigma_init.ef "$examples"/letter.txt "$run"/
+  out=$(cd "$run" && printf '%s\n' '-u letter.txt 1 0 RW-26001B' '-u enigma_code.txt 0' | "$binary" 2>"$run/err")
+  grep -q '^RW-Eng ' "$run/enigma_code.txt" || { echo "FAIL: no code file from $binary"; exit 1; }
+  [[ "$out" == *"文本使用语言：英文"$'\n'"$(cat "$run/letter.txt")"* ]] \
+    || { echo "FAIL: $binary did not give the letter back"; exit 1; }
+  [ "$(cat "$run/err")" = "[成功] 成功输出到文件enigma_code.txt" ] \
+    || { echo "FAIL: unexpected messages: $(cat "$run/err")"; exit 1; }
+}
+
+cmake --install "$build" --prefix "$work/prefix" >/dev/null
+round_trip "$work/prefix/bin/rotorwerk" "$work/prefix/share/doc/rotorwerk/examples"
+[ -f "$work/prefix/share/man/man1/rotorwerk.1" ] || { echo "FAIL: manual page not installed"; exit 1; }
+
+(cd "$build" && cpack -G DEB -B "$work/package" >/dev/null)
+deb=$(ls "$work"/package/*.deb)
+dpkg-deb -x "$deb" "$work/root"
+round_trip "$work/root/usr/bin/rotorwerk" "$work/root/usr/share/doc/rotorwerk/examples"
+dpkg-deb -f "$deb" Package Depends | grep -q '^Package: rotorwerk' || { echo "FAIL: package name"; exit 1; }
+
+warnings=$(groff -man -Tutf8 -ww "$source/doc/rotorwerk.1" 2>&1 >/dev/null)
+[ -z "$warnings" ] || { echo "FAIL: the manual page renders with warnings: $warnings"; exit 1; }
+echo "install and package: ok ($(basename "$deb"))"
