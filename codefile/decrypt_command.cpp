@@ -5,13 +5,13 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 #include "codefile/code_file.h"
 #include "console/texts.h"
 #include "machine/formatted_input.h"
 #include "machine/keystream.h"
+#include "machine/stdio_file.h"
 
 namespace rotorwerk {
 namespace {
@@ -19,16 +19,11 @@ namespace {
 // Longer than any coding type, so a cut-off word can never match one.
 constexpr std::size_t kCodeWordKeep = 16;
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
-bool seekTo(std::FILE* file, std::int64_t offset) {
+bool seekTo(std::FILE* file, std::int64_t offset, int origin = SEEK_SET) {
 #ifdef _WIN32
-  return _fseeki64(file, offset, SEEK_SET) == 0;
+  return _fseeki64(file, offset, origin) == 0;
 #else
-  return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+  return fseeko(file, static_cast<off_t>(offset), origin) == 0;
 #endif
 }
 
@@ -40,14 +35,18 @@ std::int64_t position(std::FILE* file) {
 #endif
 }
 
-std::int64_t endOf(std::FILE* file) {
-  std::fseek(file, 0, SEEK_END);
-  return position(file);
-}
+std::int64_t endOf(std::FILE* file) { return seekTo(file, 0, SEEK_END) ? position(file) : -1; }
 
-bool isRegularFile(std::FILE* file) {
+// Byte offsets can be searched and read back only in a file whose bytes are what the
+// stream delivers: on Windows a text-mode stream translates line ends, so it is spooled.
+bool isSearchable(std::FILE* file) {
+#ifdef _WIN32
+  (void)file;
+  return false;
+#else
   struct stat status {};
   return fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode);
+#endif
 }
 
 // A pipe or device cannot be searched from its end, so what is left of it is
@@ -131,7 +130,7 @@ void decryptCommand(std::FILE* input, const RotorMachine& machine, Console& cons
   File spooled;
   std::FILE* file = input;
   std::int64_t begin = 0;
-  if (isRegularFile(input)) {
+  if (isSearchable(input)) {
     begin = position(input) - static_cast<std::int64_t>(pending.size());
   } else {
     spooled = spool(input, pending, block);

@@ -3,7 +3,6 @@
 
 #include <sys/stat.h>
 #include <limits>
-#include <memory>
 #include <string>
 
 #include "codefile/decrypt_command.h"
@@ -11,17 +10,13 @@
 #include "console/interrupts.h"
 #include "console/texts.h"
 #include "machine/settings.h"
+#include "machine/stdio_file.h"
 
 namespace rotorwerk {
 namespace {
 
 // Longer names cannot be opened anywhere; longer types are never registered.
 constexpr std::size_t kArgumentKeep = 4096;
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
 
 // A text file is a readable file that is not a directory.
 File openTextFile(const Word& name) {
@@ -32,20 +27,34 @@ File openTextFile(const Word& name) {
   return file;
 }
 
+const ConsoleText& itemText(SettingsItem item) {
+  using enum SettingsItem;
+  switch (item) {
+    case kCannotOpen: return texts::kItemCannotOpen;
+    case kReflector: return texts::kItemReflector;
+    case kRotorCount: return texts::kItemRotorCount;
+    case kRotor: return texts::kItemRotor;
+    case kPlugCount: return texts::kItemPlugCount;
+    case kPlug: return texts::kItemPlug;
+    case kLeftRotor: return texts::kItemLeftRotor;
+    case kMiddleRotor: return texts::kItemMiddleRotor;
+    case kRightRotor: return texts::kItemRightRotor;
+    case kLeftOffset: return texts::kItemLeftOffset;
+    case kMiddleOffset: return texts::kItemMiddleOffset;
+    case kRightOffset: return texts::kItemRightOffset;
+  }
+  return texts::kItemCannotOpen;
+}
+
 std::string faultMessage(const Console& console, const SettingsFault& fault) {
-  using namespace texts;
-  const ConsoleText* items[] = {&kItemCannotOpen, &kItemReflector,    &kItemRotorCount,
-                                &kItemRotor,      &kItemPlugCount,    &kItemPlug,
-                                &kItemLeftRotor,  &kItemMiddleRotor,  &kItemRightRotor,
-                                &kItemLeftOffset, &kItemMiddleOffset, &kItemRightOffset};
-  std::string message(console.text(kSettingsFault));
+  std::string message(console.text(texts::kSettingsFault));
   message += fault.file == SettingsFile::kWiring ? kWiringFileName : kStartFileName;
-  message += console.text(kItemOpen);
-  message += console.text(*items[static_cast<std::size_t>(fault.item)]);
+  message += console.text(texts::kItemOpen);
+  message += console.text(itemText(fault.item));
   if (fault.item == SettingsItem::kRotor || fault.item == SettingsItem::kPlug) {
     message += std::to_string(fault.number);
   }
-  message += console.text(kItemClose);
+  message += console.text(texts::kItemClose);
   return message;
 }
 

@@ -4,21 +4,16 @@
 #include <array>
 #include <cstdio>
 #include <limits>
-#include <memory>
 #include <system_error>
 
 #include "machine/formatted_input.h"
+#include "machine/stdio_file.h"
 
 namespace rotorwerk {
 namespace {
 
 constexpr auto kInt64Min = std::numeric_limits<std::int64_t>::min();
 constexpr auto kInt64Max = std::numeric_limits<std::int64_t>::max();
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
 
 // A directory opens for reading on some systems; it is no settings file.
 File openSettingsFile(const std::filesystem::path& directory, const char* name) {
