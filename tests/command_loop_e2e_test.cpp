@@ -1,19 +1,14 @@
 // The program driven through piped standard input: screens, argument reads, messages.
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include "test_support.h"
 
 namespace rotorwerk {
 namespace {
 
-using test::runProgram;
+using test::kBanner;
 
-const std::string kBanner =
-    "+------------------------------------------------+\n"
-    "|Rotorwerk Pro加密器v1.0-beta1                   |\n"
-    "|-u 正常使用 -h 帮助                             |\n"
-    "+------------------------------------------------+\n";
+using test::runProgram;
 
 const std::string kHelp =
     "+------------------------------------------------+\n"
@@ -36,20 +31,6 @@ const std::string kHelp =
     "|Rotorwerk Pro v1.0-beta1                        |\n"
     "+------------------------------------------------+\n";
 
-std::string gbk(const std::string& utf8) {
-  iconv_t converter = iconv_open("GBK", "UTF-8");
-  std::string in = utf8;
-  std::string out(in.size() * 2 + 4, '\0');
-  char* inPtr = in.data();
-  char* outPtr = out.data();
-  std::size_t inLeft = in.size();
-  std::size_t outLeft = out.size();
-  iconv(converter, &inPtr, &inLeft, &outPtr, &outLeft);
-  iconv_close(converter);
-  out.resize(out.size() - outLeft);
-  return out;
-}
-
 std::string banners(int count) {
   std::string out;
   for (int i = 0; i < count; ++i) out += kBanner;
@@ -68,7 +49,7 @@ class CommandLoopTest : public ::testing::Test {
 
 TEST_F(CommandLoopTest, ScreensAreExactGbkBytesUnderTheCLocale) {
   const auto result = runProgram(dir_.path(), "-h\n", "C");
-  EXPECT_EQ(result.out, gbk(kBanner + kHelp + kBanner));
+  EXPECT_EQ(result.out, test::toGbk(kBanner + kHelp + kBanner));
   EXPECT_EQ(result.err, "");
   EXPECT_EQ(result.status, 0);
 }
@@ -116,7 +97,7 @@ TEST_F(CommandLoopTest, OperationAboveOneIsRefusedAfterItsReads) {
 TEST_F(CommandLoopTest, MissingTextFileIsReportedAfterTheSettingsLoad) {
   writeSoundSettings();
   const auto result = runProgram(dir_.path(), "-u missing.txt 0\n", "C");
-  EXPECT_EQ(result.err, gbk("[错误] 文件不存在"));
+  EXPECT_EQ(result.err, test::toGbk("[错误] 文件不存在"));
   std::filesystem::create_directory(dir_ / "folder");
   EXPECT_EQ(run("-u folder 0\n").err, "[错误] 文件不存在");
   // Even t reads no language and type: they come back as command words.
@@ -173,7 +154,7 @@ TEST_F(CommandLoopTest, SettingsFaultsAreNamedByFileAndItem) {
     EXPECT_FALSE(std::filesystem::exists(dir_ / "enigma_code.txt"));
   }
   const auto gbkRun = runProgram(dir_.path(), "-u text.txt 0\n", "C");
-  EXPECT_EQ(gbkRun.err, gbk(prefix + "enigma_init.ef（右偏移）"));
+  EXPECT_EQ(gbkRun.err, test::toGbk(prefix + "enigma_init.ef（右偏移）"));
 }
 
 }  // namespace

@@ -1,32 +1,17 @@
 // The console texts: their two encodings agree and the screens' boxes line up.
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <sstream>
 
 #include "console/texts.h"
+#include "test_support.h"
 
 namespace rotorwerk {
 namespace {
 
-std::string toGbk(std::string_view utf8) {
-  iconv_t converter = iconv_open("GBK", "UTF-8");
-  EXPECT_NE(converter, reinterpret_cast<iconv_t>(-1));
-  std::string in(utf8);
-  std::string out(in.size() * 2 + 4, '\0');
-  char* inPtr = in.data();
-  char* outPtr = out.data();
-  std::size_t inLeft = in.size();
-  std::size_t outLeft = out.size();
-  EXPECT_NE(iconv(converter, &inPtr, &inLeft, &outPtr, &outLeft), static_cast<std::size_t>(-1));
-  iconv_close(converter);
-  out.resize(out.size() - outLeft);
-  return out;
-}
-
 TEST(ConsoleTexts, GbkFormIsTheUtf8FormConverted) {
   for (const auto& text : texts::kAll) {
-    EXPECT_EQ(toGbk(text.utf8), text.gbk) << text.utf8;
+    EXPECT_EQ(test::toGbk(text.utf8), text.gbk) << text.utf8;
   }
 }
 

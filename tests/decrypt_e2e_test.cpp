@@ -15,11 +15,8 @@
 namespace rotorwerk {
 namespace {
 
-const std::string kBanner =
-    "+------------------------------------------------+\n"
-    "|Rotorwerk Pro加密器v1.0-beta1                   |\n"
-    "|-u 正常使用 -h 帮助                             |\n"
-    "+------------------------------------------------+\n";
+using test::kBanner;
+
 const std::string kEnglish = "文本使用语言：英文\n";
 const std::string kChinese = "文本使用语言：中文（QZ编码）\n";
 const std::string kWritten = "[成功] 成功输出到文件enigma_code.txt";

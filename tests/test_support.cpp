@@ -2,6 +2,7 @@
 #include "test_support.h"
 
 #include <fcntl.h>
+#include <iconv.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -42,6 +43,22 @@ WorkingDirectory::WorkingDirectory(const std::filesystem::path& path)
 }
 
 WorkingDirectory::~WorkingDirectory() { std::filesystem::current_path(previous_); }
+
+std::string toGbk(std::string_view utf8) {
+  iconv_t converter = iconv_open("GBK", "UTF-8");
+  if (converter == reinterpret_cast<iconv_t>(-1)) return {};
+  std::string in(utf8);
+  std::string out(in.size() * 2 + 4, '\0');
+  char* inPtr = in.data();
+  char* outPtr = out.data();
+  std::size_t inLeft = in.size();
+  std::size_t outLeft = out.size();
+  const bool converted =
+      iconv(converter, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1);
+  iconv_close(converter);
+  out.resize(converted ? out.size() - outLeft : 0);
+  return out;
+}
 
 void writeFile(const std::filesystem::path& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;

@@ -3,11 +3,20 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "machine/rotor_machine.h"
 
 namespace rotorwerk::test {
+
+// The banner as a UTF-8 console shows it, written out here rather than taken from the
+// program's own texts.
+inline const std::string kBanner =
+    "+------------------------------------------------+\n"
+    "|Rotorwerk Pro加密器v1.0-beta1                   |\n"
+    "|-u 正常使用 -h 帮助                             |\n"
+    "+------------------------------------------------+\n";
 
 // A fresh directory that is removed with everything in it at the end of the test.
 class ScratchDir {
@@ -35,6 +44,9 @@ class WorkingDirectory {
  private:
   std::filesystem::path previous_;
 };
+
+// The GBK bytes of a UTF-8 text, converted by the C library; empty on failure.
+std::string toGbk(std::string_view utf8);
 
 void writeFile(const std::filesystem::path& path, const std::string& bytes);
 std::string readFile(const std::filesystem::path& path);
