@@ -11,9 +11,9 @@
 namespace rotorwerk {
 
 // Gives exactly what stepPositions and transformLetter give letter by letter, from
-// one table lookup per letter. The machine has only 26 x 26 x 26 rotor states, so a
-// 26-entry substitution per state, built from transformLetter itself, is the whole
-// cipher. Tables are built for a (left, middle) pair when the text first reaches it.
+// one table lookup per byte. The machine has only 26 x 26 x 26 rotor states, so one
+// substitution row per state, built from transformLetter itself, is the whole cipher.
+// Rows are built for a (left, middle) pair when the text first reaches it.
 class Keystream {
  public:
   // The machine's settings must be sound and stay unchanged while this lives.
