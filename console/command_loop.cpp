@@ -1,7 +1,6 @@
 // The command loop: banner, command words, the -h and -u commands.
 #include "console/command_loop.h"
 
-#include <sys/stat.h>
 #include <limits>
 #include <string>
 
@@ -18,13 +17,9 @@ namespace {
 // Longer names cannot be opened anywhere; longer types are never registered.
 constexpr std::size_t kArgumentKeep = 4096;
 
-// A text file is a readable file that is not a directory.
 File openTextFile(const Word& name) {
   if (name.truncated() || name.text.find('\0') != std::string::npos) return nullptr;
-  File file(std::fopen(name.text.c_str(), "r"));
-  struct stat status {};
-  if (file && fstat(fileno(file.get()), &status) == 0 && S_ISDIR(status.st_mode)) return nullptr;
-  return file;
+  return openForReading(name.text.c_str());
 }
 
 const ConsoleText& itemText(SettingsItem item) {

@@ -4,7 +4,6 @@
 #include <array>
 #include <cstdio>
 #include <limits>
-#include <system_error>
 
 #include "machine/formatted_input.h"
 #include "machine/stdio_file.h"
@@ -15,12 +14,8 @@ namespace {
 constexpr auto kInt64Min = std::numeric_limits<std::int64_t>::min();
 constexpr auto kInt64Max = std::numeric_limits<std::int64_t>::max();
 
-// A directory opens for reading on some systems; it is no settings file.
 File openSettingsFile(const std::filesystem::path& directory, const char* name) {
-  const auto path = directory / name;
-  std::error_code error;
-  if (std::filesystem::is_directory(path, error)) return nullptr;
-  return File(std::fopen(path.string().c_str(), "r"));
+  return openForReading((directory / name).string().c_str());
 }
 
 // Reads a wiring word into `row` when its first 26 characters are lowercase letters.
