@@ -6,8 +6,16 @@ binary=$1
 examples=$2
 export LC_ALL=C.UTF-8
 work=$(mktemp -d)
-socket="rotorwerk-test-$$"
-cleanup() { tmux -L "$socket" kill-server 2>/dev/null || true; rm -rf "$work"; }
+# Each session gets a server of its own: a server stopped by kill-server may still
+# accept a connection for a moment and then drop it, so a socket is never reused.
+first_socket="rotorwerk-test-$$-a"
+second_socket="rotorwerk-test-$$-b"
+socket=$first_socket
+cleanup() {
+  tmux -L "$first_socket" kill-server 2>/dev/null || true
+  tmux -L "$second_socket" kill-server 2>/dev/null || true
+  rm -rf "$work"
+}
 trap cleanup EXIT
 cp "$examples"/* "$work"/
 
@@ -21,6 +29,20 @@ wait_for() {  # waits until the screen shows the text
   fail "never saw: $1"
 }
 
+# The screen is drawn just before the key wait changes the terminal's modes, so the
+# modes are polled before a key is sent.
+wait_for_key_wait() {
+  local tty modes
+  tty=$(tmux -L "$socket" display-message -p -t test '#{pane_tty}')
+  for _ in $(seq 50); do
+    modes=$(stty -F "$tty" -a)
+    grep -qw -- "-echo" <<<"$modes" && grep -qw -- "-icanon" <<<"$modes" && return 0
+    sleep 0.1
+  done
+  grep -qw -- "-echo" <<<"$modes" || fail "the key wait echoes"
+  fail "the key wait waits for a line"
+}
+
 tmux -L "$socket" -f /dev/null new-session -d -s test -x 80 -y 16 \
   "cd '$work' && stty -a > before.txt && '$binary'; echo \"exit=\$?\"; stty -a > after.txt; sleep 30"
 wait_for "|-u 正常使用 -h 帮助                             |"
@@ -30,10 +52,7 @@ screen | grep -qF "Rotorwerk Pro v1.0-beta1                        |" || fail "h
 [ "$(screen | grep -c 'Rotorwerk Pro加密器')" = 0 ] || fail "the help screen should follow a cleared screen"
 
 # While a key is awaited the terminal neither echoes nor waits for a line end.
-tty=$(tmux -L "$socket" display-message -p -t test '#{pane_tty}')
-modes=$(stty -F "$tty" -a)
-grep -qw -- "-echo" <<<"$modes" || fail "the key wait echoes"
-grep -qw -- "-icanon" <<<"$modes" || fail "the key wait waits for a line"
+wait_for_key_wait
 tmux -L "$socket" send-keys -t test -- "Z"
 wait_for "Rotorwerk Pro加密器"
 sleep 0.3
@@ -47,11 +66,13 @@ expected=$'+------------------------------------------------+\n|Rotorwerk Pro加
 tmux -L "$socket" send-keys -t test -- "-u letter.txt 1 0 RW-26001B" Enter
 wait_for "[成功] 成功输出到文件enigma_code.txt"
 screen | grep -qF -- "-u letter.txt 1 0 RW-26001B" || fail "the typed command should still show"
+wait_for_key_wait
 tmux -L "$socket" send-keys -t test -- "x"
 sleep 0.3
 tmux -L "$socket" send-keys -t test -- "-u enigma_code.txt 0" Enter
 wait_for "Meet me at 7:30 by the old mill."
 screen | grep -qF "文本使用语言：英文" || fail "language line missing"
+wait_for_key_wait
 tmux -L "$socket" send-keys -t test -- "x"
 sleep 0.3
 tmux -L "$socket" send-keys -t test C-d
@@ -62,6 +83,7 @@ diff <(grep -o -- '-\?icanon\|-\?echo ' "$work/before.txt") \
 
 # Ctrl-C while a key is awaited ends the program and gives the terminal back.
 tmux -L "$socket" kill-server
+socket=$second_socket
 rm -f "$work/before.txt" "$work/after.txt"
 # The shell traps Ctrl-C so that it survives to record the settings afterwards.
 tmux -L "$socket" -f /dev/null new-session -d -s test -x 80 -y 16 \
@@ -69,6 +91,7 @@ tmux -L "$socket" -f /dev/null new-session -d -s test -x 80 -y 16 \
 wait_for "|-u 正常使用 -h 帮助                             |"
 tmux -L "$socket" send-keys -t test -- "-h" Enter
 wait_for "|  enigma_init.ef: 存储使用的转子、插头、偏移信息|"
+wait_for_key_wait
 tmux -L "$socket" send-keys -t test C-c
 wait_for "exit=130"
 for _ in $(seq 50); do [ -s "$work/after.txt" ] && break; sleep 0.1; done
