@@ -59,12 +59,17 @@ bool ReplacementFile::open() {
   name += target.filename().string();
   name += ".XXXXXX";
   temporary_ = (target.parent_path() / name).string();
-  const int fd = createTemporary(temporary_);
+  int fd = -1;
+  {
+    // An interrupt between creating the file and arming its removal would leave it.
+    const InterruptsHeld held;
+    fd = createTemporary(temporary_);
+    if (fd >= 0) removeOnInterrupt(temporary_.c_str());
+  }
   if (fd < 0) {
     temporary_.clear();
     return false;
   }
-  removeOnInterrupt(temporary_.c_str());
   file_ = fdopen(fd, "w");
   if (file_ == nullptr) {
     close(fd);

@@ -3,7 +3,6 @@
 
 #include <csignal>
 #include <cstring>
-#include <initializer_list>
 
 #ifndef _WIN32
 #include <termios.h>
@@ -14,6 +13,10 @@
 
 namespace rotorwerk {
 namespace {
+
+#ifndef _WIN32
+constexpr int kHandledSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
+#endif
 
 // Only async-signal-safe state: fixed buffers and flags.
 char gRemovePath[4096];
@@ -38,7 +41,7 @@ extern "C" void onInterrupt(int signalNumber) {
 
 void installInterruptHandlers() {
 #ifndef _WIN32
-  for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) {
+  for (const int signalNumber : kHandledSignals) {
     struct sigaction action {};
     struct sigaction previous {};
     action.sa_handler = onInterrupt;
@@ -53,6 +56,20 @@ void installInterruptHandlers() {
   std::signal(SIGTERM, onInterrupt);
 #endif
 }
+
+#ifndef _WIN32
+InterruptsHeld::InterruptsHeld() {
+  sigset_t held;
+  sigemptyset(&held);
+  for (const int signalNumber : kHandledSignals) sigaddset(&held, signalNumber);
+  sigprocmask(SIG_BLOCK, &held, &previous_);
+}
+
+InterruptsHeld::~InterruptsHeld() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+#else
+InterruptsHeld::InterruptsHeld() = default;
+InterruptsHeld::~InterruptsHeld() = default;
+#endif
 
 void removeOnInterrupt(const char* path) {
   gRemoveArmed = 0;

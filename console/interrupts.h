@@ -2,11 +2,30 @@
 // and the temporary file of a code file being written.
 #pragma once
 
+#ifndef _WIN32
+#include <csignal>
+#endif
+
 namespace rotorwerk {
 
 // Installs the handlers once, before the first command. A file-size limit then makes
 // writes fail instead of ending the program.
 void installInterruptHandlers();
+
+// Holds back the handled signals while alive, so that a file can be created and armed
+// for removal with no interrupt in between. A held signal arrives on destruction.
+class InterruptsHeld {
+ public:
+  InterruptsHeld();
+  ~InterruptsHeld();
+  InterruptsHeld(const InterruptsHeld&) = delete;
+  InterruptsHeld& operator=(const InterruptsHeld&) = delete;
+
+ private:
+#ifndef _WIN32
+  sigset_t previous_{};
+#endif
+};
 
 // While set, an interrupt removes this file. The path is copied; nullptr clears it.
 void removeOnInterrupt(const char* path);
