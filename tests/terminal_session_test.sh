@@ -29,19 +29,19 @@ wait_for() {  # waits until the screen shows the text
   fail "never saw: $1"
 }
 
-# The screen is drawn just before the key wait changes the terminal's modes, so the
-# modes are polled before a key is sent.
-wait_for_key_wait() {
-  local tty modes
-  tty=$(tmux -L "$socket" display-message -p -t test '#{pane_tty}')
-  for _ in $(seq 50); do
-    modes=$(stty -F "$tty" -a)
-    grep -qw -- "-echo" <<<"$modes" && grep -qw -- "-icanon" <<<"$modes" && return 0
-    sleep 0.1
-  done
-  grep -qw -- "-echo" <<<"$modes" || fail "the key wait echoes"
-  fail "the key wait waits for a line"
+# The key wait changes the terminal's modes just after drawing and restores them just
+# after the key, so the modes are polled before anything is typed.
+has_modes() {  # the pane's terminal has every mode named, such as -echo or icanon
+  local modes mode
+  modes=$(stty -F "$(tmux -L "$socket" display-message -p -t test '#{pane_tty}')" -a | tr ' ;' '\n\n')
+  for mode in "$@"; do grep -qx -- "$mode" <<<"$modes" || return 1; done
 }
+wait_for_modes() {
+  for _ in $(seq 50); do has_modes "$@" && return 0; sleep 0.1; done
+  fail "the terminal never had the modes: $*"
+}
+wait_for_key_wait() { wait_for_modes -echo -icanon; }
+wait_for_line_input() { wait_for_modes echo icanon; }
 
 tmux -L "$socket" -f /dev/null new-session -d -s test -x 80 -y 16 \
   "cd '$work' && stty -a > before.txt && '$binary'; echo \"exit=\$?\"; stty -a > after.txt; sleep 30"
@@ -68,13 +68,13 @@ wait_for "[成功] 成功输出到文件enigma_code.txt"
 screen | grep -qF -- "-u letter.txt 1 0 RW-26001B" || fail "the typed command should still show"
 wait_for_key_wait
 tmux -L "$socket" send-keys -t test -- "x"
-sleep 0.3
+wait_for_line_input
 tmux -L "$socket" send-keys -t test -- "-u enigma_code.txt 0" Enter
 wait_for "Meet me at 7:30 by the old mill."
 screen | grep -qF "文本使用语言：英文" || fail "language line missing"
 wait_for_key_wait
 tmux -L "$socket" send-keys -t test -- "x"
-sleep 0.3
+wait_for_line_input
 tmux -L "$socket" send-keys -t test C-d
 wait_for "exit=0"
 for _ in $(seq 50); do [ -s "$work/after.txt" ] && break; sleep 0.1; done
