@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "codefile/code_file.h"
 #include "codefile/decrypt_command.h"
 #include "console/texts.h"
 #include "fuzz_support.h"
@@ -32,7 +33,7 @@ const RotorMachine& sampleMachine() {
 std::string expectedBody(const std::string& code) {
   std::size_t at = 0;
   while (at < code.size() && isSpace(static_cast<unsigned char>(code[at]))) ++at;
-  at += 6;
+  at += kEnglishHeader.size();  // both header words are this long
   const std::size_t mark = code.rfind('#');
   const std::size_t end = mark != std::string::npos && mark >= at ? mark : code.size();
   return at + 1 <= end ? code.substr(at + 1, end - at - 1) : std::string();

@@ -42,6 +42,12 @@ wait_for_modes() {
 }
 wait_for_key_wait() { wait_for_modes -echo -icanon; }
 wait_for_line_input() { wait_for_modes echo icanon; }
+# The session's shell records the modes before the program starts and after it ends.
+expect_modes_restored() {
+  for _ in $(seq 50); do [ -s "$work/after.txt" ] && break; sleep 0.1; done
+  diff <(grep -o -- '-\?icanon\|-\?echo ' "$work/before.txt") \
+    <(grep -o -- '-\?icanon\|-\?echo ' "$work/after.txt") || fail "$1"
+}
 
 tmux -L "$socket" -f /dev/null new-session -d -s test -x 80 -y 16 \
   "cd '$work' && stty -a > before.txt && '$binary'; echo \"exit=\$?\"; stty -a > after.txt; sleep 30"
@@ -77,9 +83,7 @@ tmux -L "$socket" send-keys -t test -- "x"
 wait_for_line_input
 tmux -L "$socket" send-keys -t test C-d
 wait_for "exit=0"
-for _ in $(seq 50); do [ -s "$work/after.txt" ] && break; sleep 0.1; done
-diff <(grep -o -- '-\?icanon\|-\?echo ' "$work/before.txt") \
-  <(grep -o -- '-\?icanon\|-\?echo ' "$work/after.txt") || fail "terminal settings not restored"
+expect_modes_restored "terminal settings not restored"
 
 # Ctrl-C while a key is awaited ends the program and gives the terminal back.
 tmux -L "$socket" kill-server
@@ -94,7 +98,5 @@ wait_for "|  enigma_init.ef: 存储使用的转子、插头、偏移信息|"
 wait_for_key_wait
 tmux -L "$socket" send-keys -t test C-c
 wait_for "exit=130"
-for _ in $(seq 50); do [ -s "$work/after.txt" ] && break; sleep 0.1; done
-diff <(grep -o -- '-\?icanon\|-\?echo ' "$work/before.txt") \
-  <(grep -o -- '-\?icanon\|-\?echo ' "$work/after.txt") || fail "terminal settings not restored after Ctrl-C"
+expect_modes_restored "terminal settings not restored after Ctrl-C"
 echo "terminal session: ok"
