@@ -18,6 +18,9 @@ namespace {
 
 // Longer than any coding type, so a cut-off word can never match one.
 constexpr std::size_t kCodeWordKeep = 16;
+// A header word is judged after at most this many bytes, so that an endless word
+// (a device of zeros) ends in a format error instead of being read for ever.
+constexpr std::size_t kHeaderLimit = 16;
 
 bool seekTo(std::FILE* file, std::int64_t offset, int origin = SEEK_SET) {
 #ifdef _WIN32
@@ -50,15 +53,16 @@ bool isSearchable(std::FILE* file) {
 }
 
 // A pipe or device cannot be searched from its end, so what is left of it is
-// copied to a temporary file first; memory stays flat either way.
+// copied to a temporary file first; memory stays flat either way. Copying stops at
+// the first failed write, so a full disk does not keep it reading.
 File spool(std::FILE* input, const std::string& pending, std::vector<char>& block) {
   File copy(std::tmpfile());
   if (!copy) return nullptr;
-  bool written = std::fwrite(pending.data(), 1, pending.size(), copy.get()) == pending.size();
+  if (std::fwrite(pending.data(), 1, pending.size(), copy.get()) != pending.size()) return nullptr;
   for (std::size_t size = 0; (size = std::fread(block.data(), 1, block.size(), input)) > 0;) {
-    written = written && std::fwrite(block.data(), 1, size, copy.get()) == size;
+    if (std::fwrite(block.data(), 1, size, copy.get()) != size) return nullptr;
   }
-  if (!written || std::ferror(input) != 0 || std::fflush(copy.get()) != 0) return nullptr;
+  if (std::ferror(input) != 0 || std::fflush(copy.get()) != 0) return nullptr;
   return copy;
 }
 
@@ -78,19 +82,22 @@ std::int64_t findLastMark(std::FILE* file, std::int64_t begin, std::int64_t end,
   return -1;
 }
 
-// Deciphers [begin, end) of the file onto standard output.
-bool decipherRange(std::FILE* file, std::int64_t begin, std::int64_t end, Keystream& keystream,
-                   std::vector<char>& block, Console& console) {
-  if (!seekTo(file, begin)) return false;
+enum class Deciphered { kDone, kCannotRead, kCannotOutput };
+
+// Deciphers [begin, end) of the file onto standard output, stopping at the first
+// failure to read or to write.
+Deciphered decipherRange(std::FILE* file, std::int64_t begin, std::int64_t end,
+                         Keystream& keystream, std::vector<char>& block, Console& console) {
+  if (!seekTo(file, begin)) return Deciphered::kCannotRead;
   for (std::int64_t left = end - begin; left > 0;) {
     const auto size = static_cast<std::size_t>(
         std::min<std::int64_t>(left, static_cast<std::int64_t>(block.size())));
-    if (std::fread(block.data(), 1, size, file) != size) return false;
+    if (std::fread(block.data(), 1, size, file) != size) return Deciphered::kCannotRead;
     keystream.apply(block.data(), size);
-    console.writeData({block.data(), size});
+    if (!console.writeData({block.data(), size})) return Deciphered::kCannotOutput;
     left -= static_cast<std::int64_t>(size);
   }
-  return true;
+  return console.flushData() ? Deciphered::kDone : Deciphered::kCannotOutput;
 }
 
 void verifyTrailer(std::FILE* file, const RotorMachine& machine, RotorPositions positions,
@@ -114,14 +121,17 @@ void verifyTrailer(std::FILE* file, const RotorMachine& machine, RotorPositions 
 void decryptCommand(std::FILE* input, const RotorMachine& machine, Console& console) {
   FormattedInput header(input);
   Word word;
-  if (header.readWord(word, kChineseHeader.size() + 1) != ReadStatus::kOk ||
+  if (header.readWord(word, kChineseHeader.size() + 1, kHeaderLimit) != ReadStatus::kOk ||
       (word.text != kChineseHeader && word.text != kEnglishHeader)) {
-    console.message(texts::kFormatProblem);
+    console.error(texts::kFormatProblem);
     return;
   }
   console.write(texts::kLanguageLine);
   console.write(word.text == kChineseHeader ? texts::kChineseLabel : texts::kEnglishLabel);
-  console.writeData("\n");
+  if (!console.writeData("\n")) {
+    console.error(texts::kCannotOutputText);
+    return;
+  }
 
   std::vector<char> block(kBlockSize);
   // The body starts with the byte after the header word, which the header read has
@@ -135,7 +145,7 @@ void decryptCommand(std::FILE* input, const RotorMachine& machine, Console& cons
   } else {
     spooled = spool(input, pending, block);
     if (!spooled) {
-      console.message(texts::kCannotReadFile);
+      console.error(texts::kCannotReadFile);
       return;
     }
     file = spooled.get();
@@ -146,11 +156,11 @@ void decryptCommand(std::FILE* input, const RotorMachine& machine, Console& cons
   const std::int64_t bodyEnd = mark >= 0 ? mark : end;
   Keystream keystream(machine, machine.startPositions());
   // The first byte of the body is the separator after the header word.
-  if (!decipherRange(file, std::min(begin + 1, bodyEnd), bodyEnd, keystream, block, console)) {
-    console.message(texts::kCannotReadFile);
-    return;
+  switch (decipherRange(file, std::min(begin + 1, bodyEnd), bodyEnd, keystream, block, console)) {
+    case Deciphered::kDone: break;
+    case Deciphered::kCannotRead: console.error(texts::kCannotReadFile); return;
+    case Deciphered::kCannotOutput: console.error(texts::kCannotOutputText); return;
   }
-  console.flush();
   if (mark < 0 || !seekTo(file, mark + 1)) {
     console.message(texts::kUnknownCodingType);
     return;

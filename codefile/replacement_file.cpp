@@ -21,7 +21,7 @@ namespace rotorwerk {
 namespace {
 
 #ifdef _WIN32
-int createTemporary(std::string& path) {
+int createTemporary(std::string& path, const std::string&) {
   if (_mktemp_s(path.data(), path.size() + 1) != 0) return -1;
   int fd = -1;
   _sopen_s(&fd, path.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_TEXT, _SH_DENYNO,
@@ -33,10 +33,22 @@ bool replace(const std::string& from, const std::string& to) {
   return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
 #else
-int createTemporary(std::string& path) {
+int createTemporary(std::string& path, const std::string& target) {
+  // A code file the user may not write is not replaced behind their back.
+  struct stat old {};
+  const bool replacing = lstat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+  if (replacing && access(target.c_str(), W_OK) != 0) return -1;
   const int fd = mkstemp(path.data());
   if (fd < 0) return -1;
-  // mkstemp makes the file private; a code file gets the usual permissions.
+  if (replacing) {
+    // The new file keeps the old one's owner, group and protection, as far as this
+    // process may set them; the owner first, since a change of owner clears set-ID bits.
+    if (fchown(fd, old.st_uid, old.st_gid) != 0)
+      (void)fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+    fchmod(fd, old.st_mode & 07777);
+    return fd;
+  }
+  // mkstemp makes the file private; a new code file gets the usual permissions.
   const mode_t mask = umask(0);
   umask(mask);
   fchmod(fd, static_cast<mode_t>(0666 & ~mask));
@@ -63,7 +75,7 @@ bool ReplacementFile::open() {
   {
     // An interrupt between creating the file and arming its removal would leave it.
     const InterruptsHeld held;
-    fd = createTemporary(temporary_);
+    fd = createTemporary(temporary_, target_);
     if (fd >= 0) removeOnInterrupt(temporary_.c_str());
   }
   if (fd < 0) {
@@ -79,9 +91,10 @@ bool ReplacementFile::open() {
   return true;
 }
 
-void ReplacementFile::write(std::string_view bytes) {
-  if (file_ == nullptr || failed_) return;
+bool ReplacementFile::write(std::string_view bytes) {
+  if (file_ == nullptr || failed_) return false;
   failed_ = std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size();
+  return !failed_;
 }
 
 bool ReplacementFile::commit() {

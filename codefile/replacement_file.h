@@ -16,10 +16,11 @@ class ReplacementFile {
   ReplacementFile(const ReplacementFile&) = delete;
   ReplacementFile& operator=(const ReplacementFile&) = delete;
 
-  // Creates the temporary file in the target's directory.
+  // Creates the temporary file in the target's directory. Fails without creating it
+  // when the target is a file the user may not write.
   [[nodiscard]] bool open();
-  // Failures are remembered and reported by commit().
-  void write(std::string_view bytes);
+  // False once any write has failed; the failure is remembered for commit().
+  [[nodiscard]] bool write(std::string_view bytes);
   // Flushes, closes and renames; false when any byte may not have reached the file.
   [[nodiscard]] bool commit();
 

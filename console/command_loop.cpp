@@ -90,13 +90,13 @@ CommandLoop::Outcome CommandLoop::runUseCommand() {
     return Outcome::kDone;
   }
   if (const auto fault = loadSettings(machine_)) {
-    console_.message(faultMessage(console_, *fault));
+    console_.error(faultMessage(console_, *fault));
     terminal_.waitForKey(console_);
     return Outcome::kDone;
   }
   const File text = openTextFile(name);
   if (!text) {
-    console_.message(texts::kFileNotFound);
+    console_.error(texts::kFileNotFound);
   } else if (operation != 0) {
     encryptCommand(text.get(), lang, type.text, machine_, console_);
   } else {
@@ -111,13 +111,14 @@ int CommandLoop::run() {
     console_.write(texts::kBanner);
     console_.flush();
     Word command;
-    if (input_.readWord(command, 2) == ReadStatus::kEnd) return 0;
+    // A script can tell from the status whether any command of the run failed.
+    if (input_.readWord(command, 2) == ReadStatus::kEnd) return console_.errorReported() ? 1 : 0;
     if (command.length == 2 && command.text == "-h") {
       terminal_.clearScreen(console_);
       console_.write(texts::kHelpScreen);
       terminal_.waitForKey(console_);
     } else if (command.length == 2 && command.text == "-u") {
-      if (runUseCommand() == Outcome::kInputEnded) return 0;
+      if (runUseCommand() == Outcome::kInputEnded) return console_.errorReported() ? 1 : 0;
       // The word that failed as a number is read again as the next command word.
       argumentFailed_ = false;
     }

@@ -15,7 +15,8 @@ class CommandLoop {
   CommandLoop(std::FILE* input, Console& console, Terminal terminal)
       : input_(input), console_(console), terminal_(terminal) {}
 
-  // Runs passes until standard input ends, then gives the exit status.
+  // Runs passes until standard input ends, then gives the exit status: 1 when any
+  // command reported an error, 0 otherwise.
   int run();
 
  private:

@@ -15,7 +15,10 @@ namespace rotorwerk {
 namespace {
 
 #ifndef _WIN32
-constexpr int kHandledSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
+// Every signal that ends the program by default and can be caught. SIGXFSZ is
+// ignored instead, so that a file-size limit makes writes fail and is reported.
+constexpr int kHandledSignals[] = {SIGINT,  SIGTERM, SIGHUP,  SIGQUIT,   SIGPIPE, SIGXCPU,
+                                   SIGALRM, SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF};
 #endif
 
 // Only async-signal-safe state: fixed buffers and flags.

@@ -30,7 +30,7 @@ void Terminal::clearScreen(Console& console) const {
   std::system("cls");
 #else
   // Home, erase the screen, erase the scrollback.
-  console.writeData("\x1b[H\x1b[2J\x1b[3J");
+  console.write("\x1b[H\x1b[2J\x1b[3J");
   console.flush();
 #endif
 }

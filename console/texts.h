@@ -99,6 +99,13 @@ inline constexpr ConsoleText kCannotWriteCodeFile{
     // UTF-8
     "[错误] 无法写入文件enigma_code.txt"};
 
+// Deciphered text could not be written out; the command ends.
+inline constexpr ConsoleText kCannotOutputText{
+    // GBK
+    "[\264\355\316\363] \316\336\267\250\312\344\263\366\275\342\303\334\316\304\261\276",
+    // UTF-8
+    "[错误] 无法输出解密文本"};
+
 // The code file does not start with a known header word.
 inline constexpr ConsoleText kFormatProblem{
     // GBK
@@ -248,7 +255,7 @@ inline constexpr ConsoleText kItemRightOffset{
 
 // All of the above, so that tests can check each pair against a converter.
 inline constexpr ConsoleText kAll[] = {
-    kBanner, kHelpScreen, kFileNotFound, kCannotReadFile, kNoSuchCodingType, kCodeFileWritten, kCannotWriteCodeFile, kFormatProblem, kLanguageLine, kChineseLabel, kEnglishLabel, kUnknownCodingType, kCheckFailed, kSettingsFault, kItemOpen, kItemClose, kItemCannotOpen, kItemReflector, kItemRotorCount, kItemRotor, kItemPlugCount, kItemPlug, kItemLeftRotor, kItemMiddleRotor, kItemRightRotor, kItemLeftOffset, kItemMiddleOffset, kItemRightOffset};
+    kBanner, kHelpScreen, kFileNotFound, kCannotReadFile, kNoSuchCodingType, kCodeFileWritten, kCannotWriteCodeFile, kCannotOutputText, kFormatProblem, kLanguageLine, kChineseLabel, kEnglishLabel, kUnknownCodingType, kCheckFailed, kSettingsFault, kItemOpen, kItemClose, kItemCannotOpen, kItemReflector, kItemRotorCount, kItemRotor, kItemPlugCount, kItemPlug, kItemLeftRotor, kItemMiddleRotor, kItemRightRotor, kItemLeftOffset, kItemMiddleOffset, kItemRightOffset};
 
 }  // namespace rotorwerk::texts
 // clang-format on

@@ -4,6 +4,10 @@
 namespace rotorwerk {
 
 int FormattedInput::get() {
+  if (zeroRun_ > 0 && pushback_.size() == zeroRunAt_) {
+    --zeroRun_;
+    return '0';
+  }
   if (!pushback_.empty()) {
     const auto c = static_cast<unsigned char>(pushback_.back());
     pushback_.pop_back();
@@ -18,8 +22,13 @@ int FormattedInput::peek() {
   return c;
 }
 
-void FormattedInput::unget(const std::string& consumed) {
-  pushback_.append(consumed.rbegin(), consumed.rend());
+void FormattedInput::unget(const std::string& digits, std::uint64_t leadingZeros,
+                           const std::string& sign) {
+  pushback_.append(digits.rbegin(), digits.rend());
+  // The digit loop reads every zero of an earlier run, so at most one run is pending.
+  zeroRun_ = leadingZeros;
+  zeroRunAt_ = pushback_.size();
+  pushback_.append(sign);
 }
 
 bool FormattedInput::skipWhitespace() {
@@ -30,10 +39,10 @@ bool FormattedInput::skipWhitespace() {
   return true;
 }
 
-ReadStatus FormattedInput::readWord(Word& word, std::size_t keep) {
+ReadStatus FormattedInput::readWord(Word& word, std::size_t keep, std::size_t limit) {
   word = {};
   if (!skipWhitespace()) return ReadStatus::kEnd;
-  for (int c = get(); c != EOF; c = get()) {
+  for (int c = 0; word.length < limit && (c = get()) != EOF;) {
     if (isSpace(c)) {
       // The whitespace that ends a word stays unread, as with formatted input.
       pushback_.push_back(static_cast<char>(c));
@@ -48,11 +57,11 @@ ReadStatus FormattedInput::readWord(Word& word, std::size_t keep) {
 ReadStatus FormattedInput::readNumber(std::int64_t& value, std::int64_t min, std::int64_t max) {
   value = 0;
   if (!skipWhitespace()) return ReadStatus::kEnd;
-  std::string consumed;
+  std::string sign;
   bool negative = false;
-  if (const int sign = peek(); sign == '+' || sign == '-') {
-    negative = sign == '-';
-    consumed.push_back(static_cast<char>(get()));
+  if (const int c = peek(); c == '+' || c == '-') {
+    negative = c == '-';
+    sign.push_back(static_cast<char>(get()));
   }
   // Accumulating the magnitude as unsigned keeps the smallest value representable.
   std::uint64_t limit = 0;
@@ -60,26 +69,37 @@ ReadStatus FormattedInput::readNumber(std::int64_t& value, std::int64_t min, std
   if (!negative && max > 0) limit = static_cast<std::uint64_t>(max);
   std::uint64_t magnitude = 0;
   bool inRange = true;
-  std::size_t digits = 0;
+  // Leading zeros are only counted, so that an endless run of them costs no memory.
+  std::uint64_t leadingZeros = 0;
+  std::string digits;
   for (int c = peek(); c >= '0' && c <= '9'; c = peek()) {
+    if (c == '0' && digits.empty()) {
+      get();
+      ++leadingZeros;
+      continue;
+    }
     const auto digit = static_cast<std::uint64_t>(c - '0');
     if (magnitude > limit / 10U || (magnitude == limit / 10U && digit > limit % 10U)) {
       // The rest of the digits stay in the stream, so a huge number costs no memory.
       inRange = false;
       break;
     }
-    consumed.push_back(static_cast<char>(get()));
-    ++digits;
+    digits.push_back(static_cast<char>(get()));
     magnitude = magnitude * 10U + digit;
   }
-  if (digits > 0 && inRange) {
+  if ((leadingZeros > 0 || !digits.empty()) && inRange) {
     value =
         negative ? static_cast<std::int64_t>(0U - magnitude) : static_cast<std::int64_t>(magnitude);
     if (value >= min && value <= max) return ReadStatus::kOk;
   }
   value = 0;
-  unget(consumed);
+  unget(digits, leadingZeros, sign);
   return ReadStatus::kFailed;
+}
+
+bool FormattedInput::atItemEnd() {
+  const int c = peek();
+  return c == EOF || isSpace(c);
 }
 
 ReadStatus FormattedInput::readChar(char& c) {
@@ -90,8 +110,8 @@ ReadStatus FormattedInput::readChar(char& c) {
 }
 
 std::string FormattedInput::takePending() {
-  std::string pending(pushback_.rbegin(), pushback_.rend());
-  pushback_.clear();
+  std::string pending;
+  while (!pushback_.empty() || zeroRun_ > 0) pending.push_back(static_cast<char>(get()));
   return pending;
 }
 

@@ -27,13 +27,18 @@ class FormattedInput {
   explicit FormattedInput(std::FILE* file) : file_(file) {}
 
   // A word ends at whitespace; only its first `keep` bytes are stored, so a huge
-  // word costs no memory.
-  ReadStatus readWord(Word& word, std::size_t keep);
+  // word costs no memory. Reading stops after `limit` bytes of the word, leaving the
+  // rest unread, so that an endless word costs no time either.
+  ReadStatus readWord(Word& word, std::size_t keep, std::size_t limit = kNoLimit);
   // An optional sign and decimal digits; reading stops at the first other
   // character. A value outside [min, max] fails like a missing number.
   ReadStatus readNumber(std::int64_t& value, std::int64_t min, std::int64_t max);
   // The next non-whitespace character.
   ReadStatus readChar(char& c);
+  // True when the input ends or whitespace follows: an item read last ended there.
+  bool atItemEnd();
+
+  static constexpr std::size_t kNoLimit = static_cast<std::size_t>(-1);
 
   // Bytes taken from the stream but not yet consumed (such as the whitespace that
   // ended a word), in stream order; they are no longer this reader's afterwards.
@@ -42,11 +47,15 @@ class FormattedInput {
  private:
   int get();
   int peek();
-  void unget(const std::string& consumed);
+  void unget(const std::string& digits, std::uint64_t leadingZeros, const std::string& sign);
   bool skipWhitespace();
 
   std::FILE* file_;
   std::string pushback_;  // read back to front
+  // A run of '0' bytes given back by a failed number, which may be endless: it is
+  // read right after the first `zeroRunAt_` bytes of the pushback, counted not stored.
+  std::uint64_t zeroRun_ = 0;
+  std::size_t zeroRunAt_ = 0;
 };
 
 constexpr bool isSpace(int c) {

@@ -18,10 +18,15 @@ File openSettingsFile(const std::filesystem::path& directory, const char* name) 
   return openForReading((directory / name).string().c_str());
 }
 
+// No sound settings word is this long; a longer one (an endless device) is a fault,
+// found without reading it to its end.
+constexpr std::size_t kMaxWordLength = 4096;
+
 // Reads a wiring word into `row` when its first 26 characters are lowercase letters.
 bool readWiringWord(FormattedInput& input, WiringRow& row) {
   Word word;
-  if (input.readWord(word, kLetters) != ReadStatus::kOk || word.text.size() < kLetters) {
+  if (input.readWord(word, kLetters, kMaxWordLength + 1) != ReadStatus::kOk ||
+      word.text.size() < kLetters || word.length > kMaxWordLength) {
     return false;
   }
   for (std::size_t k = 0; k < kLetters; ++k) {
@@ -30,6 +35,12 @@ bool readWiringWord(FormattedInput& input, WiringRow& row) {
     row[k] = static_cast<std::int8_t>(c - 'a');
   }
   return true;
+}
+
+// A settings number must end where its item ends: "1O" or "0x1f" is no number.
+bool readNumberItem(FormattedInput& input, std::int64_t& value, std::int64_t min,
+                    std::int64_t max) {
+  return input.readNumber(value, min, max) == ReadStatus::kOk && input.atItemEnd();
 }
 
 bool isPermutation(const WiringRow& row) {
@@ -56,7 +67,7 @@ std::optional<SettingsFault> loadWiring(FormattedInput& input, RotorMachine& mac
   if (!readWiringWord(input, machine.reflector) || !isFixedPointFreePairing(machine.reflector)) {
     return fault(SettingsItem::kReflector);
   }
-  if (input.readNumber(machine.rotorCount, 0, kMaxRotors) != ReadStatus::kOk) {
+  if (!readNumberItem(input, machine.rotorCount, 0, kMaxRotors)) {
     return fault(SettingsItem::kRotorCount);
   }
   for (std::int64_t j = 1; j <= machine.rotorCount; ++j) {
@@ -76,7 +87,7 @@ std::optional<SettingsFault> loadStart(FormattedInput& input, RotorMachine& mach
   const auto fault = [](SettingsItem item, std::int64_t number = 0) {
     return SettingsFault{SettingsFile::kStart, item, number};
   };
-  if (input.readNumber(machine.plugPairCount, 0, kInt64Max) != ReadStatus::kOk) {
+  if (!readNumberItem(input, machine.plugPairCount, 0, kInt64Max)) {
     return fault(SettingsItem::kPlugCount);
   }
   // Every pair uses up at least one letter, so a huge count fails within 27 pairs.
@@ -100,7 +111,7 @@ std::optional<SettingsFault> loadStart(FormattedInput& input, RotorMachine& mach
                                          SettingsItem::kRightRotor};
   for (std::size_t k = 0; k < 3; ++k) {
     // Rotor 0 is the all-zero row, which would turn every text into one letter.
-    if (input.readNumber(machine.slotRotors[k], 1, machine.rotorCount) != ReadStatus::kOk) {
+    if (!readNumberItem(input, machine.slotRotors[k], 1, machine.rotorCount)) {
       machine.slotRotors[k] = 0;
       return fault(kSlotItems[k]);
     }
@@ -108,7 +119,7 @@ std::optional<SettingsFault> loadStart(FormattedInput& input, RotorMachine& mach
   constexpr SettingsItem kOffsetItems[] = {SettingsItem::kLeftOffset, SettingsItem::kMiddleOffset,
                                            SettingsItem::kRightOffset};
   for (std::size_t k = 0; k < 3; ++k) {
-    if (input.readNumber(machine.startOffsets[k], kInt64Min, kInt64Max) != ReadStatus::kOk) {
+    if (!readNumberItem(input, machine.startOffsets[k], kInt64Min, kInt64Max)) {
       return fault(kOffsetItems[k]);
     }
   }

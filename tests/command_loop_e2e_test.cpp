@@ -104,6 +104,8 @@ TEST_F(CommandLoopTest, MissingTextFileIsReportedAfterTheSettingsLoad) {
   const auto decrypt = run("-u missing.txt 0 1 RW-26001A\n");
   EXPECT_EQ(decrypt.out, banners(4));
   EXPECT_EQ(decrypt.err, "[错误] 文件不存在");
+  // One failed command of the run is enough for a failed exit status.
+  EXPECT_EQ(decrypt.status, 1);
 }
 
 TEST_F(CommandLoopTest, WordWhereANumberBelongsIsReadAgainAsTheNextCommand) {

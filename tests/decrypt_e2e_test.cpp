@@ -1,10 +1,12 @@
 // The decrypt command driven through the program: round trips, verification, formats.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
+#include <csignal>
 #include <random>
 #include <thread>
 
@@ -131,6 +133,7 @@ TEST_F(DecryptTest, StartOffsetOutsideTheAlphabetAlwaysFailsItsCheck) {
       test::runProgram(dir_.path(), "-u text.txt 1 0 RW-26001B\n-u enigma_code.txt 0\n", "C.UTF-8");
   EXPECT_NE(result.out.find(kEnglish + "offsets beyond z"), std::string::npos);
   EXPECT_EQ(result.err, kWritten + repeat(kCheckFailed, 3));
+  EXPECT_EQ(result.status, 0);  // warnings are no errors
 }
 
 TEST_F(DecryptTest, HeaderWordRules) {
@@ -163,6 +166,15 @@ TEST_F(DecryptTest, TrailerRules) {
   EXPECT_EQ(decipher("RW-Eng z#a#b#RW-26001A ").first, kEnglish + "a#b#c");
 }
 
+TEST_F(DecryptTest, TextThatCannotBeWrittenOutIsReported) {
+  test::writeSettings(dir_, test::straightSettings(0, 0, 0));
+  dir_.write("code.txt", "RW-Eng " + std::string(1 << 20, 'z') + "#RW-26001A ");
+  const auto result = test::runProgram(dir_.path(), "-u code.txt 0\n-h\n",
+                                       test::RunOptions{"C.UTF-8", {}, "/dev/full", {}});
+  EXPECT_EQ(result.err, "[错误] 无法输出解密文本");
+  EXPECT_EQ(result.status, 1);
+}
+
 TEST_F(DecryptTest, CodeFileFromAPipeIsReadLikeAFile) {
   test::writeSettings(dir_, test::straightSettings(0, 0, 0));
   ASSERT_EQ(mkfifo((dir_ / "pipe").c_str(), 0600), 0);
@@ -176,6 +188,33 @@ TEST_F(DecryptTest, CodeFileFromAPipeIsReadLikeAFile) {
   writer.join();
   EXPECT_EQ(result.out, kBanner + kEnglish + "a#bc" + kBanner);
   EXPECT_EQ(result.err, "");
+}
+
+TEST_F(DecryptTest, CopyOfAnEndlessPipedCodeFileStopsAtTheFirstFailedWrite) {
+  test::writeSettings(dir_, test::straightSettings(0, 0, 0));
+  ASSERT_EQ(mkfifo((dir_ / "pipe").c_str(), 0600), 0);
+  // The writer feeds the pipe until the program closes it.
+  const auto previousPipe = std::signal(SIGPIPE, SIG_IGN);
+  std::thread writer([&] {
+    const int fd = open((dir_ / "pipe").c_str(), O_WRONLY);
+    const std::string code = "RW-Eng " + std::string(1 << 16, 'z');
+    while (write(fd, code.data(), code.size()) > 0) {
+    }
+    close(fd);
+  });
+  const auto previousSize = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit previous{};
+  getrlimit(RLIMIT_FSIZE, &previous);
+  rlimit limited = previous;
+  limited.rlim_cur = 1 << 20;
+  setrlimit(RLIMIT_FSIZE, &limited);
+  const auto result = test::runProgram(dir_.path(), "-u pipe 0\n", "C.UTF-8");
+  setrlimit(RLIMIT_FSIZE, &previous);
+  std::signal(SIGXFSZ, previousSize);
+  writer.join();
+  std::signal(SIGPIPE, previousPipe);
+  EXPECT_EQ(result.err, "[错误] 无法读取文件");
+  EXPECT_EQ(result.status, 1);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // The encrypt command driven through the program: code file bytes and its safety.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
 
@@ -169,10 +171,40 @@ TEST_F(EncryptTest, WriteFailureFromAFileSizeLimitKeepsTheOldCodeFile) {
   limited.rlim_cur = 100000;
   setrlimit(RLIMIT_FSIZE, &limited);
   const auto result = run("-u text.txt 1 0 RW-26001A\n");
+  // An endless text stops at the first failed write.
+  const auto endless = run("-u /dev/zero 1 0 RW-26001A\n");
   setrlimit(RLIMIT_FSIZE, &previous);
   std::signal(SIGXFSZ, previousHandler);
   EXPECT_EQ(result.err, kCannotWrite);
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(endless.err, kCannotWrite);
   EXPECT_EQ(dir_.read("enigma_code.txt"), "old");
+  EXPECT_EQ(entries().size(), 4U);
+}
+
+TEST_F(EncryptTest, ReplacedCodeFileKeepsItsProtectionAndOwner) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to give files to another user";
+  test::writeSettings(dir_, test::randomSettings(16, {0}));
+  const auto code = dir_ / "enigma_code.txt";
+  dir_.write("enigma_code.txt", "old");
+  ASSERT_EQ(chmod(code.c_str(), 0600), 0);
+  ASSERT_EQ(chown(code.c_str(), 65534, 65534), 0);
+  encipher("secret");
+  struct stat status {};
+  ASSERT_EQ(stat(code.c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 07777, 0600U);
+  EXPECT_EQ(status.st_uid, 65534U);
+  EXPECT_EQ(status.st_gid, 65534U);
+  // A code file its user may not write stays, though the directory would allow it.
+  ASSERT_EQ(chmod(dir_.path().c_str(), 0777), 0);
+  ASSERT_EQ(chmod(code.c_str(), 0444), 0);
+  const std::string kept = dir_.read("enigma_code.txt");
+  test::RunOptions asNobody{
+      "C.UTF-8", {}, {}, {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"}};
+  const auto result = test::runProgram(dir_.path(), "-u text.txt 1 0 RW-26001A\n", asNobody);
+  EXPECT_EQ(result.err, kCannotWrite);
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(dir_.read("enigma_code.txt"), kept);
   EXPECT_EQ(entries().size(), 4U);
 }
 

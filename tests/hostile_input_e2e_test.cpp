@@ -33,7 +33,8 @@ class HostileInputTest : public ::testing::Test {
 };
 
 TEST_F(HostileInputTest, InterruptWhileEncipheringRemovesTheTemporaryFile) {
-  for (const int signalNumber : {SIGTERM, SIGINT}) {
+  for (const int signalNumber :
+       {SIGTERM, SIGINT, SIGHUP, SIGXCPU, SIGALRM, SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF}) {
     dir_.write("enigma_code.txt", "old code file");
     std::filesystem::remove(dir_ / "text.fifo");
     ASSERT_EQ(mkfifo((dir_ / "text.fifo").c_str(), 0600), 0);
@@ -66,14 +67,43 @@ TEST_F(HostileInputTest, StandardInputWithNulBytesAndHugeWords) {
   const std::string hugeWord(5'000'000, 'w');
   const auto huge = run("-u " + hugeWord + " 0\n" + hugeWord + "\n-h\n");
   EXPECT_EQ(huge.err, kNotFound);
-  EXPECT_EQ(huge.status, 0);
+  EXPECT_EQ(huge.status, 1);
   EXPECT_NE(huge.out.find("|-u下参数列表"), std::string::npos);
   // A huge number fails like any word that is no number and is read again whole.
   const auto number = run("-u missing.txt " + std::string(3'000'000, '9') + "\n");
   EXPECT_EQ(number.err, kNotFound);
-  EXPECT_EQ(number.status, 0);
+  EXPECT_EQ(number.status, 1);
   const auto noise = run(std::string("\0\0-u\0\xFF\xFE -h\0 \0", 14));
   EXPECT_EQ(noise.status, 0);
+}
+
+TEST_F(HostileInputTest, LeadingZerosAreCountedNotStored) {
+  dir_.write("text.txt", "Ab");
+  // Streamed through a pipe, so that only the program can hold the zeros.
+  const auto runWithZeros = [&](const std::string& before, const std::string& after) {
+    std::filesystem::remove(dir_ / "in.fifo");
+    EXPECT_EQ(mkfifo((dir_ / "in.fifo").c_str(), 0600), 0);
+    // Opened for writing first, so that the program's open does not wait for a writer.
+    const int writer = open((dir_ / "in.fifo").c_str(), O_RDWR | O_CLOEXEC);
+    test::RunningProgram program(dir_.path(), "", {"C.UTF-8", (dir_ / "in.fifo").string(), {}, {}});
+    const std::string zeros(1 << 20, '0');
+    bool written = write(writer, before.data(), before.size()) > 0;
+    for (int i = 0; i < 64 && written; ++i) {
+      written = write(writer, zeros.data(), zeros.size()) == static_cast<ssize_t>(zeros.size());
+    }
+    written = written && write(writer, after.data(), after.size()) > 0;
+    close(writer);
+    EXPECT_TRUE(written);
+    return program.wait();
+  };
+  const auto result = runWithZeros("-u text.txt ", "1 0 RW-26001A\n");
+  EXPECT_EQ(result.err, "[成功] 成功输出到文件enigma_code.txt");
+  EXPECT_LT(result.peakMemory, 32L << 10) << "KiB";
+  // Too large as a number, the word is read again whole as a command word.
+  const auto failed = runWithZeros("-u text.txt -", "99999999999 -h\n");
+  EXPECT_EQ(failed.err, kFormat);  // a failed t makes it a decryption
+  EXPECT_NE(failed.out.find("|-u下参数列表"), std::string::npos);
+  EXPECT_LT(failed.peakMemory, 32L << 10) << "KiB";
 }
 
 TEST_F(HostileInputTest, TextFilesThatAreNoFiles) {
@@ -88,6 +118,8 @@ TEST_F(HostileInputTest, CodeFilesOfOnlyMarksOrOneEndlessWord) {
   EXPECT_EQ(run("-u marks.txt 0\n").err, kFormat);
   dir_.write("word.txt", "RW-Eng" + std::string(2'000'000, 'x'));
   EXPECT_EQ(run("-u word.txt 0\n").err, kFormat);
+  // A word that never ends is judged by its start.
+  EXPECT_EQ(run("-u /dev/zero 0\n").err, kFormat);
   // A body of only marks: the last one ends it, the others are text.
   dir_.write("body.txt", "RW-Eng " + std::string(100000, '#'));
   const auto body = run("-u body.txt 0\n");
@@ -100,7 +132,12 @@ TEST_F(HostileInputTest, HugeSettingsWordsWithoutWhitespace) {
   dir_.write("text.txt", "hello");
   const auto result = run("-u text.txt 1 0 RW-26001A\n");
   EXPECT_EQ(result.err, "[错误] 配置文件有误：enigma_config.ef（反射器）");
-  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.status, 1);
+  // A settings file that never ends.
+  std::filesystem::remove(dir_ / "enigma_config.ef");
+  std::filesystem::create_symlink("/dev/zero", dir_ / "enigma_config.ef");
+  EXPECT_EQ(run("-u text.txt 1 0 RW-26001A\n").err,
+            "[错误] 配置文件有误：enigma_config.ef（反射器）");
 }
 
 }  // namespace

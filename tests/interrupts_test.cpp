@@ -12,7 +12,8 @@ volatile std::sig_atomic_t gArrived = 0;
 extern "C" void countArrival(int) { gArrived = gArrived + 1; }
 
 TEST(InterruptsHeldTest, HandledSignalsArriveOnlyOnceReleased) {
-  for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) {
+  for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGXCPU, SIGALRM,
+                                 SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF}) {
     struct sigaction counting {};
     struct sigaction previous {};
     counting.sa_handler = countArrival;

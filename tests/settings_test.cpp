@@ -52,8 +52,9 @@ TEST_F(SettingsTest, PlugboardHoldsOnlyTheCurrentStartFilesPairs) {
 }
 
 TEST_F(SettingsTest, LongerWordsUseTheirFirst26LettersAndOffsetsMayBeAnyValue) {
-  ASSERT_EQ(load(kNeighbours + "XYZ 1 " + kAlphabet + "!!",
-                 "1 aa 1 1 1 -9223372036854775808 9223372036854775807 +30"),
+  ASSERT_EQ(load(kNeighbours + "XYZ 1 " + kAlphabet + std::string(4070, '!'),
+                 "1 aa 1 1 1 -9223372036854775808 9223372036854775807 +" +
+                     std::string(100000, '0') + "30"),
             std::nullopt);
   EXPECT_EQ(machine_.startOffsets,
             (std::array<std::int64_t, 3>{std::numeric_limits<std::int64_t>::min(),
@@ -114,6 +115,13 @@ TEST_F(SettingsTest, ReportsTheFirstFaultInFileOrder) {
        startFault(kMiddleOffset)},
       {"right offset missing", good, "0 1 2 3 0 0", startFault(kRightOffset)},
       {"no rotors at all", kNeighbours + " 0", "0 1 1 1 0 0 0", startFault(kLeftRotor)},
+      {"count with junk", kNeighbours + " 5;", okStart, wiringFault(kRotorCount)},
+      {"huge word", std::string(5000, 'a'), okStart, wiringFault(kReflector)},
+      {"pair count with junk", good, "2x ab cd 1 2 3 0 0 0", startFault(kPlugCount)},
+      {"slot with junk", good, "0 1x 2 3 0 0 0", startFault(kLeftRotor)},
+      {"junk after a slot", good, "0 1 2 3x 7 19 3", startFault(kRightRotor)},
+      {"letter O for zero", good, "0 1 2 3 7 19 1O", startFault(kRightOffset)},
+      {"hexadecimal", good, "0 1 2 3 0x1f 0 0", startFault(kLeftOffset)},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(load(c.wiring, c.start), c.fault) << c.why;

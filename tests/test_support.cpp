@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <iconv.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -70,13 +71,14 @@ std::string readFile(const std::filesystem::path& path) {
 }
 
 RunningProgram::RunningProgram(const std::filesystem::path& directory, const std::string& input,
-                               const std::string& locale) {
+                               const RunOptions& options) {
   io_.write("stdin", input);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, (io_ / "stdin").c_str(), O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, (io_ / "stdout").c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  const std::string inputPath = options.input.empty() ? (io_ / "stdin").string() : options.input;
+  posix_spawn_file_actions_addopen(&actions, 0, inputPath.c_str(), O_RDONLY, 0);
+  const std::string output = options.output.empty() ? (io_ / "stdout").string() : options.output;
+  posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   posix_spawn_file_actions_addopen(&actions, 2, (io_ / "stderr").c_str(),
                                    O_WRONLY | O_CREAT | O_TRUNC, 0600);
   posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
@@ -87,14 +89,17 @@ RunningProgram::RunningProgram(const std::filesystem::path& directory, const std
       environment.push_back(variable);
     }
   }
-  environment.push_back("LC_ALL=" + locale);
+  environment.push_back("LC_ALL=" + options.locale);
   std::vector<char*> envp;
   for (auto& variable : environment) envp.push_back(variable.data());
   envp.push_back(nullptr);
-  std::string binary = ROTORWERK_BINARY;
-  char* argv[] = {binary.data(), nullptr};
+  std::vector<std::string> words = options.command;
+  words.emplace_back(ROTORWERK_BINARY);
+  std::vector<char*> argv;
+  for (auto& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
   pid_t pid = -1;
-  if (posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv, envp.data()) == 0) pid_ = pid;
+  if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) pid_ = pid;
   posix_spawn_file_actions_destroy(&actions);
 }
 
@@ -113,8 +118,10 @@ RunResult RunningProgram::wait() {
   RunResult result;
   if (pid_ > 0) {
     int waitStatus = 0;
-    waitpid(pid_, &waitStatus, 0);
+    rusage usage{};
+    wait4(pid_, &waitStatus, 0, &usage);
     pid_ = -1;
+    result.peakMemory = usage.ru_maxrss;
     result.status = WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -1;
     signal_ = WIFSIGNALED(waitStatus) ? WTERMSIG(waitStatus) : 0;
   }
@@ -126,6 +133,11 @@ RunResult RunningProgram::wait() {
 RunResult runProgram(const std::filesystem::path& directory, const std::string& input,
                      const std::string& locale) {
   return RunningProgram(directory, input, locale).wait();
+}
+
+RunResult runProgram(const std::filesystem::path& directory, const std::string& input,
+                     const RunOptions& options) {
+  return RunningProgram(directory, input, options).wait();
 }
 
 namespace {

@@ -54,7 +54,15 @@ std::string readFile(const std::filesystem::path& path);
 struct RunResult {
   std::string out;
   std::string err;
-  int status = -1;  // exit status, or -1 when ended by a signal
+  int status = -1;      // exit status, or -1 when ended by a signal
+  long peakMemory = 0;  // peak resident memory in KiB
+};
+
+struct RunOptions {
+  std::string locale = "C";
+  std::string input;                 // a path for standard input instead of the text given
+  std::string output;                // a path for standard output instead of a file
+  std::vector<std::string> command;  // words put before the program, such as setpriv
 };
 
 // The built program started in `directory` with `input` as its standard input and the
@@ -62,7 +70,10 @@ struct RunResult {
 class RunningProgram {
  public:
   RunningProgram(const std::filesystem::path& directory, const std::string& input,
-                 const std::string& locale = "C");
+                 const std::string& locale = "C")
+      : RunningProgram(directory, input, RunOptions{locale, {}, {}, {}}) {}
+  RunningProgram(const std::filesystem::path& directory, const std::string& input,
+                 const RunOptions& options);
   ~RunningProgram();
   RunningProgram(const RunningProgram&) = delete;
   RunningProgram& operator=(const RunningProgram&) = delete;
@@ -79,6 +90,8 @@ class RunningProgram {
 
 RunResult runProgram(const std::filesystem::path& directory, const std::string& input,
                      const std::string& locale = "C");
+RunResult runProgram(const std::filesystem::path& directory, const std::string& input,
+                     const RunOptions& options);
 
 // Settings files as text, for writing into a scratch directory.
 struct SettingsText {

@@ -55,6 +55,7 @@ TEXTS = [
     ("kNoSuchCodingType", "The coding type given for encryption is not registered.", "[错误] 无此编码类型"),
     ("kCodeFileWritten", "Encryption succeeded.", "[成功] 成功输出到文件enigma_code.txt"),
     ("kCannotWriteCodeFile", "The code file could not be written; any old one is kept.", "[错误] 无法写入文件enigma_code.txt"),
+    ("kCannotOutputText", "Deciphered text could not be written out; the command ends.", "[错误] 无法输出解密文本"),
     ("kFormatProblem", "The code file does not start with a known header word.", "[错误] 格式存在问题"),
     ("kLanguageLine", "Start of the language line of a deciphered text.", "文本使用语言："),
     ("kChineseLabel", "Language label of \"RW-Chn\".", "中文（QZ编码）"),
