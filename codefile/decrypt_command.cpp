@@ -1,17 +1,15 @@
-// The decrypt command: a code file deciphered onto the screen and verified.
+// The decrypt command: a code file deciphered and verified.
 #include "codefile/decrypt_command.h"
-
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "codefile/code_file.h"
-#include "console/texts.h"
-#include "machine/formatted_input.h"
 #include "machine/keystream.h"
-#include "machine/stdio_file.h"
+#include "platform/file.h"
+#include "platform/formatted_input.h"
 
 namespace rotorwerk {
 namespace {
@@ -22,44 +20,15 @@ constexpr std::size_t kCodeWordKeep = 16;
 // (a device of zeros) ends in a format error instead of being read for ever.
 constexpr std::size_t kHeaderLimit = 16;
 
-bool seekTo(std::FILE* file, std::int64_t offset, int origin = SEEK_SET) {
-#ifdef _WIN32
-  return _fseeki64(file, offset, origin) == 0;
-#else
-  return fseeko(file, static_cast<off_t>(offset), origin) == 0;
-#endif
-}
-
-std::int64_t position(std::FILE* file) {
-#ifdef _WIN32
-  return _ftelli64(file);
-#else
-  return static_cast<std::int64_t>(ftello(file));
-#endif
-}
-
 std::int64_t endOf(std::FILE* file) { return seekTo(file, 0, SEEK_END) ? position(file) : -1; }
-
-// Byte offsets can be searched and read back only in a file whose bytes are what the
-// stream delivers: on Windows a text-mode stream translates line ends, so it is spooled.
-bool isSearchable(std::FILE* file) {
-#ifdef _WIN32
-  (void)file;
-  return false;
-#else
-  struct stat status {};
-  return fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode);
-#endif
-}
 
 // A pipe or device cannot be searched from its end, so what is left of it is
 // copied to a temporary file first; memory stays flat either way. Copying stops at
 // the first failed write, so a full disk does not keep it reading.
-File spool(std::FILE* input, const std::string& pending, std::vector<char>& block) {
+File spool(std::FILE* input, std::vector<char>& block) {
   File copy(std::tmpfile());
   if (!copy) return nullptr;
-  if (std::fwrite(pending.data(), 1, pending.size(), copy.get()) != pending.size()) return nullptr;
-  for (std::size_t size = 0; (size = std::fread(block.data(), 1, block.size(), input)) > 0;) {
+  for (std::size_t size = 0; (size = readText(input, block.data(), block.size())) > 0;) {
     if (std::fwrite(block.data(), 1, size, copy.get()) != size) return nullptr;
   }
   if (std::ferror(input) != 0 || std::fflush(copy.get()) != 0) return nullptr;
@@ -84,70 +53,62 @@ std::int64_t findLastMark(std::FILE* file, std::int64_t begin, std::int64_t end,
 
 enum class Deciphered { kDone, kCannotRead, kCannotOutput };
 
-// Deciphers [begin, end) of the file onto standard output, stopping at the first
-// failure to read or to write.
+// Deciphers [begin, end) of the file onto `output`, stopping at the first failure to
+// read or to write.
 Deciphered decipherRange(std::FILE* file, std::int64_t begin, std::int64_t end,
-                         Keystream& keystream, std::vector<char>& block, Console& console) {
+                         Keystream& keystream, std::vector<char>& block, std::FILE* output) {
   if (!seekTo(file, begin)) return Deciphered::kCannotRead;
   for (std::int64_t left = end - begin; left > 0;) {
     const auto size = static_cast<std::size_t>(
         std::min<std::int64_t>(left, static_cast<std::int64_t>(block.size())));
     if (std::fread(block.data(), 1, size, file) != size) return Deciphered::kCannotRead;
     keystream.apply(block.data(), size);
-    if (!console.writeData({block.data(), size})) return Deciphered::kCannotOutput;
+    if (std::fwrite(block.data(), 1, size, output) != size) return Deciphered::kCannotOutput;
     left -= static_cast<std::int64_t>(size);
   }
-  return console.flushData() ? Deciphered::kDone : Deciphered::kCannotOutput;
+  return std::fflush(output) == 0 ? Deciphered::kDone : Deciphered::kCannotOutput;
 }
 
 void verifyTrailer(std::FILE* file, const RotorMachine& machine, RotorPositions positions,
-                   Console& console) {
+                   DecryptResult& result) {
   FormattedInput trailer(file);
   Word code;
-  if (trailer.readWord(code, kCodeWordKeep) != ReadStatus::kOk ||
-      !CodingTypeRegistry().contains(code.text)) {
-    console.message(texts::kUnknownCodingType);
-  }
+  result.codingTypeKnown = trailer.readWord(code, kCodeWordKeep) == ReadStatus::kOk &&
+                           CodingTypeRegistry().contains(code.text);
   if (code.text != kCheckedCode) return;
   Word check;
   (void)trailer.readWord(check, 3);  // a missing word leaves every check failed
-  for (const bool holds : verifyCheckLetters(machine, positions, check.text)) {
-    if (!holds) console.message(texts::kCheckFailed);
-  }
+  const auto holds = verifyCheckLetters(machine, positions, check.text);
+  result.failedChecks = static_cast<int>(std::count(holds.begin(), holds.end(), false));
 }
 
 }  // namespace
 
-void decryptCommand(std::FILE* input, const RotorMachine& machine, Console& console) {
+std::optional<Language> readCodeHeader(std::FILE* input) {
   FormattedInput header(input);
   Word word;
   if (header.readWord(word, kChineseHeader.size() + 1, kHeaderLimit) != ReadStatus::kOk ||
       (word.text != kChineseHeader && word.text != kEnglishHeader)) {
-    console.error(texts::kFormatProblem);
-    return;
+    return std::nullopt;
   }
-  console.write(texts::kLanguageLine);
-  console.write(word.text == kChineseHeader ? texts::kChineseLabel : texts::kEnglishLabel);
-  if (!console.writeData("\n")) {
-    console.error(texts::kCannotOutputText);
-    return;
-  }
-
-  std::vector<char> block(kBlockSize);
-  // The body starts with the byte after the header word, which the header read has
-  // taken from the stream but not consumed.
+  // The body starts with the byte that ended the word, which the reader has taken
+  // from the stream but not consumed: one byte, given back.
   const std::string pending = header.takePending();
+  if (!pending.empty()) std::ungetc(static_cast<unsigned char>(pending.front()), input);
+  return word.text == kChineseHeader ? Language::kChinese : Language::kEnglish;
+}
+
+DecryptResult decryptCommand(std::FILE* input, const RotorMachine& machine, std::FILE* output) {
+  using Failure = DecryptResult::Failure;
+  std::vector<char> block(kBlockSize);
   File spooled;
   std::FILE* file = input;
   std::int64_t begin = 0;
-  if (isSearchable(input)) {
-    begin = position(input) - static_cast<std::int64_t>(pending.size());
+  if (readsAsStored(input)) {
+    begin = position(input);
   } else {
-    spooled = spool(input, pending, block);
-    if (!spooled) {
-      console.error(texts::kCannotReadFile);
-      return;
-    }
+    spooled = spool(input, block);
+    if (!spooled) return {Failure::kCannotRead};
     file = spooled.get();
   }
   // The body ends at the last '#': a trailer never holds one, the text may.
@@ -156,16 +117,18 @@ void decryptCommand(std::FILE* input, const RotorMachine& machine, Console& cons
   const std::int64_t bodyEnd = mark >= 0 ? mark : end;
   Keystream keystream(machine, machine.startPositions());
   // The first byte of the body is the separator after the header word.
-  switch (decipherRange(file, std::min(begin + 1, bodyEnd), bodyEnd, keystream, block, console)) {
+  switch (decipherRange(file, std::min(begin + 1, bodyEnd), bodyEnd, keystream, block, output)) {
     case Deciphered::kDone: break;
-    case Deciphered::kCannotRead: console.error(texts::kCannotReadFile); return;
-    case Deciphered::kCannotOutput: console.error(texts::kCannotOutputText); return;
+    case Deciphered::kCannotRead: return {Failure::kCannotRead};
+    case Deciphered::kCannotOutput: return {Failure::kCannotOutput};
   }
+  DecryptResult result;
   if (mark < 0 || !seekTo(file, mark + 1)) {
-    console.message(texts::kUnknownCodingType);
-    return;
+    result.codingTypeKnown = false;
+    return result;
   }
-  verifyTrailer(file, machine, keystream.positions(), console);
+  verifyTrailer(file, machine, keystream.positions(), result);
+  return result;
 }
 
 }  // namespace rotorwerk

@@ -1,52 +1,40 @@
-// The encrypt command: a text file enciphered into the code file.
+// The encrypt command: a text file enciphered into a code file.
 #include "codefile/encrypt_command.h"
 
 #include <vector>
 
-#include "codefile/code_file.h"
-#include "codefile/replacement_file.h"
-#include "console/texts.h"
 #include "machine/keystream.h"
+#include "platform/replacement_file.h"
 
 namespace rotorwerk {
 
-void encryptCommand(std::FILE* input, int lang, const std::string& type,
-                    const RotorMachine& machine, Console& console) {
+EncryptResult encryptCommand(File& input, int lang, const std::string& type,
+                             const RotorMachine& machine, const std::string& target) {
   const CodingTypeRegistry registry;
-  if (!registry.contains(type)) {
-    console.error(texts::kNoSuchCodingType);
-    return;
-  }
+  if (!registry.contains(type)) return EncryptResult::kNoSuchCodingType;
   // The old code file stays until the new one is complete, so enciphering the code
   // file itself reads it whole before it is replaced.
-  ReplacementFile output(kCodeFileName);
+  ReplacementFile output(target);
   if (!output.open() || !output.write(lang != 0 ? kChineseHeader : kEnglishHeader) ||
       !output.write(" ")) {
-    console.error(texts::kCannotWriteCodeFile);
-    return;
+    return EncryptResult::kCannotWrite;
   }
   Keystream keystream(machine, machine.startPositions());
   std::vector<char> block(kBlockSize);
-  for (std::size_t size = 0; (size = std::fread(block.data(), 1, block.size(), input)) > 0;) {
+  for (std::size_t size = 0; (size = readText(input.get(), block.data(), block.size())) > 0;) {
     keystream.apply(block.data(), size);
     // A full disk stops the reading at once: an endless text would never end.
-    if (!output.write({block.data(), size})) {
-      console.error(texts::kCannotWriteCodeFile);
-      return;
-    }
+    if (!output.write({block.data(), size})) return EncryptResult::kCannotWrite;
   }
-  if (std::ferror(input) != 0) {
-    console.error(texts::kCannotReadFile);
-    return;
-  }
+  if (std::ferror(input.get()) != 0) return EncryptResult::kCannotRead;
+  input.reset();
   const std::string check =
       type == kCheckedCode ? makeCheckLetters(machine, keystream.positions()) : std::string();
   if (!output.write({&kBodyEnd, 1}) || !output.write(type) || !output.write(" ") ||
       !output.write(check) || !output.commit()) {
-    console.error(texts::kCannotWriteCodeFile);
-    return;
+    return EncryptResult::kCannotWrite;
   }
-  console.message(texts::kCodeFileWritten);
+  return EncryptResult::kWritten;
 }
 
 }  // namespace rotorwerk

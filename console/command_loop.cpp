@@ -6,10 +6,10 @@
 
 #include "codefile/decrypt_command.h"
 #include "codefile/encrypt_command.h"
-#include "console/interrupts.h"
 #include "console/texts.h"
 #include "machine/settings.h"
-#include "machine/stdio_file.h"
+#include "platform/file.h"
+#include "platform/interrupts.h"
 
 namespace rotorwerk {
 namespace {
@@ -53,6 +53,36 @@ std::string faultMessage(const Console& console, const SettingsFault& fault) {
   return message;
 }
 
+void showEncryption(File& text, int lang, const std::string& type, const RotorMachine& machine,
+                    Console& console) {
+  switch (encryptCommand(text, lang, type, machine)) {
+    case EncryptResult::kWritten: console.message(texts::kCodeFileWritten); break;
+    case EncryptResult::kNoSuchCodingType: console.error(texts::kNoSuchCodingType); break;
+    case EncryptResult::kCannotWrite: console.error(texts::kCannotWriteCodeFile); break;
+    case EncryptResult::kCannotRead: console.error(texts::kCannotReadFile); break;
+  }
+}
+
+// The language line, the deciphered text, and what its verification found.
+void showDecryption(std::FILE* code, const RotorMachine& machine, Console& console) {
+  const auto language = readCodeHeader(code);
+  if (!language) {
+    console.error(texts::kFormatProblem);
+    return;
+  }
+  console.write(texts::kLanguageLine);
+  console.write(*language == Language::kChinese ? texts::kChineseLabel : texts::kEnglishLabel);
+  console.write("\n");
+  const DecryptResult result = decryptCommand(code, machine, console.out());
+  switch (result.failure) {
+    case DecryptResult::Failure::kNone: break;
+    case DecryptResult::Failure::kCannotRead: console.error(texts::kCannotReadFile); return;
+    case DecryptResult::Failure::kCannotOutput: console.error(texts::kCannotOutputText); return;
+  }
+  if (!result.codingTypeKnown) console.message(texts::kUnknownCodingType);
+  for (int k = 0; k < result.failedChecks; ++k) console.message(texts::kCheckFailed);
+}
+
 }  // namespace
 
 bool CommandLoop::readArgument(Word& word, std::size_t keep) {
@@ -94,13 +124,13 @@ CommandLoop::Outcome CommandLoop::runUseCommand() {
     terminal_.waitForKey(console_);
     return Outcome::kDone;
   }
-  const File text = openTextFile(name);
+  File text = openTextFile(name);
   if (!text) {
     console_.error(texts::kFileNotFound);
   } else if (operation != 0) {
-    encryptCommand(text.get(), lang, type.text, machine_, console_);
+    showEncryption(text, lang, type.text, machine_, console_);
   } else {
-    decryptCommand(text.get(), machine_, console_);
+    showDecryption(text.get(), machine_, console_);
   }
   terminal_.waitForKey(console_);
   return Outcome::kDone;
@@ -127,7 +157,7 @@ int CommandLoop::run() {
 }
 
 int runRotorwerk() {
-  Console console(stdout, stderr, Console::localeIsUtf8());
+  Console console = Console::standard();
   installInterruptHandlers();
   CommandLoop loop(stdin, console, Terminal(Terminal::standardStreamsAreTerminals()));
   const int status = loop.run();

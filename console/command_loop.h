@@ -3,10 +3,10 @@
 
 #include <cstdio>
 
-#include "console/console.h"
-#include "console/terminal.h"
-#include "machine/formatted_input.h"
 #include "machine/rotor_machine.h"
+#include "platform/console.h"
+#include "platform/formatted_input.h"
+#include "platform/terminal.h"
 
 namespace rotorwerk {
 

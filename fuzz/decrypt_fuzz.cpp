@@ -8,9 +8,9 @@
 #include "codefile/decrypt_command.h"
 #include "console/texts.h"
 #include "fuzz_support.h"
-#include "machine/formatted_input.h"
 #include "machine/keystream.h"
 #include "machine/settings.h"
+#include "platform/formatted_input.h"
 
 using namespace rotorwerk;
 
@@ -45,32 +45,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const RotorMachine& machine = sampleMachine();
   const std::string path = fuzz::scratchDirectory() + "/code.txt";
   fuzz::writeFile(path, data, size);
-  std::FILE* input = std::fopen(path.c_str(), "r");
+  const File input = openForReading(path.c_str());
   std::FILE* out = std::tmpfile();
-  std::FILE* err = std::tmpfile();
-  if (input == nullptr || out == nullptr || err == nullptr) std::abort();
-  Console console(out, err, true);
-  decryptCommand(input, machine, console);
-  console.flush();
+  if (!input || out == nullptr) std::abort();
+  const auto language = readCodeHeader(input.get());
+  const DecryptResult result =
+      language ? decryptCommand(input.get(), machine, out) : DecryptResult{};
   const std::string shown = fuzz::readAll(out);
-  const std::string messages = fuzz::readAll(err);
-  std::fclose(input);
   std::fclose(out);
-  std::fclose(err);
 
-  if (shown.empty()) {
-    if (messages != texts::kFormatProblem.utf8) std::abort();
+  if (!language) {
+    if (!shown.empty()) std::abort();
     return 0;
   }
-  const std::string english =
-      std::string(texts::kLanguageLine.utf8) + std::string(texts::kEnglishLabel.utf8) + "\n";
-  const std::string chinese =
-      std::string(texts::kLanguageLine.utf8) + std::string(texts::kChineseLabel.utf8) + "\n";
-  const std::size_t line = shown.rfind(english, 0) == 0   ? english.size()
-                           : shown.rfind(chinese, 0) == 0 ? chinese.size()
-                                                          : 0;
-  if (line == 0 || shown.size() - line > size) std::abort();
-  std::string body = shown.substr(line);
+  if (result.failure != DecryptResult::Failure::kNone || shown.size() > size) std::abort();
+  std::string body = shown;
   Keystream keystream(machine, machine.startPositions());
   keystream.apply(body.data(), body.size());
   const std::string code(reinterpret_cast<const char*>(data), size);

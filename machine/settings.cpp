@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <limits>
 
-#include "machine/formatted_input.h"
-#include "machine/stdio_file.h"
+#include "platform/file.h"
+#include "platform/formatted_input.h"
 
 namespace rotorwerk {
 namespace {

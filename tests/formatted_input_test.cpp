@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <limits>
 
-#include "machine/formatted_input.h"
+#include "platform/formatted_input.h"
 
 namespace rotorwerk {
 namespace {

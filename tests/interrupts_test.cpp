@@ -1,5 +1,5 @@
 // The signals held back while a temporary file is created and armed for removal.
-#include "console/interrupts.h"
+#include "platform/interrupts.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The screen clear and the key wait, which only a person at a terminal sees.
 #pragma once
 
-#include "console/console.h"
+#include "platform/console.h"
 
 namespace rotorwerk {
 

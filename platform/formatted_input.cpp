@@ -1,5 +1,5 @@
 // Whitespace-delimited reading of words, numbers and characters.
-#include "machine/formatted_input.h"
+#include "platform/formatted_input.h"
 
 namespace rotorwerk {
 

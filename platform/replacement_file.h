@@ -25,6 +25,11 @@ class ReplacementFile {
   [[nodiscard]] bool commit();
 
  private:
+  // The platform's part: a new file at `path` (a pattern whose last six characters
+  // are replaced) that takes the place of `target`, opened for writing text; and the
+  // rename over the target.
+  static std::FILE* createTemporary(std::string& path, const std::string& target);
+  static bool moveIntoPlace(const std::string& from, const std::string& to);
   void discard();
 
   std::string target_;

@@ -1,41 +1,13 @@
-// The screen clear and the key wait on Windows consoles and POSIX terminals.
-#include "console/terminal.h"
-
-#include "console/interrupts.h"
-
-#ifdef _WIN32
-#include <conio.h>
-#include <io.h>
-#include <cstdlib>
-#else
+// The screen clear and the key wait on POSIX terminals.
 #include <termios.h>
 #include <unistd.h>
+
 #include <cerrno>
-#endif
+
+#include "platform/interrupts.h"
+#include "platform/terminal.h"
 
 namespace rotorwerk {
-
-bool Terminal::standardStreamsAreTerminals() {
-#ifdef _WIN32
-  return _isatty(0) != 0 && _isatty(1) != 0;
-#else
-  return isatty(STDIN_FILENO) != 0 && isatty(STDOUT_FILENO) != 0;
-#endif
-}
-
-void Terminal::clearScreen(Console& console) const {
-  if (!interactive_) return;
-#ifdef _WIN32
-  console.flush();
-  std::system("cls");
-#else
-  // Home, erase the screen, erase the scrollback.
-  console.write("\x1b[H\x1b[2J\x1b[3J");
-  console.flush();
-#endif
-}
-
-#ifndef _WIN32
 namespace {
 
 unsigned char readByte() {
@@ -46,14 +18,21 @@ unsigned char readByte() {
 }
 
 }  // namespace
-#endif
+
+bool Terminal::standardStreamsAreTerminals() {
+  return isatty(STDIN_FILENO) != 0 && isatty(STDOUT_FILENO) != 0;
+}
+
+void Terminal::clearScreen(Console& console) const {
+  if (!interactive_) return;
+  // Home, erase the screen, erase the scrollback.
+  console.write("\x1b[H\x1b[2J\x1b[3J");
+  console.flush();
+}
 
 void Terminal::waitForKey(Console& console) const {
   if (!interactive_) return;
   console.flush();
-#ifdef _WIN32
-  _getch();
-#else
   termios saved{};
   if (tcgetattr(STDIN_FILENO, &saved) != 0) return;
   termios raw = saved;
@@ -74,7 +53,6 @@ void Terminal::waitForKey(Console& console) const {
   }
   tcsetattr(STDIN_FILENO, TCSANOW, &saved);
   restoreTerminalOnInterrupt(nullptr);
-#endif
 }
 
 }  // namespace rotorwerk

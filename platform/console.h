@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "console/console_text.h"
+#include "platform/console_text.h"
 
 namespace rotorwerk {
 
@@ -15,19 +15,23 @@ class Console {
   // `utf8` picks the UTF-8 form of the console texts instead of GBK.
   Console(std::FILE* out, std::FILE* err, bool utf8) : out_(out), err_(err), utf8_(utf8) {}
 
-  // True when the user's locale writes UTF-8. Leaves the "C" locale in force.
-  static bool localeIsUtf8();
+  // The process's standard output and error, with the encoding the platform calls for:
+  // UTF-8 on a UTF-8 POSIX locale, GBK otherwise.
+  static Console standard();
 
   std::string_view text(const ConsoleText& text) const { return utf8_ ? text.utf8 : text.gbk; }
 
   // Screens on standard output. A screen that cannot be shown loses nothing.
   void write(const ConsoleText& text) { write(this->text(text)); }
-  void write(std::string_view bytes) { (void)writeData(bytes); }
+  void write(std::string_view bytes) { writeText(out_, bytes); }
   void flush() { std::fflush(out_); }
 
   // The user's data on standard output, never converted; every failure counts.
-  [[nodiscard]] bool writeData(std::string_view bytes);
+  [[nodiscard]] bool writeData(std::string_view bytes) {
+    return std::fwrite(bytes.data(), 1, bytes.size(), out_) == bytes.size();
+  }
   [[nodiscard]] bool flushData() { return std::fflush(out_) == 0; }
+  std::FILE* out() const { return out_; }
 
   // A status message: standard output is flushed first so that the two streams
   // stand in order, and the message reaches the user at once.
@@ -43,6 +47,10 @@ class Console {
   bool errorReported() const { return errorReported_; }
 
  private:
+  // Writes console text in this console's encoding; where the stream is a console
+  // that shows other characters, the platform converts it for the screen.
+  static void writeText(std::FILE* stream, std::string_view bytes);
+
   std::FILE* out_;
   std::FILE* err_;
   bool utf8_;

@@ -1,10 +1,6 @@
-// Gives back what the tool borrowed when a signal ends it: the terminal's settings
+// Gives back what the tool borrowed when an interrupt ends it: the terminal's settings
 // and the temporary file of a code file being written.
 #pragma once
-
-#ifndef _WIN32
-#include <csignal>
-#endif
 
 namespace rotorwerk {
 
@@ -12,26 +8,22 @@ namespace rotorwerk {
 // writes fail instead of ending the program.
 void installInterruptHandlers();
 
-// Holds back the handled signals while alive, so that a file can be created and armed
-// for removal with no interrupt in between. A held signal arrives on destruction.
+// Holds back the handled interrupts while alive, so that a file can be created and
+// armed for removal with no interrupt in between. A held one arrives on destruction.
+// One at a time: holds do not nest.
 class InterruptsHeld {
  public:
   InterruptsHeld();
   ~InterruptsHeld();
   InterruptsHeld(const InterruptsHeld&) = delete;
   InterruptsHeld& operator=(const InterruptsHeld&) = delete;
-
- private:
-#ifndef _WIN32
-  sigset_t previous_{};
-#endif
 };
 
 // While set, an interrupt removes this file. The path is copied; nullptr clears it.
 void removeOnInterrupt(const char* path);
 
 // While set, an interrupt restores the standard input terminal's saved settings.
-// `settings` points to a termios; nullptr clears it.
+// `settings` points to the platform's terminal settings; nullptr clears it.
 void restoreTerminalOnInterrupt(const void* settings);
 
 }  // namespace rotorwerk

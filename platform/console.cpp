@@ -1,0 +1,12 @@
+// Status messages on standard error, in order with standard output.
+#include "platform/console.h"
+
+namespace rotorwerk {
+
+void Console::message(std::string_view bytes) {
+  std::fflush(out_);
+  writeText(err_, bytes);
+  std::fflush(err_);
+}
+
+}  // namespace rotorwerk

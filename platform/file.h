@@ -1,0 +1,35 @@
+// Files as the tool reads them: an owned stream, opening, seeking and reading text.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+namespace rotorwerk {
+
+// The standard streams can be held like files, but stay open.
+struct FileCloser {
+  void operator()(std::FILE* file) const {
+    if (file != stdin && file != stdout) std::fclose(file);
+  }
+};
+
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+// Opens a file for reading. Every byte is data: 0x1A never ends a file. A directory
+// counts as a file that cannot be opened.
+File openForReading(const char* path);
+
+// Reads up to `size` bytes of text, with the line ends the platform stores text with
+// turned into LF (CR LF on Windows). Gives 0 at the end or on failure, as fread does.
+std::size_t readText(std::FILE* file, char* data, std::size_t size);
+
+// True when the bytes readText delivers are the file's bytes at the same offsets, so
+// that the file can be searched and read back by seeking.
+bool readsAsStored(std::FILE* file);
+
+[[nodiscard]] bool seekTo(std::FILE* file, std::int64_t offset, int origin = SEEK_SET);
+std::int64_t position(std::FILE* file);
+
+}  // namespace rotorwerk

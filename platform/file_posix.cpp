@@ -1,0 +1,31 @@
+// Files on POSIX systems: bytes are stored as they are read.
+#include <sys/stat.h>
+
+#include "platform/file.h"
+
+namespace rotorwerk {
+
+File openForReading(const char* path) {
+  File file(std::fopen(path, "rb"));
+  // A directory opens on Linux, and every read from it then fails.
+  struct stat status {};
+  if (file && fstat(fileno(file.get()), &status) == 0 && S_ISDIR(status.st_mode)) return nullptr;
+  return file;
+}
+
+std::size_t readText(std::FILE* file, char* data, std::size_t size) {
+  return std::fread(data, 1, size, file);
+}
+
+bool readsAsStored(std::FILE* file) {
+  struct stat status {};
+  return fstat(fileno(file), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+bool seekTo(std::FILE* file, std::int64_t offset, int origin) {
+  return fseeko(file, static_cast<off_t>(offset), origin) == 0;
+}
+
+std::int64_t position(std::FILE* file) { return static_cast<std::int64_t>(ftello(file)); }
+
+}  // namespace rotorwerk

@@ -1,0 +1,40 @@
+// Files on Windows: read in binary, so that 0x1A is an ordinary byte, with CR LF line
+// ends turned into LF by the tool itself.
+#include "platform/file.h"
+
+namespace rotorwerk {
+
+File openForReading(const char* path) {
+  // A directory does not open on Windows.
+  return File(std::fopen(path, "rb"));
+}
+
+std::size_t readText(std::FILE* file, char* data, std::size_t size) {
+  std::size_t read = std::fread(data, 1, size, file);
+  if (read == 0) return 0;
+  // A CR that ends the block belongs to a line end when the next byte is LF.
+  if (data[read - 1] == '\r') {
+    const int next = std::getc(file);
+    if (next == '\n') {
+      data[read - 1] = '\n';
+    } else if (next != EOF) {
+      std::ungetc(next, file);
+    }
+  }
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < read; ++i) {
+    if (data[i] == '\r' && i + 1 < read && data[i + 1] == '\n') continue;
+    data[kept++] = data[i];
+  }
+  return kept;
+}
+
+bool readsAsStored(std::FILE*) { return false; }
+
+bool seekTo(std::FILE* file, std::int64_t offset, int origin) {
+  return _fseeki64(file, offset, origin) == 0;
+}
+
+std::int64_t position(std::FILE* file) { return _ftelli64(file); }
+
+}  // namespace rotorwerk
