@@ -6,10 +6,10 @@
 
 #include "codefile/code_file.h"
 #include "codefile/decrypt_command.h"
-#include "console/texts.h"
 #include "fuzz_support.h"
 #include "machine/keystream.h"
 #include "machine/settings.h"
+#include "platform/file.h"
 #include "platform/formatted_input.h"
 
 using namespace rotorwerk;

@@ -55,9 +55,12 @@ TEST_F(CommandLoopTest, ScreensAreExactGbkBytesUnderTheCLocale) {
 }
 
 TEST_F(CommandLoopTest, ScreensAreConvertedToUtf8UnderAUtf8Locale) {
-  const auto result = run("-h");
-  EXPECT_EQ(result.out, kBanner + kHelp + kBanner);
-  EXPECT_EQ(result.status, 0);
+  // A locale that is not installed is judged by its name.
+  for (const std::string locale : {"C.UTF-8", "xx_YY.UTF-8", "xx_YY.utf8"}) {
+    const auto result = runProgram(dir_.path(), "-h", locale);
+    EXPECT_EQ(result.out, kBanner + kHelp + kBanner) << locale;
+    EXPECT_EQ(result.status, 0);
+  }
 }
 
 TEST_F(CommandLoopTest, OtherWordsOnlyShowTheBannerAgain) {
@@ -76,6 +79,15 @@ TEST_F(CommandLoopTest, EndOfInputEndsTheProgramQuietly) {
     EXPECT_EQ(result.err, "") << input;
     EXPECT_EQ(result.status, 0) << input;
   }
+}
+
+TEST_F(CommandLoopTest, CtrlZEndsPipedInputOnlyOnWindows) {
+  // Standard input is read as text: on Windows a 0x1A byte ends it, as Ctrl-Z then
+  // Enter does at a console; elsewhere it is a word like any other.
+  const auto result = run("-h\n\x1A\n-h\n");
+  EXPECT_EQ(result.out, test::windowsBuild() ? kBanner + kHelp + kBanner
+                                             : kBanner + kHelp + banners(2) + kHelp + kBanner);
+  EXPECT_EQ(result.status, 0);
 }
 
 TEST_F(CommandLoopTest, NumberAtTheVeryEndOfInputStillRunsTheCommand) {

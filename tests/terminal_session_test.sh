@@ -19,15 +19,7 @@ cleanup() {
 trap cleanup EXIT
 cp "$examples"/* "$work"/
 
-fail() { echo "FAIL: $*"; echo "--- screen:"; screen; exit 1; }
-screen() { tmux -L "$socket" capture-pane -p -t test; }
-wait_for() {  # waits until the screen shows the text
-  for _ in $(seq 100); do
-    screen | grep -qF -- "$1" && return 0
-    sleep 0.1
-  done
-  fail "never saw: $1"
-}
+. "$(dirname "$0")/tmux_support.sh"
 
 # The key wait changes the terminal's modes just after drawing and restores them just
 # after the key, so the modes are polled before anything is typed.

@@ -1,6 +1,8 @@
 // Helpers for tests: scratch directories, files, and running the built program.
 #include "test_support.h"
 
+#include "console/texts.h"
+
 #include <fcntl.h>
 #include <iconv.h>
 #include <spawn.h>
@@ -21,6 +23,76 @@ extern char** environ;
 
 namespace rotorwerk::test {
 
+const std::string& programPath() {
+  static const std::string path = [] {
+    const char* named = std::getenv("ROTORWERK_PROGRAM");
+    return std::string(named != nullptr && *named != '\0' ? named : ROTORWERK_BINARY);
+  }();
+  return path;
+}
+
+bool windowsBuild() {
+  const std::string& path = programPath();
+  return path.size() > 4 && path.compare(path.size() - 4, 4, ".exe") == 0;
+}
+
+std::string asShown(const std::string& text) {
+  if (!windowsBuild()) return text;
+  std::string shown;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r' || i + 1 == text.size() || text[i + 1] != '\n') shown.push_back(text[i]);
+  }
+  return shown;
+}
+
+namespace {
+
+std::vector<std::string> launcher() {
+  std::vector<std::string> words;
+  std::istringstream named(
+      std::getenv("ROTORWERK_LAUNCHER") != nullptr ? std::getenv("ROTORWERK_LAUNCHER") : "");
+  for (std::string word; named >> word;) words.push_back(word);
+  return words;
+}
+
+std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
+  for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) {
+    text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
+// The Windows build writes GBK whatever the locale: its screens are turned back into
+// the UTF-8 the tests expect, leaving data bytes as they are.
+std::string screensInUtf8(std::string out) {
+  for (const char* screen : {texts::kBanner.utf8.data(), texts::kHelpScreen.utf8.data()}) {
+    out = replaceAll(out, toGbk(screen), screen);
+  }
+  for (const auto* label : {&texts::kEnglishLabel, &texts::kChineseLabel}) {
+    const std::string line = std::string(texts::kLanguageLine.utf8) + std::string(label->utf8);
+    out = replaceAll(out, toGbk(line), line);
+  }
+  return out;
+}
+
+std::string fromGbk(const std::string& gbk) {
+  iconv_t converter = iconv_open("UTF-8", "GBK");
+  if (converter == reinterpret_cast<iconv_t>(-1)) return gbk;
+  std::string in = gbk;
+  std::string out(in.size() * 2 + 4, '\0');
+  char* inPtr = in.data();
+  char* outPtr = out.data();
+  std::size_t inLeft = in.size();
+  std::size_t outLeft = out.size();
+  const bool converted =
+      iconv(converter, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1);
+  iconv_close(converter);
+  out.resize(out.size() - outLeft);
+  return converted ? out : gbk;
+}
+
+}  // namespace
+
 ScratchDir::ScratchDir() {
   std::string pattern = (std::filesystem::temp_directory_path() / "rotorwerk-XXXXXX").string();
   if (mkdtemp(pattern.data()) == nullptr) std::abort();
@@ -36,7 +108,10 @@ void ScratchDir::write(const std::string& name, const std::string& bytes) const 
   writeFile(path_ / name, bytes);
 }
 
-std::string ScratchDir::read(const std::string& name) const { return readFile(path_ / name); }
+std::string ScratchDir::read(const std::string& name) const {
+  // What the Windows build stores as CR LF reads back as the LF the tests wrote.
+  return windowsBuild() ? replaceAll(readFile(path_ / name), "\r\n", "\n") : readFile(path_ / name);
+}
 
 WorkingDirectory::WorkingDirectory(const std::filesystem::path& path)
     : previous_(std::filesystem::current_path()) {
@@ -94,7 +169,10 @@ RunningProgram::RunningProgram(const std::filesystem::path& directory, const std
   for (auto& variable : environment) envp.push_back(variable.data());
   envp.push_back(nullptr);
   std::vector<std::string> words = options.command;
-  words.emplace_back(ROTORWERK_BINARY);
+  for (const auto& word : launcher()) words.push_back(word);
+  words.push_back(programPath());
+  utf8_ = options.locale.find("UTF-8") != std::string::npos ||
+          options.locale.find("utf8") != std::string::npos;
   std::vector<char*> argv;
   for (auto& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);
@@ -127,6 +205,10 @@ RunResult RunningProgram::wait() {
   }
   result.out = io_.read("stdout");
   result.err = io_.read("stderr");
+  if (windowsBuild() && utf8_) {
+    result.out = screensInUtf8(result.out);
+    result.err = fromGbk(result.err);
+  }
   return result;
 }
 

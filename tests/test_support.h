@@ -18,6 +18,21 @@ inline const std::string kBanner =
     "|-u 正常使用 -h 帮助                             |\n"
     "+------------------------------------------------+\n";
 
+// The program under test: the built one, or the one ROTORWERK_PROGRAM names, started
+// through the words of ROTORWERK_LAUNCHER (such as wine64 for the Windows build).
+const std::string& programPath();
+// True when the program under test is the Windows build. Its text files and standard
+// output store a line end as CR LF; what the tests read from it is given back with LF,
+// and its GBK console texts in UTF-8 where the run asked for a UTF-8 locale.
+bool windowsBuild();
+// A text as the program under test delivers it after reading it: on Windows a CR LF
+// line end is read as LF.
+std::string asShown(const std::string& text);
+
+// Skips a test that needs what only the POSIX build has (signals, FIFOs, devices).
+#define SKIP_ON_WINDOWS_BUILD(why) \
+  if (::rotorwerk::test::windowsBuild()) GTEST_SKIP() << (why)
+
 // A fresh directory that is removed with everything in it at the end of the test.
 class ScratchDir {
  public:
@@ -84,6 +99,7 @@ class RunningProgram {
 
  private:
   ScratchDir io_;
+  bool utf8_ = false;
   int pid_ = -1;
   int signal_ = 0;
 };
