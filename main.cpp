@@ -1,4 +1,8 @@
 // Rotorwerk Pro: the console rotor cipher tool.
+#include "console/command_line.h"
 #include "console/command_loop.h"
 
-int main() { return rotorwerk::runRotorwerk(); }
+// Without arguments, the console; with them, one job for a script.
+int main(int argc, char** argv) {
+  return argc > 1 ? rotorwerk::runCommandLine(argc, argv) : rotorwerk::runRotorwerk();
+}

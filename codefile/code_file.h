@@ -28,6 +28,9 @@ inline constexpr std::string_view kPlainCode = "RW-26001A";
 // Body followed by three check letters that verify the start positions.
 inline constexpr std::string_view kCheckedCode = "RW-26001B";
 
+// Told the bytes of text done so far, after every block, by a command that runs long.
+using Progress = std::function<void(std::uint64_t done)>;
+
 class CodingTypeRegistry {
  public:
   CodingTypeRegistry() : codes_{std::string(kPlainCode), std::string(kCheckedCode)} {}

@@ -56,7 +56,8 @@ enum class Deciphered { kDone, kCannotRead, kCannotOutput };
 // Deciphers [begin, end) of the file onto `output`, stopping at the first failure to
 // read or to write.
 Deciphered decipherRange(std::FILE* file, std::int64_t begin, std::int64_t end,
-                         Keystream& keystream, std::vector<char>& block, std::FILE* output) {
+                         Keystream& keystream, std::vector<char>& block, std::FILE* output,
+                         const Progress& progress) {
   if (!seekTo(file, begin)) return Deciphered::kCannotRead;
   for (std::int64_t left = end - begin; left > 0;) {
     const auto size = static_cast<std::size_t>(
@@ -65,6 +66,7 @@ Deciphered decipherRange(std::FILE* file, std::int64_t begin, std::int64_t end,
     keystream.apply(block.data(), size);
     if (std::fwrite(block.data(), 1, size, output) != size) return Deciphered::kCannotOutput;
     left -= static_cast<std::int64_t>(size);
+    if (progress) progress(static_cast<std::uint64_t>(end - begin - left));
   }
   return std::fflush(output) == 0 ? Deciphered::kDone : Deciphered::kCannotOutput;
 }
@@ -98,7 +100,8 @@ std::optional<Language> readCodeHeader(std::FILE* input) {
   return word.text == kChineseHeader ? Language::kChinese : Language::kEnglish;
 }
 
-DecryptResult decryptCommand(std::FILE* input, const RotorMachine& machine, std::FILE* output) {
+DecryptResult decryptCommand(std::FILE* input, const RotorMachine& machine, std::FILE* output,
+                             const Progress& progress) {
   using Failure = DecryptResult::Failure;
   std::vector<char> block(kBlockSize);
   File spooled;
@@ -117,7 +120,8 @@ DecryptResult decryptCommand(std::FILE* input, const RotorMachine& machine, std:
   const std::int64_t bodyEnd = mark >= 0 ? mark : end;
   Keystream keystream(machine, machine.startPositions());
   // The first byte of the body is the separator after the header word.
-  switch (decipherRange(file, std::min(begin + 1, bodyEnd), bodyEnd, keystream, block, output)) {
+  switch (decipherRange(file, std::min(begin + 1, bodyEnd), bodyEnd, keystream, block, output,
+                        progress)) {
     case Deciphered::kDone: break;
     case Deciphered::kCannotRead: return {Failure::kCannotRead};
     case Deciphered::kCannotOutput: return {Failure::kCannotOutput};

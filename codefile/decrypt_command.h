@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "codefile/code_file.h"
 #include "machine/rotor_machine.h"
 
 namespace rotorwerk {
@@ -29,6 +30,6 @@ struct DecryptResult {
 // Deciphers the body of `input`, whose header has been read, onto `output`, stopping
 // at the first failed write, and verifies its coding type and check letters.
 [[nodiscard]] DecryptResult decryptCommand(std::FILE* input, const RotorMachine& machine,
-                                           std::FILE* output);
+                                           std::FILE* output, const Progress& progress = {});
 
 }  // namespace rotorwerk

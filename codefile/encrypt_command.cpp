@@ -9,7 +9,8 @@
 namespace rotorwerk {
 
 EncryptResult encryptCommand(File& input, int lang, const std::string& type,
-                             const RotorMachine& machine, const std::string& target) {
+                             const RotorMachine& machine, const std::string& target,
+                             const Progress& progress) {
   const CodingTypeRegistry registry;
   if (!registry.contains(type)) return EncryptResult::kNoSuchCodingType;
   // The old code file stays until the new one is complete, so enciphering the code
@@ -21,10 +22,12 @@ EncryptResult encryptCommand(File& input, int lang, const std::string& type,
   }
   Keystream keystream(machine, machine.startPositions());
   std::vector<char> block(kBlockSize);
+  std::uint64_t done = 0;
   for (std::size_t size = 0; (size = readText(input.get(), block.data(), block.size())) > 0;) {
     keystream.apply(block.data(), size);
     // A full disk stops the reading at once: an endless text would never end.
     if (!output.write({block.data(), size})) return EncryptResult::kCannotWrite;
+    if (progress) progress(done += size);
   }
   if (std::ferror(input.get()) != 0) return EncryptResult::kCannotRead;
   input.reset();

@@ -22,6 +22,7 @@ enum class EncryptResult {
 // closed first: Windows replaces no file that is open, and the input may be the target.
 [[nodiscard]] EncryptResult encryptCommand(File& input, int lang, const std::string& type,
                                            const RotorMachine& machine,
-                                           const std::string& target = kCodeFileName);
+                                           const std::string& target = kCodeFileName,
+                                           const Progress& progress = {});
 
 }  // namespace rotorwerk

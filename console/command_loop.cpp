@@ -6,6 +6,7 @@
 
 #include "codefile/decrypt_command.h"
 #include "codefile/encrypt_command.h"
+#include "console/reports.h"
 #include "console/texts.h"
 #include "machine/settings.h"
 #include "platform/file.h"
@@ -22,44 +23,17 @@ File openTextFile(const Word& name) {
   return openForReading(name.text.c_str());
 }
 
-const ConsoleText& itemText(SettingsItem item) {
-  using enum SettingsItem;
-  switch (item) {
-    case kCannotOpen: return texts::kItemCannotOpen;
-    case kReflector: return texts::kItemReflector;
-    case kRotorCount: return texts::kItemRotorCount;
-    case kRotor: return texts::kItemRotor;
-    case kPlugCount: return texts::kItemPlugCount;
-    case kPlug: return texts::kItemPlug;
-    case kLeftRotor: return texts::kItemLeftRotor;
-    case kMiddleRotor: return texts::kItemMiddleRotor;
-    case kRightRotor: return texts::kItemRightRotor;
-    case kLeftOffset: return texts::kItemLeftOffset;
-    case kMiddleOffset: return texts::kItemMiddleOffset;
-    case kRightOffset: return texts::kItemRightOffset;
-  }
-  return texts::kItemCannotOpen;
-}
-
-std::string faultMessage(const Console& console, const SettingsFault& fault) {
-  std::string message(console.text(texts::kSettingsFault));
-  message += fault.file == SettingsFile::kWiring ? kWiringFileName : kStartFileName;
-  message += console.text(texts::kItemOpen);
-  message += console.text(itemText(fault.item));
-  if (fault.item == SettingsItem::kRotor || fault.item == SettingsItem::kPlug) {
-    message += std::to_string(fault.number);
-  }
-  message += console.text(texts::kItemClose);
-  return message;
-}
-
 void showEncryption(File& text, int lang, const std::string& type, const RotorMachine& machine,
                     Console& console) {
-  switch (encryptCommand(text, lang, type, machine)) {
-    case EncryptResult::kWritten: console.message(texts::kCodeFileWritten); break;
-    case EncryptResult::kNoSuchCodingType: console.error(texts::kNoSuchCodingType); break;
-    case EncryptResult::kCannotWrite: console.error(texts::kCannotWriteCodeFile); break;
-    case EncryptResult::kCannotRead: console.error(texts::kCannotReadFile); break;
+  const EncryptResult result = encryptCommand(text, lang, type, machine);
+  std::string message(console.text(encryptionText(result)));
+  if (result == EncryptResult::kWritten || result == EncryptResult::kCannotWrite) {
+    message += kCodeFileName;
+  }
+  if (result == EncryptResult::kWritten) {
+    console.message(message);
+  } else {
+    console.error(message);
   }
 }
 
@@ -120,7 +94,7 @@ CommandLoop::Outcome CommandLoop::runUseCommand() {
     return Outcome::kDone;
   }
   if (const auto fault = loadSettings(machine_)) {
-    console_.error(faultMessage(console_, *fault));
+    console_.error(settingsFaultMessage(console_, *fault));
     terminal_.waitForKey(console_);
     return Outcome::kDone;
   }

@@ -21,6 +21,13 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 // counts as a file that cannot be opened.
 File openForReading(const char* path);
 
+// Standard input held like a file, read like one: on Windows 0x1A is data there too.
+File standardInput();
+
+// True for a name that exists and is not a regular file or directory (a device such as
+// /dev/null, a FIFO): such a target is written in place, never replaced.
+bool isDevice(const char* path);
+
 // Reads up to `size` bytes of text, with the line ends the platform stores text with
 // turned into LF (CR LF on Windows). Gives 0 at the end or on failure, as fread does.
 std::size_t readText(std::FILE* file, char* data, std::size_t size);

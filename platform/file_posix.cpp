@@ -13,6 +13,13 @@ File openForReading(const char* path) {
   return file;
 }
 
+File standardInput() { return File(stdin); }
+
+bool isDevice(const char* path) {
+  struct stat status {};
+  return stat(path, &status) == 0 && !S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode);
+}
+
 std::size_t readText(std::FILE* file, char* data, std::size_t size) {
   return std::fread(data, 1, size, file);
 }

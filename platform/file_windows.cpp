@@ -1,5 +1,9 @@
 // Files on Windows: read in binary, so that 0x1A is an ordinary byte, with CR LF line
 // ends turned into LF by the tool itself.
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
 #include "platform/file.h"
 
 namespace rotorwerk {
@@ -7,6 +11,21 @@ namespace rotorwerk {
 File openForReading(const char* path) {
   // A directory does not open on Windows.
   return File(std::fopen(path, "rb"));
+}
+
+File standardInput() {
+  _setmode(_fileno(stdin), _O_BINARY);
+  return File(stdin);
+}
+
+bool isDevice(const char* path) {
+  // Only devices have a file type other than disk when opened.
+  const HANDLE handle = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  const bool device = GetFileType(handle) != FILE_TYPE_DISK;
+  CloseHandle(handle);
+  return device;
 }
 
 std::size_t readText(std::FILE* file, char* data, std::size_t size) {

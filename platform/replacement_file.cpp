@@ -3,6 +3,7 @@
 
 #include <filesystem>
 
+#include "platform/file.h"
 #include "platform/interrupts.h"
 
 namespace rotorwerk {
@@ -10,6 +11,11 @@ namespace rotorwerk {
 ReplacementFile::~ReplacementFile() { discard(); }
 
 bool ReplacementFile::open() {
+  inPlace_ = target_ == "-" || isDevice(target_.c_str());
+  if (inPlace_) {
+    file_ = target_ == "-" ? stdout : std::fopen(target_.c_str(), "w");
+    return file_ != nullptr;
+  }
   const std::filesystem::path target(target_);
   // Hidden, beside the target, so that the rename stays within one file system.
   std::string name(1, '.');
@@ -19,7 +25,7 @@ bool ReplacementFile::open() {
   {
     // An interrupt between creating the file and arming its removal would leave it.
     const InterruptsHeld held;
-    file_ = createTemporary(temporary_, target_);
+    file_ = createTemporary(temporary_, target_, access_);
     if (file_ != nullptr) removeOnInterrupt(temporary_.c_str());
   }
   if (file_ == nullptr) {
@@ -39,8 +45,9 @@ bool ReplacementFile::commit() {
   if (file_ == nullptr) return false;
   // A full disk or a size limit may show only when the last bytes are flushed.
   const bool flushed = std::fflush(file_) == 0;
-  const bool closed = std::fclose(file_) == 0;
+  const bool closed = file_ == stdout || std::fclose(file_) == 0;
   file_ = nullptr;
+  if (inPlace_) return !failed_ && flushed && closed;
   if (failed_ || !flushed || !closed || !moveIntoPlace(temporary_, target_)) {
     discard();
     return false;
@@ -51,10 +58,8 @@ bool ReplacementFile::commit() {
 }
 
 void ReplacementFile::discard() {
-  if (file_ != nullptr) {
-    std::fclose(file_);
-    file_ = nullptr;
-  }
+  if (file_ != nullptr && file_ != stdout) std::fclose(file_);
+  file_ = nullptr;
   if (!temporary_.empty()) {
     std::remove(temporary_.c_str());
     temporary_.clear();

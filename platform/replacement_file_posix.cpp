@@ -8,14 +8,17 @@
 
 namespace rotorwerk {
 
-std::FILE* ReplacementFile::createTemporary(std::string& path, const std::string& target) {
+std::FILE* ReplacementFile::createTemporary(std::string& path, const std::string& target,
+                                            Access protection) {
   // A file the user may not write is not replaced behind their back.
   struct stat old {};
   const bool replacing = lstat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
   if (replacing && access(target.c_str(), W_OK) != 0) return nullptr;
   const int fd = mkstemp(path.data());
   if (fd < 0) return nullptr;
-  if (replacing) {
+  if (protection == Access::kPrivate) {
+    fchmod(fd, 0600);  // mkstemp's own mode, made sure of
+  } else if (replacing) {
     // The new file keeps the old one's owner, group and protection, as far as this
     // process may set them; the owner first, since a change of owner clears set-ID bits.
     if (fchown(fd, old.st_uid, old.st_gid) != 0) {

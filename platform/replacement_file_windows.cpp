@@ -9,7 +9,8 @@
 
 namespace rotorwerk {
 
-std::FILE* ReplacementFile::createTemporary(std::string& path, const std::string& target) {
+// Windows keeps no owner-only mode bits; a key file gets the folder's permissions.
+std::FILE* ReplacementFile::createTemporary(std::string& path, const std::string& target, Access) {
   // A read-only code file is not replaced behind the user's back.
   const DWORD attributes = GetFileAttributesA(target.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {

@@ -11,6 +11,8 @@ class Terminal {
   // otherwise the clear writes nothing and the key wait returns at once.
   explicit Terminal(bool interactive) : interactive_(interactive) {}
   static bool standardStreamsAreTerminals();
+  // True when standard error is a terminal, where a progress line may stand.
+  static bool standardErrorIsTerminal();
 
   void clearScreen(Console& console) const;
   // Waits for one key press, without echo.

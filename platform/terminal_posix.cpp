@@ -23,6 +23,8 @@ bool Terminal::standardStreamsAreTerminals() {
   return isatty(STDIN_FILENO) != 0 && isatty(STDOUT_FILENO) != 0;
 }
 
+bool Terminal::standardErrorIsTerminal() { return isatty(STDERR_FILENO) != 0; }
+
 void Terminal::clearScreen(Console& console) const {
   if (!interactive_) return;
   // Home, erase the screen, erase the scrollback.

@@ -10,6 +10,8 @@ namespace rotorwerk {
 
 bool Terminal::standardStreamsAreTerminals() { return _isatty(0) != 0 && _isatty(1) != 0; }
 
+bool Terminal::standardErrorIsTerminal() { return _isatty(2) != 0; }
+
 void Terminal::clearScreen(Console& console) const {
   if (!interactive_) return;
   console.flush();

@@ -172,8 +172,9 @@ TEST_F(DecryptTest, TextThatCannotBeWrittenOutIsReported) {
   SKIP_ON_WINDOWS_BUILD("devices");
   test::writeSettings(dir_, test::straightSettings(0, 0, 0));
   dir_.write("code.txt", "RW-Eng " + std::string(1 << 20, 'z') + "#RW-26001A ");
-  const auto result = test::runProgram(dir_.path(), "-u code.txt 0\n-h\n",
-                                       test::RunOptions{"C.UTF-8", {}, "/dev/full", {}});
+  const auto result =
+      test::runProgram(dir_.path(), "-u code.txt 0\n-h\n",
+                       test::RunOptions{.locale = "C.UTF-8", .output = "/dev/full"});
   EXPECT_EQ(result.err, "[错误] 无法输出解密文本");
   EXPECT_EQ(result.status, 1);
 }

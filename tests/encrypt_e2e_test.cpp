@@ -204,7 +204,8 @@ TEST_F(EncryptTest, ReplacedCodeFileKeepsItsProtectionAndOwner) {
   ASSERT_EQ(chmod(code.c_str(), 0444), 0);
   const std::string kept = dir_.read("enigma_code.txt");
   test::RunOptions asNobody{
-      "C.UTF-8", {}, {}, {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"}};
+      .locale = "C.UTF-8",
+      .command = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"}};
   const auto result = test::runProgram(dir_.path(), "-u text.txt 1 0 RW-26001A\n", asNobody);
   EXPECT_EQ(result.err, kCannotWrite);
   EXPECT_EQ(result.status, 1);

@@ -87,7 +87,8 @@ TEST_F(HostileInputTest, LeadingZerosAreCountedNotStored) {
     EXPECT_EQ(mkfifo((dir_ / "in.fifo").c_str(), 0600), 0);
     // Opened for writing first, so that the program's open does not wait for a writer.
     const int writer = open((dir_ / "in.fifo").c_str(), O_RDWR | O_CLOEXEC);
-    test::RunningProgram program(dir_.path(), "", {"C.UTF-8", (dir_ / "in.fifo").string(), {}, {}});
+    test::RunningProgram program(dir_.path(), "",
+                                 {.locale = "C.UTF-8", .input = (dir_ / "in.fifo").string()});
     const std::string zeros(1 << 20, '0');
     bool written = write(writer, before.data(), before.size()) > 0;
     for (int i = 0; i < 64 && written; ++i) {

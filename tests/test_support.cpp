@@ -62,15 +62,21 @@ std::string replaceAll(std::string text, const std::string& from, const std::str
   return text;
 }
 
-// The Windows build writes GBK whatever the locale: its screens are turned back into
-// the UTF-8 the tests expect, leaving data bytes as they are.
+// The Windows build writes GBK whatever the locale: its console texts are turned back
+// into the UTF-8 the tests expect, longest first, leaving data bytes as they are. Texts
+// shorter than three characters could match data and are left alone.
 std::string screensInUtf8(std::string out) {
-  for (const char* screen : {texts::kBanner.utf8.data(), texts::kHelpScreen.utf8.data()}) {
-    out = replaceAll(out, toGbk(screen), screen);
-  }
   for (const auto* label : {&texts::kEnglishLabel, &texts::kChineseLabel}) {
     const std::string line = std::string(texts::kLanguageLine.utf8) + std::string(label->utf8);
     out = replaceAll(out, toGbk(line), line);
+  }
+  std::vector<ConsoleText> screens(std::begin(texts::kAll), std::end(texts::kAll));
+  std::sort(screens.begin(), screens.end(),
+            [](const ConsoleText& a, const ConsoleText& b) { return a.gbk.size() > b.gbk.size(); });
+  for (const auto& text : screens) {
+    if (text.gbk.size() >= 6 && text.gbk != text.utf8) {
+      out = replaceAll(out, std::string(text.gbk), std::string(text.utf8));
+    }
   }
   return out;
 }
@@ -171,6 +177,7 @@ RunningProgram::RunningProgram(const std::filesystem::path& directory, const std
   std::vector<std::string> words = options.command;
   for (const auto& word : launcher()) words.push_back(word);
   words.push_back(programPath());
+  words.insert(words.end(), options.arguments.begin(), options.arguments.end());
   utf8_ = options.locale.find("UTF-8") != std::string::npos ||
           options.locale.find("utf8") != std::string::npos;
   std::vector<char*> argv;

@@ -75,9 +75,10 @@ struct RunResult {
 
 struct RunOptions {
   std::string locale = "C";
-  std::string input;                 // a path for standard input instead of the text given
-  std::string output;                // a path for standard output instead of a file
-  std::vector<std::string> command;  // words put before the program, such as setpriv
+  std::string input{};                   // a path for standard input instead of the text given
+  std::string output{};                  // a path for standard output instead of a file
+  std::vector<std::string> command{};    // words put before the program, such as setpriv
+  std::vector<std::string> arguments{};  // the program's own arguments
 };
 
 // The built program started in `directory` with `input` as its standard input and the
@@ -86,7 +87,7 @@ class RunningProgram {
  public:
   RunningProgram(const std::filesystem::path& directory, const std::string& input,
                  const std::string& locale = "C")
-      : RunningProgram(directory, input, RunOptions{locale, {}, {}, {}}) {}
+      : RunningProgram(directory, input, RunOptions{.locale = locale}) {}
   RunningProgram(const std::filesystem::path& directory, const std::string& input,
                  const RunOptions& options);
   ~RunningProgram();

@@ -1,0 +1,300 @@
+// The command line: one job from the program's arguments, for scripts.
+#include "console/command_line.h"
+
+#include <CLI/CLI.hpp>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "codefile/decrypt_command.h"
+#include "codefile/encrypt_command.h"
+#include "console/reports.h"
+#include "console/texts.h"
+#include "machine/key_generator.h"
+#include "machine/settings.h"
+#include "platform/console.h"
+#include "platform/file.h"
+#include "platform/interrupts.h"
+#include "platform/replacement_file.h"
+#include "platform/terminal.h"
+
+namespace rotorwerk {
+namespace {
+
+constexpr const char* kVersion = "Rotorwerk Pro v1.0-beta1\n";
+
+struct Options {
+  std::string file;
+  std::string language = "en";
+  std::string type = std::string(kCheckedCode);
+  std::string output;
+  std::string settings = ".";
+  int rotors = kDefaultKeyRotors;
+  int plugs = kDefaultKeyPlugs;
+  bool force = false;
+};
+
+// Messages on the command line end in a line end and name the file they concern.
+void tell(Console& console, const ConsoleText& text, const std::string& name, bool error) {
+  std::string message(console.text(text));
+  if (!name.empty()) message += name;
+  message += '\n';
+  if (error) {
+    console.error(message);
+  } else {
+    console.message(message);
+  }
+}
+
+void tellNamed(Console& console, const ConsoleText& text, const std::string& name) {
+  tell(console, text, std::string(console.text(texts::kNameFollows)) + name, true);
+}
+
+// One line on a terminal's standard error that shows how far a long job has come.
+class ProgressLine {
+ public:
+  ProgressLine(Console& console, std::uint64_t total)
+      : console_(console), total_(total), shown_(Terminal::standardErrorIsTerminal()) {}
+  ~ProgressLine() {
+    if (drawn_) console_.message("\r                                              \r");
+  }
+  ProgressLine(const ProgressLine&) = delete;
+  ProgressLine& operator=(const ProgressLine&) = delete;
+
+  void operator()(std::uint64_t done) {
+    const auto now = Clock::now();
+    // Only a job that runs for a second gets a line, redrawn a few times a second.
+    if (!shown_ || now - start_ < std::chrono::seconds(1) ||
+        (drawn_ && now - last_ < std::chrono::milliseconds(250))) {
+      return;
+    }
+    last_ = now;
+    drawn_ = true;
+    const double seconds = std::chrono::duration<double>(now - start_).count();
+    char line[96];
+    if (total_ > 0) {
+      std::snprintf(line, sizeof line, "\r%.1f / %.1f MB, %.1f MB/s   ", done / 1e6, total_ / 1e6,
+                    done / 1e6 / seconds);
+    } else {
+      std::snprintf(line, sizeof line, "\r%.1f MB, %.1f MB/s   ", done / 1e6, done / 1e6 / seconds);
+    }
+    console_.message(line);
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  Console& console_;
+  std::uint64_t total_;
+  bool shown_;
+  bool drawn_ = false;
+  Clock::time_point start_ = Clock::now();
+  Clock::time_point last_;
+};
+
+std::uint64_t sizeOf(const std::string& name) {
+  std::error_code error;
+  const auto size = name == "-" ? 0 : std::filesystem::file_size(name, error);
+  return error ? 0 : size;
+}
+
+File openInput(const std::string& name) {
+  return name == "-" ? standardInput() : openForReading(name.c_str());
+}
+
+// Loads the settings from the directory, or tells the fault.
+bool loadOrTell(RotorMachine& machine, const Options& options, Console& console) {
+  if (const auto fault = loadSettings(machine, options.settings)) {
+    console.error(settingsFaultMessage(console, *fault) + "\n");
+    return false;
+  }
+  return true;
+}
+
+int encrypt(const Options& options, Console& console) {
+  RotorMachine machine;
+  if (!loadOrTell(machine, options, console)) return kExitError;
+  File input = openInput(options.file);
+  if (!input) {
+    tellNamed(console, texts::kFileNotFound, options.file);
+    return kExitError;
+  }
+  const std::string output = options.output.empty() ? kCodeFileName : options.output;
+  ProgressLine progress(console, sizeOf(options.file));
+  const EncryptResult result =
+      encryptCommand(input, options.language == "zh" ? 1 : 0, options.type, machine, output,
+                     [&](std::uint64_t done) { progress(done); });
+  switch (result) {
+    case EncryptResult::kWritten: tell(console, encryptionText(result), output, false); break;
+    case EncryptResult::kCannotWrite: tell(console, encryptionText(result), output, true); break;
+    default: tellNamed(console, encryptionText(result), options.file); break;
+  }
+  return result == EncryptResult::kWritten ? kExitSuccess : kExitError;
+}
+
+int decrypt(const Options& options, Console& console) {
+  RotorMachine machine;
+  if (!loadOrTell(machine, options, console)) return kExitError;
+  File input = openInput(options.file);
+  if (!input) {
+    tellNamed(console, texts::kFileNotFound, options.file);
+    return kExitError;
+  }
+  const auto language = readCodeHeader(input.get());
+  if (!language) {
+    tellNamed(console, texts::kFormatProblem, options.file);
+    return kExitError;
+  }
+  tell(console, texts::kLanguageLine,
+       std::string(console.text(*language == Language::kChinese ? texts::kChineseLabel
+                                                                : texts::kEnglishLabel)),
+       false);
+  const std::string target = options.output.empty() ? "-" : options.output;
+  ReplacementFile output(target);
+  if (!output.open()) {
+    tell(console, texts::kCannotWriteFile, target, true);
+    return kExitError;
+  }
+  ProgressLine progress(console, sizeOf(options.file));
+  const DecryptResult result = decryptCommand(input.get(), machine, output.stream(),
+                                              [&](std::uint64_t done) { progress(done); });
+  if (result.failure == DecryptResult::Failure::kCannotRead) {
+    tellNamed(console, texts::kCannotReadFile, options.file);
+    return kExitError;
+  }
+  if (result.failure == DecryptResult::Failure::kCannotOutput || !output.commit()) {
+    tell(console, texts::kCannotWriteFile, target, true);
+    return kExitError;
+  }
+  if (!result.codingTypeKnown) tell(console, texts::kUnknownCodingType, "", false);
+  for (int k = 0; k < result.failedChecks; ++k) tell(console, texts::kCheckFailed, "", false);
+  return result.codingTypeKnown && result.failedChecks == 0 ? kExitSuccess : kExitUnverified;
+}
+
+int keygen(const Options& options, Console& console) {
+  const std::filesystem::path directory(options.settings);
+  const std::string wiring = (directory / kWiringFileName).string();
+  const std::string start = (directory / kStartFileName).string();
+  for (const auto& name : {wiring, start}) {
+    std::error_code error;
+    if (!options.force && std::filesystem::exists(name, error)) {
+      tell(console, texts::kFileExists, name, true);
+      return kExitError;
+    }
+  }
+  const auto key = generateKey(options.rotors, options.plugs);
+  if (!key) {
+    tell(console, texts::kNoRandomness, "", true);
+    return kExitError;
+  }
+  // The files are the key: only their owner may read them.
+  for (const auto& [name, text] : {std::pair{wiring, key->wiring}, {start, key->start}}) {
+    ReplacementFile file(name, ReplacementFile::Access::kPrivate);
+    if (!file.open() || !file.write(text) || !file.commit()) {
+      tell(console, texts::kCannotWriteFile, name, true);
+      return kExitError;
+    }
+  }
+  tell(console, texts::kKeyFilesWritten, options.settings, false);
+  return kExitSuccess;
+}
+
+int check(const Options& options, Console& console) {
+  RotorMachine machine;
+  if (!loadOrTell(machine, options, console)) return kExitError;
+  const auto numbers = [](const std::array<std::int64_t, 3>& values) {
+    return std::to_string(values[0]) + " " + std::to_string(values[1]) + " " +
+           std::to_string(values[2]) + "\n";
+  };
+  std::string summary(console.text(texts::kSummaryRotorCount));
+  summary += std::to_string(machine.rotorCount) + "\n";
+  summary += console.text(texts::kSummarySlots);
+  summary += numbers(machine.slotRotors);
+  summary += console.text(texts::kSummaryPlugs);
+  std::string pairs;
+  std::string selfPlugs;
+  for (const auto& [from, to] : machine.plugboard) {
+    if (from < to) pairs += {' ', static_cast<char>('a' + from), static_cast<char>('a' + to)};
+    if (from == to) selfPlugs += static_cast<char>('a' + from);
+  }
+  summary += pairs.empty() ? pairs : pairs.substr(1);
+  summary += "\n";
+  summary += console.text(texts::kSummaryOffsets);
+  summary += numbers(machine.startOffsets);
+  console.write(summary);
+  constexpr SettingsItem kOffsets[] = {SettingsItem::kLeftOffset, SettingsItem::kMiddleOffset,
+                                       SettingsItem::kRightOffset};
+  for (std::size_t k = 0; k < 3; ++k) {
+    if (machine.startOffsets[k] < 0 || machine.startOffsets[k] >= kLetters) {
+      tell(console, texts::kOffsetOutOfRange,
+           std::string(console.text(settingsItemText(kOffsets[k]))), false);
+    }
+  }
+  for (const char letter : selfPlugs)
+    tell(console, texts::kSelfPlug, std::string(1, letter), false);
+  tell(console, texts::kSettingsSound, "", false);
+  return kExitSuccess;
+}
+
+}  // namespace
+
+int runCommandLine(int argc, char** argv) {
+  Console console = Console::standard();
+  installInterruptHandlers();
+  Options options;
+  CLI::App app("rotorwerk");
+  app.set_help_flag();  // the usage text is the tool's own, in its console encoding
+  bool help = false;
+  bool version = false;
+  app.add_flag("-h,--help", help);
+  app.add_flag("-V,--version", version);
+  const auto settingsOption = [&](CLI::App* command) {
+    command->add_option("-s", options.settings)->check(CLI::ExistingDirectory);
+  };
+  CLI::App* encryptApp = app.add_subcommand("encrypt");
+  encryptApp->add_option("FILE", options.file)->required();
+  encryptApp->add_option("-l", options.language)->check(CLI::IsMember({"en", "zh"}));
+  encryptApp->add_option("-t", options.type)->check(CLI::IsMember({"RW-26001A", "RW-26001B"}));
+  encryptApp->add_option("-o", options.output);
+  settingsOption(encryptApp);
+  CLI::App* decryptApp = app.add_subcommand("decrypt");
+  decryptApp->add_option("FILE", options.file)->required();
+  decryptApp->add_option("-o", options.output);
+  settingsOption(decryptApp);
+  CLI::App* keygenApp = app.add_subcommand("keygen");
+  keygenApp->add_option("--rotors", options.rotors)->check(CLI::Range(1, kMaxRotors));
+  keygenApp->add_option("--plugs", options.plugs)->check(CLI::Range(0, kMaxPlugPairs));
+  keygenApp->add_flag("--force", options.force);
+  settingsOption(keygenApp);
+  CLI::App* checkApp = app.add_subcommand("check");
+  settingsOption(checkApp);
+  app.require_subcommand(0, 1);
+
+  std::string fault;
+  // The argument parser reports a bad command line by throwing; it is caught here.
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    fault = error.what();
+  }
+  if (fault.empty() && !help && !version && app.get_subcommands().empty()) {
+    fault = "a command is needed";
+  }
+  if (!fault.empty()) {
+    console.error(std::string(console.text(texts::kCommandLineFault)) + fault +
+                  std::string(console.text(texts::kUsageHint)) + "\n");
+    return kExitUsage;
+  }
+  if (help || version) {
+    console.write(help ? console.text(texts::kUsage) : kVersion);
+    console.flush();
+    return kExitSuccess;
+  }
+  if (encryptApp->parsed()) return encrypt(options, console);
+  if (decryptApp->parsed()) return decrypt(options, console);
+  if (keygenApp->parsed()) return keygen(options, console);
+  return check(options, console);
+}
+
+}  // namespace rotorwerk

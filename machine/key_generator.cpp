@@ -1,0 +1,96 @@
+// Fresh settings drawn from the operating system's cryptographic random source.
+#include "machine/key_generator.h"
+
+#include <array>
+#include <cstdint>
+#include <numeric>
+#include <utility>
+
+#include "machine/rotor_machine.h"
+#include "platform/random.h"
+
+namespace rotorwerk {
+namespace {
+
+// Uniform numbers below a bound, by rejection, from the system's random bytes.
+class RandomSource {
+ public:
+  std::uint32_t below(std::uint32_t bound) {
+    const std::uint32_t limit = UINT32_MAX - UINT32_MAX % bound;
+    std::uint32_t value = 0;
+    do {
+      std::array<unsigned char, 4> bytes{};
+      failed_ = failed_ || !fillRandom(bytes.data(), bytes.size());
+      value = static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8U |
+              static_cast<std::uint32_t>(bytes[2]) << 16U |
+              static_cast<std::uint32_t>(bytes[3]) << 24U;
+    } while (!failed_ && value >= limit);
+    return value % bound;
+  }
+  // A uniform shuffle (Fisher-Yates).
+  template <typename T, std::size_t N>
+  void shuffle(std::array<T, N>& items) {
+    for (std::size_t i = N - 1; i > 0; --i) {
+      std::swap(items[i], items[below(static_cast<std::uint32_t>(i + 1))]);
+    }
+  }
+  bool failed() const { return failed_; }
+
+ private:
+  bool failed_ = false;
+};
+
+using Letters = std::array<char, kLetters>;
+
+Letters alphabet() {
+  Letters letters{};
+  std::iota(letters.begin(), letters.end(), 'a');
+  return letters;
+}
+
+}  // namespace
+
+std::optional<KeyFiles> generateKey(int rotors, int plugs) {
+  RandomSource random;
+  // Consecutive letters of a shuffled alphabet are paired: a pairing with no letter
+  // left alone, so no letter is reflected to itself.
+  Letters order = alphabet();
+  random.shuffle(order);
+  std::string reflector(kLetters, ' ');
+  for (std::size_t k = 0; k < kLetters; k += 2) {
+    reflector[static_cast<std::size_t>(order[k] - 'a')] = order[k + 1];
+    reflector[static_cast<std::size_t>(order[k + 1] - 'a')] = order[k];
+  }
+  KeyFiles files;
+  files.wiring = reflector + "\n" + std::to_string(rotors) + "\n";
+  for (int r = 0; r < rotors; ++r) {
+    Letters wiring = alphabet();
+    random.shuffle(wiring);
+    files.wiring.append(wiring.begin(), wiring.end()).push_back('\n');
+  }
+  random.shuffle(order);
+  files.start = std::to_string(plugs) + "\n";
+  for (std::size_t p = 0; p < static_cast<std::size_t>(plugs); ++p) {
+    files.start +=
+        {order[2 * p], order[2 * p + 1], p + 1 < static_cast<std::size_t>(plugs) ? ' ' : '\n'};
+  }
+  std::array<int, kMaxRotors> numbers{};
+  std::iota(numbers.begin(), numbers.end(), 1);
+  for (std::size_t k = 0; k < 3; ++k) {
+    // The first three of a shuffle of 1..N differ; with fewer rotors they repeat.
+    const auto pick = static_cast<std::uint32_t>(rotors) - static_cast<std::uint32_t>(k);
+    if (rotors >= 3) {
+      std::swap(numbers[k], numbers[k + random.below(pick)]);
+    } else {
+      numbers[k] = 1 + static_cast<int>(random.below(static_cast<std::uint32_t>(rotors)));
+    }
+    files.start += std::to_string(numbers[k]) + (k < 2 ? " " : "\n");
+  }
+  for (std::size_t k = 0; k < 3; ++k) {
+    files.start += std::to_string(random.below(kLetters)) + (k < 2 ? " " : "\n");
+  }
+  if (random.failed()) return std::nullopt;
+  return files;
+}
+
+}  // namespace rotorwerk
