@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the built tool into a scratch prefix, and its Debian package into a scratch
-# root, and runs each piped on the shipped samples; checks that the manual page renders
-# without warnings.
+# root, and runs each piped on the shipped samples; checks the package with lintian and
+# that the manual page renders without warnings.
 set -euo pipefail
 build=$1
 source=$2
@@ -26,13 +26,16 @@ round_trip() {
 
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
 round_trip "$work/prefix/bin/rotorwerk" "$work/prefix/share/doc/rotorwerk/examples"
-[ -f "$work/prefix/share/man/man1/rotorwerk.1" ] || { echo "FAIL: manual page not installed"; exit 1; }
+[ -f "$work/prefix/share/man/man1/rotorwerk.1.gz" ] || { echo "FAIL: manual page not installed"; exit 1; }
 
 (cd "$build" && cpack -G DEB -B "$work/package" >/dev/null)
 deb=$(ls "$work"/package/*.deb)
 dpkg-deb -x "$deb" "$work/root"
 round_trip "$work/root/usr/bin/rotorwerk" "$work/root/usr/share/doc/rotorwerk/examples"
 dpkg-deb -f "$deb" Package Depends | grep -q '^Package: rotorwerk' || { echo "FAIL: package name"; exit 1; }
+# Debian's own checker: no errors, no warnings.
+findings=$(lintian --fail-on error,warning "$deb" 2>&1 | grep -v 'running with root privileges' || true)
+[ -z "$findings" ] || { echo "FAIL: lintian: $findings"; exit 1; }
 
 warnings=$(groff -man -Tutf8 -ww "$source/doc/rotorwerk.1" 2>&1 >/dev/null)
 [ -z "$warnings" ] || { echo "FAIL: the manual page renders with warnings: $warnings"; exit 1; }
