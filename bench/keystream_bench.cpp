@@ -43,10 +43,16 @@ std::string sampleText(std::size_t size) {
   return text;
 }
 
+// One run per kernel: 0 portable, 1 AVX2.
 void keystreamApply(benchmark::State& state) {
+  const auto kernel = static_cast<rotorwerk::Kernel>(state.range(0));
+  if (!rotorwerk::kernelSupported(kernel)) {
+    state.SkipWithError("this CPU does not run the kernel");
+    return;
+  }
   const RotorMachine machine = sampleMachine();
   std::string text = sampleText(1 << 20);
-  rotorwerk::Keystream keystream(machine, machine.startPositions());
+  rotorwerk::Keystream keystream(machine, machine.startPositions(), kernel);
   for (auto _ : state) {
     keystream.apply(text.data(), text.size());
     benchmark::DoNotOptimize(text.data());
@@ -54,7 +60,7 @@ void keystreamApply(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                           static_cast<std::int64_t>(text.size()));
 }
-BENCHMARK(keystreamApply);
+BENCHMARK(keystreamApply)->Arg(0)->Arg(1);
 
 void plainTransform(benchmark::State& state) {
   const RotorMachine machine = sampleMachine();

@@ -21,7 +21,7 @@ inline constexpr char kBodyEnd = '#';
 
 // Texts and code files stream in blocks of this size: large enough for few system
 // calls, small enough to keep memory flat.
-inline constexpr std::size_t kBlockSize = std::size_t{256} * 1024;
+inline constexpr std::size_t kBlockSize = std::size_t{1024} * 1024;
 
 // Body only.
 inline constexpr std::string_view kPlainCode = "RW-26001A";

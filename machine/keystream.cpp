@@ -1,8 +1,8 @@
-// The machine applied to runs of bytes, one table lookup per letter.
+// The machine applied to runs of bytes: the factored tables and the portable kernel.
 #include "machine/keystream.h"
 
-#include <algorithm>
-#include <limits>
+#include <cstdlib>
+#include <string_view>
 
 namespace rotorwerk {
 namespace {
@@ -20,60 +20,93 @@ constexpr std::array<std::uint8_t, 256> kLetterOf = [] {
   return table;
 }();
 
+std::size_t at(std::int64_t value) { return static_cast<std::size_t>(value); }
+
+// The letter index `letter` becomes at a state of the counter.
+std::uint8_t transformAt(const FactoredMachine& machine, std::size_t letter, std::size_t state) {
+  const std::size_t right = state % kLetters;
+  const std::size_t in = (machine.plug[letter] + right) % kLetters;
+  const std::size_t out = (machine.inner[state / kLetters][in] + kLetters - right) % kLetters;
+  return machine.plug[out];
+}
+
 }  // namespace
 
-Keystream::Keystream(const RotorMachine& machine, RotorPositions start)
-    : machine_(machine), positions_(start), tables_(kStates * kRow) {
-  enterSegment();
-}
-
-const std::uint8_t* Keystream::block(std::size_t key) {
-  std::uint8_t* rows = tables_.data() + key * kLetters * kRow;
-  if (!built_[key]) {
-    const auto left = static_cast<std::int64_t>(key / kLetters);
-    const auto middle = static_cast<std::int64_t>(key % kLetters);
-    for (std::size_t r = 0; r < kLetters; ++r) {
-      for (std::size_t letter = 0; letter < kLetters; ++letter) {
-        const int out = transformLetter(machine_, static_cast<LetterIndex>(letter), left, middle,
-                                        static_cast<std::int64_t>(r));
-        // The case bit is the same on both sides, so it cancels out of the XOR.
-        rows[r * kRow + letter] = static_cast<std::uint8_t>((out + 'A') ^ (letter + 'A'));
+FactoredMachine::FactoredMachine(const RotorMachine& machine) : inner(kPairs) {
+  const auto& slots = machine.slotRotors;
+  const WiringRow& leftRow = machine.forward[at(slots[0])];
+  const WiringRow& middleRow = machine.forward[at(slots[1])];
+  const WiringRow& rightRow = machine.forward[at(slots[2])];
+  const WiringRow& leftInverse = machine.inverse[at(slots[0])];
+  const WiringRow& middleInverse = machine.inverse[at(slots[1])];
+  const WiringRow& rightInverse = machine.inverse[at(slots[2])];
+  for (std::size_t x = 0; x < kLetters; ++x) {
+    const auto plugged = machine.plugboard.find(static_cast<std::int64_t>(x));
+    plug[x] = static_cast<std::uint8_t>(plugged != machine.plugboard.end() ? plugged->second : x);
+  }
+  // The same steps as transformLetter, composed once per (left, middle) pair.
+  for (std::size_t left = 0; left < kLetters; ++left) {
+    for (std::size_t middle = 0; middle < kLetters; ++middle) {
+      Table& table = inner[left * kLetters + middle];
+      for (std::size_t in = 0; in < kLetters; ++in) {
+        const auto y1 = at(rightRow[in]);
+        const auto y2 = at(middleRow[(y1 + middle) % kLetters]);
+        const auto y3 = at(leftRow[(y2 + left) % kLetters]);
+        const auto z = at(machine.reflector[y3]);
+        const std::size_t x4 = (at(leftInverse[z]) + kLetters - left) % kLetters;
+        const std::size_t x5 = (at(middleInverse[x4]) + kLetters - middle) % kLetters;
+        table[in] = static_cast<std::uint8_t>(rightInverse[x5]);
       }
     }
-    built_[key] = true;
   }
-  return rows;
 }
 
-void Keystream::enterSegment() {
-  const RotorPositions& p = positions_;
-  if (inAlphabet(p.left) && inAlphabet(p.middle) && inAlphabet(p.right)) {
-    counting_ = true;
-    state_ = static_cast<std::size_t>(p.left * static_cast<std::int64_t>(kBlock) +
-                                      p.middle * kLetters + p.right);
-    right_ = state_ % kLetters;
-    block_ = block(state_ / kLetters);
-    return;
+bool kernelSupported(Kernel kernel) {
+  switch (kernel) {
+    case Kernel::kPortable: return true;
+    case Kernel::kAvx2:
+#if defined(__x86_64__) || defined(__i386__)
+      return __builtin_cpu_supports("avx2") != 0;
+#else
+      return false;
+#endif
   }
-  // The step that reaches exactly 26 carries; the one from the largest value wraps.
-  plainSteps_ = p.right < kLetters
-                    ? static_cast<std::uint64_t>(kLetters - 1) - static_cast<std::uint64_t>(p.right)
-                    : static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) -
-                          static_cast<std::uint64_t>(p.right);
-  right_ = static_cast<std::size_t>(mod26(p.right));
-  block_ = block(static_cast<std::size_t>(mod26(p.left)) * kLetters +
-                 static_cast<std::size_t>(mod26(p.middle)));
+  return false;
 }
 
-void Keystream::step() {
-  if (plainSteps_ == 0) {
-    stepPositions(positions_);
-    enterSegment();
-    return;
+Kernel chosenKernel() {
+  const char* named = std::getenv("ROTORWERK_KERNEL");
+  const std::string_view name = named != nullptr ? named : "";
+  if (name == "portable") return Kernel::kPortable;
+  if (name == "avx2" && kernelSupported(Kernel::kAvx2)) return Kernel::kAvx2;
+  return kernelSupported(Kernel::kAvx2) ? Kernel::kAvx2 : Kernel::kPortable;
+}
+
+Keystream::Keystream(const RotorMachine& machine, RotorPositions start, Kernel kernel)
+    : machine_(machine), kernel_(kernel), factored_(machine), positions_(start) {
+  if (kernel_ == Kernel::kPortable) buildRows();
+  counting_ = inAlphabet(start.left) && inAlphabet(start.middle) && inAlphabet(start.right);
+  if (counting_) {
+    state_ =
+        at(start.left) * FactoredMachine::kPairs + at(start.middle) * kLetters + at(start.right);
   }
-  --plainSteps_;
-  ++positions_.right;
-  right_ = right_ == kLetters - 1 ? 0 : right_ + 1;
+}
+
+void Keystream::buildRows() {
+  rows_.assign(kStates * kRow, 0);
+  std::uint8_t* row = rows_.data();
+  // State by state in counter order: pair by pair, the right position within each.
+  for (const auto& inner : factored_.inner) {
+    for (std::size_t right = 0; right < kLetters; ++right, row += kRow) {
+      for (std::size_t letter = 0; letter < kLetters; ++letter) {
+        std::size_t in = factored_.plug[letter] + right;
+        in = in >= kLetters ? in - kLetters : in;
+        const std::size_t out = inner[in] + (inner[in] >= right ? 0 : kLetters) - right;
+        // The case bit is the same on both sides, so it cancels out of the XOR.
+        row[letter] = static_cast<std::uint8_t>((factored_.plug[out] + 'A') ^ (letter + 'A'));
+      }
+    }
+  }
 }
 
 std::size_t Keystream::applyStepwise(char* data, std::size_t size) {
@@ -82,25 +115,38 @@ std::size_t Keystream::applyStepwise(char* data, std::size_t size) {
     const auto byte = static_cast<unsigned char>(data[i]);
     const std::size_t letter = kLetterOf[byte];
     if (letter == kLetters) continue;
-    step();
-    data[i] = static_cast<char>(byte ^ block_[right_ * kRow + letter]);
+    stepPositions(positions_);
+    const RotorPositions& p = positions_;
+    // Only the residues matter to the transform.
+    const std::size_t state = at(mod26(p.left)) * FactoredMachine::kPairs +
+                              at(mod26(p.middle)) * kLetters + at(mod26(p.right));
+    data[i] = static_cast<char>((byte & 0xE0U) | (transformAt(factored_, letter, state) + 1U));
+    if (inAlphabet(p.left) && inAlphabet(p.middle) && inAlphabet(p.right)) {
+      counting_ = true;
+      state_ = state;
+    }
   }
   return i;
 }
 
 std::size_t Keystream::applyCounting(char* data, std::size_t size) {
-  // A run of bytes moves the counter by at most its length; the blocks of every
-  // state it can reach are built first.
-  const std::size_t run = std::min<std::size_t>(size, 4096);
-  for (std::size_t key = state_ / kLetters; key <= (state_ + run) / kLetters; ++key) {
-    block(key % kBlock);
+  if (kernel_ == Kernel::kAvx2) {
+    // What is left after the last whole group goes letter by letter.
+    for (std::size_t i = applyAvx2(factored_, data, size, state_); i < size; ++i) {
+      const auto byte = static_cast<unsigned char>(data[i]);
+      const std::size_t letter = kLetterOf[byte];
+      if (letter == kLetters) continue;
+      state_ = state_ + 1 == kStates ? 0 : state_ + 1;
+      data[i] = static_cast<char>((byte & 0xE0U) | (transformAt(factored_, letter, state_) + 1U));
+    }
+    return size;
   }
-  // Branch-free: letters and other bytes are mixed unpredictably in real text. The
-  // row offset moves one row per letter and wraps after the last state.
-  const std::uint8_t* rows = tables_.data();
+  // Branch-free: letters and other bytes are mixed unpredictably in real text. The row
+  // offset moves one row per letter and wraps after the last state.
+  const std::uint8_t* rows = rows_.data();
   constexpr std::size_t kEnd = kStates * kRow;
   std::size_t row = state_ * kRow;
-  for (std::size_t i = 0; i < run; ++i) {
+  for (std::size_t i = 0; i < size; ++i) {
     const auto byte = static_cast<unsigned char>(data[i]);
     const std::size_t letter = kLetterOf[byte];
     row += letter == kLetters ? 0 : kRow;
@@ -108,7 +154,7 @@ std::size_t Keystream::applyCounting(char* data, std::size_t size) {
     data[i] = static_cast<char>(byte ^ rows[row + letter]);
   }
   state_ = row / kRow;
-  return run;
+  return size;
 }
 
 void Keystream::apply(char* data, std::size_t size) {
@@ -120,7 +166,7 @@ void Keystream::apply(char* data, std::size_t size) {
 
 RotorPositions Keystream::positions() const {
   if (!counting_) return positions_;
-  return {static_cast<std::int64_t>(state_ / kBlock),
+  return {static_cast<std::int64_t>(state_ / FactoredMachine::kPairs),
           static_cast<std::int64_t>(state_ / kLetters % kLetters),
           static_cast<std::int64_t>(state_ % kLetters)};
 }

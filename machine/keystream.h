@@ -10,14 +10,41 @@
 
 namespace rotorwerk {
 
-// Gives exactly what stepPositions and transformLetter give letter by letter, from
-// one table lookup per byte. The machine has only 26 x 26 x 26 rotor states, so one
-// substitution row per state, built from transformLetter itself, is the whole cipher.
-// Rows are built for a (left, middle) pair when the text first reaches it.
+// The ways the keystream can run, fastest last. Each gives exactly the same bytes.
+enum class Kernel {
+  kPortable,  // one table lookup per byte
+  kAvx2,      // 32 bytes at a time with AVX2 byte shuffles
+};
+
+// Whether this CPU can run the kernel.
+bool kernelSupported(Kernel kernel);
+// The fastest kernel this CPU runs, unless the environment variable ROTORWERK_KERNEL
+// names a supported one ("portable", "avx2"): tests and benchmarks force each path so.
+Kernel chosenKernel();
+
+// The factored machine at positions within 0..25: at (left, middle, right) a letter x
+// becomes plug((inner[left][middle][(plug(x) + right) mod 26] - right) mod 26), where
+// `inner` holds the right rotor's wiring, the middle and left rotors, the reflector and
+// the way back, and changes only every 26 letters.
+struct FactoredMachine {
+  static constexpr std::size_t kPairs = std::size_t{kLetters} * kLetters;
+  // Padded to 32 entries, so that a kernel can load each as two 16-byte halves.
+  using Table = std::array<std::uint8_t, 32>;
+
+  explicit FactoredMachine(const RotorMachine& machine);
+
+  Table plug{};
+  std::vector<Table> inner;  // indexed by left * 26 + middle
+};
+
+// Gives exactly what stepPositions and transformLetter give letter by letter, for sound
+// settings. Positions within 0..25 step like one base-26 counter over the 17,576 rotor
+// states; the kernel runs there. Other positions are stepped one rule at a time, by the
+// plain machine, until they reach that range.
 class Keystream {
  public:
   // The machine's settings must be sound and stay unchanged while this lives.
-  Keystream(const RotorMachine& machine, RotorPositions start);
+  Keystream(const RotorMachine& machine, RotorPositions start, Kernel kernel = chosenKernel());
 
   // Enciphers (or, being its own inverse, deciphers) every byte with the value of a
   // letter in place, keeping its case; the positions step before each letter.
@@ -25,31 +52,30 @@ class Keystream {
 
   RotorPositions positions() const;
 
+  static constexpr std::size_t kStates = FactoredMachine::kPairs * kLetters;
+
  private:
-  static constexpr std::size_t kBlock = std::size_t{kLetters} * kLetters;
-  static constexpr std::size_t kStates = kBlock * kLetters;
-  // A row holds what each letter is XORed with at one state, and a last entry of
-  // zero for every other byte, so that the inner loop needs no branch.
   static constexpr std::size_t kRow = kLetters + 1;
 
   std::size_t applyStepwise(char* data, std::size_t size);
   std::size_t applyCounting(char* data, std::size_t size);
-  void step();
-  void enterSegment();
-  const std::uint8_t* block(std::size_t key);
+  void buildRows();
 
   const RotorMachine& machine_;
-  // Positions all within 0..25 step like one base-26 counter over every state, and
-  // stay within; the others are stepped one rule at a time until they get there.
+  Kernel kernel_;
+  FactoredMachine factored_;
   bool counting_ = false;
   std::size_t state_ = 0;     // while counting: left * 676 + middle * 26 + right
   RotorPositions positions_;  // while not counting
-  // Steps left that only add one to the right position: no carry, no wrap-around.
-  std::uint64_t plainSteps_ = 0;
-  std::size_t right_ = 0;  // the right position's residue
-  const std::uint8_t* block_ = nullptr;
-  std::vector<std::uint8_t> tables_;  // row `state` at `state * kRow`
-  std::array<bool, kBlock> built_{};
+  // For the portable kernel: per state, what each letter is XORed with, and a last
+  // entry of zero for every other byte, so that its loop needs no branch.
+  std::vector<std::uint8_t> rows_;
 };
+
+// The AVX2 kernel: enciphers whole 32-byte groups of `data` counting from `state`,
+// which it advances, and gives how many bytes it did. Only to be called where
+// kernelSupported(Kernel::kAvx2).
+std::size_t applyAvx2(const FactoredMachine& machine, char* data, std::size_t size,
+                      std::size_t& state);
 
 }  // namespace rotorwerk

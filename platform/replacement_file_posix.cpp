@@ -35,7 +35,10 @@ std::FILE* ReplacementFile::createTemporary(std::string& path, const std::string
   if (file == nullptr) {
     close(fd);
     unlink(path.c_str());
+    return nullptr;
   }
+  // Whole blocks go straight to the file: a stream buffer would only split them.
+  setvbuf(file, nullptr, _IONBF, 0);
   return file;
 }
 

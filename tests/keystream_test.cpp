@@ -43,6 +43,15 @@ std::string randomText(std::mt19937& random, std::size_t size) {
   return text;
 }
 
+// Every kernel this CPU runs; each must give the plain machine's bytes.
+std::vector<Kernel> kernels() {
+  std::vector<Kernel> supported;
+  for (const Kernel kernel : {Kernel::kPortable, Kernel::kAvx2}) {
+    if (kernelSupported(kernel)) supported.push_back(kernel);
+  }
+  return supported;
+}
+
 TEST(Keystream, MatchesThePlainMachineForEveryKindOfStartOffset) {
   const std::vector<std::int64_t> offsets = {
       0, 1, 24, 25, 26, 30, -1, -5, -27, -1000, kMax, kMax - 3, kMax - 40, kMin, kMin + 7, 1000003};
@@ -55,18 +64,21 @@ TEST(Keystream, MatchesThePlainMachineForEveryKindOfStartOffset) {
     const std::string text = randomText(random, 2000 + random() % 20000);
     RotorPositions plainPositions = machine.startPositions();
     const std::string expected = plainCipher(machine, text, plainPositions);
-    // Chunks of every size, so that nothing depends on where a block ends.
-    Keystream keystream(machine, machine.startPositions());
-    std::string actual = text;
-    for (std::size_t at = 0; at < actual.size();) {
-      const std::size_t size = std::min<std::size_t>(actual.size() - at, random() % 700);
-      keystream.apply(actual.data() + at, size);
-      at += size;
+    for (const Kernel kernel : kernels()) {
+      // Chunks of every size, so that nothing depends on where a block ends.
+      Keystream keystream(machine, machine.startPositions(), kernel);
+      std::string actual = text;
+      for (std::size_t at = 0; at < actual.size();) {
+        const std::size_t size = std::min<std::size_t>(actual.size() - at, random() % 700);
+        keystream.apply(actual.data() + at, size);
+        at += size;
+      }
+      const auto mismatch = std::mismatch(actual.begin(), actual.end(), expected.begin());
+      ASSERT_EQ(mismatch.first, actual.end())
+          << "seed " << seed << ", kernel " << static_cast<int>(kernel)
+          << ": first difference at byte " << (mismatch.first - actual.begin());
+      ASSERT_EQ(keystream.positions(), plainPositions) << "seed " << seed;
     }
-    const auto mismatch = std::mismatch(actual.begin(), actual.end(), expected.begin());
-    ASSERT_EQ(mismatch.first, actual.end())
-        << "seed " << seed << ": first difference at byte " << (mismatch.first - actual.begin());
-    ASSERT_EQ(keystream.positions(), plainPositions) << "seed " << seed;
   }
 }
 
@@ -75,12 +87,14 @@ TEST(Keystream, CountsThroughTheWrapAroundOfTheRightPosition) {
   test::writeSettings(dir, test::straightSettings(3, 4, kMax - 2));
   RotorMachine machine;
   ASSERT_EQ(loadSettings(machine, dir.path()), std::nullopt);
-  Keystream keystream(machine, machine.startPositions());
-  std::string text(5, 'a');
-  keystream.apply(text.data(), text.size());
-  EXPECT_EQ(keystream.positions(), (RotorPositions{3, 4, kMin + 2}));
-  RotorPositions plain = machine.startPositions();
-  EXPECT_EQ(text, plainCipher(machine, std::string(5, 'a'), plain));
+  for (const Kernel kernel : kernels()) {
+    Keystream keystream(machine, machine.startPositions(), kernel);
+    std::string text(5, 'a');
+    keystream.apply(text.data(), text.size());
+    EXPECT_EQ(keystream.positions(), (RotorPositions{3, 4, kMin + 2}));
+    RotorPositions plain = machine.startPositions();
+    EXPECT_EQ(text, plainCipher(machine, std::string(5, 'a'), plain));
+  }
 }
 
 }  // namespace
