@@ -73,12 +73,13 @@ class ProgressLine {
     last_ = now;
     drawn_ = true;
     const double seconds = std::chrono::duration<double>(now - start_).count();
+    const double megabytes = static_cast<double>(done) / 1e6;
     char line[96];
     if (total_ > 0) {
-      std::snprintf(line, sizeof line, "\r%.1f / %.1f MB, %.1f MB/s   ", done / 1e6, total_ / 1e6,
-                    done / 1e6 / seconds);
+      std::snprintf(line, sizeof line, "\r%.1f / %.1f MB, %.1f MB/s   ", megabytes,
+                    static_cast<double>(total_) / 1e6, megabytes / seconds);
     } else {
-      std::snprintf(line, sizeof line, "\r%.1f MB, %.1f MB/s   ", done / 1e6, done / 1e6 / seconds);
+      std::snprintf(line, sizeof line, "\r%.1f MB, %.1f MB/s   ", megabytes, megabytes / seconds);
     }
     console_.message(line);
   }

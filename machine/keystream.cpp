@@ -66,7 +66,7 @@ bool kernelSupported(Kernel kernel) {
     case Kernel::kPortable: return true;
     case Kernel::kAvx2:
 #if defined(__x86_64__) || defined(__i386__)
-      return __builtin_cpu_supports("avx2") != 0;
+      return static_cast<bool>(__builtin_cpu_supports("avx2"));
 #else
       return false;
 #endif
@@ -83,7 +83,7 @@ Kernel chosenKernel() {
 }
 
 Keystream::Keystream(const RotorMachine& machine, RotorPositions start, Kernel kernel)
-    : machine_(machine), kernel_(kernel), factored_(machine), positions_(start) {
+    : kernel_(kernel), factored_(machine), positions_(start) {
   if (kernel_ == Kernel::kPortable) buildRows();
   counting_ = inAlphabet(start.left) && inAlphabet(start.middle) && inAlphabet(start.right);
   if (counting_) {

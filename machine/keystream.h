@@ -61,7 +61,6 @@ class Keystream {
   std::size_t applyCounting(char* data, std::size_t size);
   void buildRows();
 
-  const RotorMachine& machine_;
   Kernel kernel_;
   FactoredMachine factored_;
   bool counting_ = false;
