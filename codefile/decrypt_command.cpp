@@ -42,7 +42,7 @@ std::int64_t findLastMark(std::FILE* file, std::int64_t begin, std::int64_t end,
     const auto size = static_cast<std::size_t>(
         std::min<std::int64_t>(end - begin, static_cast<std::int64_t>(block.size())));
     const std::int64_t from = end - static_cast<std::int64_t>(size);
-    if (!seekTo(file, from) || std::fread(block.data(), 1, size, file) != size) return -1;
+    if (!readAt(file, from, block.data(), size)) return -1;
     for (std::size_t i = size; i > 0; --i) {
       if (block[i - 1] == kBodyEnd) return from + static_cast<std::int64_t>(i - 1);
     }
@@ -58,13 +58,12 @@ enum class Deciphered { kDone, kCannotRead, kCannotOutput };
 Deciphered decipherRange(std::FILE* file, std::int64_t begin, std::int64_t end,
                          Keystream& keystream, std::vector<char>& block, std::FILE* output,
                          const Progress& progress) {
-  if (!seekTo(file, begin)) return Deciphered::kCannotRead;
   for (std::int64_t left = end - begin; left > 0;) {
     const auto size = static_cast<std::size_t>(
         std::min<std::int64_t>(left, static_cast<std::int64_t>(block.size())));
-    if (std::fread(block.data(), 1, size, file) != size) return Deciphered::kCannotRead;
+    if (!readAt(file, end - left, block.data(), size)) return Deciphered::kCannotRead;
     keystream.apply(block.data(), size);
-    if (std::fwrite(block.data(), 1, size, output) != size) return Deciphered::kCannotOutput;
+    if (!writeBlock(output, block.data(), size)) return Deciphered::kCannotOutput;
     left -= static_cast<std::int64_t>(size);
     if (progress) progress(static_cast<std::uint64_t>(end - begin - left));
   }

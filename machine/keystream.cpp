@@ -1,6 +1,7 @@
 // The machine applied to runs of bytes: the factored tables and the portable kernel.
 #include "machine/keystream.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <string_view>
 
@@ -93,7 +94,7 @@ Keystream::Keystream(const RotorMachine& machine, RotorPositions start, Kernel k
 }
 
 void Keystream::buildRows() {
-  rows_.assign(kStates * kRow, 0);
+  rows_.assign((kStates + kGroup) * kRow, 0);
   std::uint8_t* row = rows_.data();
   // State by state in counter order: pair by pair, the right position within each.
   for (const auto& inner : factored_.inner) {
@@ -107,6 +108,8 @@ void Keystream::buildRows() {
       }
     }
   }
+  // The first rows again after the last, so that a group may count past the end.
+  std::copy_n(rows_.begin(), kGroup * kRow, rows_.begin() + kStates * kRow);
 }
 
 std::size_t Keystream::applyStepwise(char* data, std::size_t size) {
@@ -141,19 +144,31 @@ std::size_t Keystream::applyCounting(char* data, std::size_t size) {
     }
     return size;
   }
-  // Branch-free: letters and other bytes are mixed unpredictably in real text. The row
-  // offset moves one row per letter and wraps after the last state.
+  // Branch-free: letters and other bytes are mixed unpredictably in real text. Within a
+  // group each byte's row follows from the letters before it, so the lookups do not wait
+  // for one another; a byte that is no letter reads a zero whatever its row.
   const std::uint8_t* rows = rows_.data();
-  constexpr std::size_t kEnd = kStates * kRow;
-  std::size_t row = state_ * kRow;
-  for (std::size_t i = 0; i < size; ++i) {
+  std::size_t state = state_;
+  std::size_t i = 0;
+  for (; i + kGroup <= size; i += kGroup) {
+    std::size_t count = 0;
+    for (std::size_t k = 0; k < kGroup; ++k) {
+      const auto byte = static_cast<unsigned char>(data[i + k]);
+      const std::size_t letter = kLetterOf[byte];
+      count += letter != kLetters ? 1 : 0;
+      data[i + k] = static_cast<char>(byte ^ rows[(state + count) * kRow + letter]);
+    }
+    state += count;
+    state = state >= kStates ? state - kStates : state;
+  }
+  for (; i < size; ++i) {
     const auto byte = static_cast<unsigned char>(data[i]);
     const std::size_t letter = kLetterOf[byte];
-    row += letter == kLetters ? 0 : kRow;
-    row = row == kEnd ? 0 : row;
-    data[i] = static_cast<char>(byte ^ rows[row + letter]);
+    state += letter != kLetters ? 1 : 0;
+    state = state == kStates ? 0 : state;
+    data[i] = static_cast<char>(byte ^ rows[state * kRow + letter]);
   }
-  state_ = row / kRow;
+  state_ = state;
   return size;
 }
 

@@ -56,6 +56,8 @@ class Keystream {
 
  private:
   static constexpr std::size_t kRow = kLetters + 1;
+  // Bytes the portable kernel takes at a time.
+  static constexpr std::size_t kGroup = 8;
 
   std::size_t applyStepwise(char* data, std::size_t size);
   std::size_t applyCounting(char* data, std::size_t size);
@@ -67,7 +69,8 @@ class Keystream {
   std::size_t state_ = 0;     // while counting: left * 676 + middle * 26 + right
   RotorPositions positions_;  // while not counting
   // For the portable kernel: per state, what each letter is XORed with, and a last
-  // entry of zero for every other byte, so that its loop needs no branch.
+  // entry of zero for every other byte, so that its loop needs no branch; the first
+  // kGroup rows stand again after the last.
   std::vector<std::uint8_t> rows_;
 };
 

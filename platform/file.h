@@ -32,6 +32,15 @@ bool isDevice(const char* path);
 // turned into LF (CR LF on Windows). Gives 0 at the end or on failure, as fread does.
 std::size_t readText(std::FILE* file, char* data, std::size_t size);
 
+// Reads exactly `size` bytes from `offset` of a file that readsAsStored or that was
+// written through the stream and flushed, as one read where the platform allows.
+[[nodiscard]] bool readAt(std::FILE* file, std::int64_t offset, char* data, std::size_t size);
+
+// Writes a block of the user's data after what the stream already holds, as one write
+// of the file where the platform allows (a stream buffer would split every block in
+// two); false when any byte may not have been written.
+[[nodiscard]] bool writeBlock(std::FILE* file, const char* data, std::size_t size);
+
 // True when the bytes readText delivers are the file's bytes at the same offsets, so
 // that the file can be searched and read back by seeking.
 bool readsAsStored(std::FILE* file);

@@ -1,5 +1,8 @@
 // Files on POSIX systems: bytes are stored as they are read.
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include "platform/file.h"
 
@@ -22,6 +25,30 @@ bool isDevice(const char* path) {
 
 std::size_t readText(std::FILE* file, char* data, std::size_t size) {
   return std::fread(data, 1, size, file);
+}
+
+bool readAt(std::FILE* file, std::int64_t offset, char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t got = pread(fileno(file), data, size, static_cast<off_t>(offset));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    data += got;
+    offset += got;
+    size -= static_cast<std::size_t>(got);
+  }
+  return true;
+}
+
+bool writeBlock(std::FILE* file, const char* data, std::size_t size) {
+  if (std::fflush(file) != 0) return false;
+  while (size > 0) {
+    const ssize_t written = write(fileno(file), data, size);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return true;
 }
 
 bool readsAsStored(std::FILE* file) {

@@ -48,6 +48,15 @@ std::size_t readText(std::FILE* file, char* data, std::size_t size) {
   return kept;
 }
 
+bool readAt(std::FILE* file, std::int64_t offset, char* data, std::size_t size) {
+  return seekTo(file, offset) && std::fread(data, 1, size, file) == size;
+}
+
+// The C runtime's text mode turns each LF into CR LF on the way.
+bool writeBlock(std::FILE* file, const char* data, std::size_t size) {
+  return std::fwrite(data, 1, size, file) == size;
+}
+
 bool readsAsStored(std::FILE*) { return false; }
 
 bool seekTo(std::FILE* file, std::int64_t offset, int origin) {
