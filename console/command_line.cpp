@@ -57,11 +57,15 @@ class ProgressLine {
  public:
   ProgressLine(Console& console, std::uint64_t total)
       : console_(console), total_(total), shown_(Terminal::standardErrorIsTerminal()) {}
-  ~ProgressLine() {
-    if (drawn_) console_.message("\r                                              \r");
-  }
+  ~ProgressLine() { finish(); }
   ProgressLine(const ProgressLine&) = delete;
   ProgressLine& operator=(const ProgressLine&) = delete;
+
+  // Clears the line, so that the job's messages stand alone.
+  void finish() {
+    if (drawn_) console_.message("\r                                              \r");
+    drawn_ = false;
+  }
 
   void operator()(std::uint64_t done) {
     const auto now = Clock::now();
@@ -113,19 +117,24 @@ bool loadOrTell(RotorMachine& machine, const Options& options, Console& console)
   return true;
 }
 
+// Loads the settings and opens the text, or tells why not and gives nothing.
+File loadAndOpen(RotorMachine& machine, const Options& options, Console& console) {
+  if (!loadOrTell(machine, options, console)) return nullptr;
+  File input = openInput(options.file);
+  if (!input) tellNamed(console, texts::kFileNotFound, options.file);
+  return input;
+}
+
 int encrypt(const Options& options, Console& console) {
   RotorMachine machine;
-  if (!loadOrTell(machine, options, console)) return kExitError;
-  File input = openInput(options.file);
-  if (!input) {
-    tellNamed(console, texts::kFileNotFound, options.file);
-    return kExitError;
-  }
+  File input = loadAndOpen(machine, options, console);
+  if (!input) return kExitError;
   const std::string output = options.output.empty() ? kCodeFileName : options.output;
   ProgressLine progress(console, sizeOf(options.file));
   const EncryptResult result =
       encryptCommand(input, options.language == "zh" ? 1 : 0, options.type, machine, output,
                      [&](std::uint64_t done) { progress(done); });
+  progress.finish();
   switch (result) {
     case EncryptResult::kWritten: tell(console, encryptionText(result), output, false); break;
     case EncryptResult::kCannotWrite: tell(console, encryptionText(result), output, true); break;
@@ -136,12 +145,8 @@ int encrypt(const Options& options, Console& console) {
 
 int decrypt(const Options& options, Console& console) {
   RotorMachine machine;
-  if (!loadOrTell(machine, options, console)) return kExitError;
-  File input = openInput(options.file);
-  if (!input) {
-    tellNamed(console, texts::kFileNotFound, options.file);
-    return kExitError;
-  }
+  File input = loadAndOpen(machine, options, console);
+  if (!input) return kExitError;
   const auto language = readCodeHeader(input.get());
   if (!language) {
     tellNamed(console, texts::kFormatProblem, options.file);
@@ -160,6 +165,7 @@ int decrypt(const Options& options, Console& console) {
   ProgressLine progress(console, sizeOf(options.file));
   const DecryptResult result = decryptCommand(input.get(), machine, output.stream(),
                                               [&](std::uint64_t done) { progress(done); });
+  progress.finish();
   if (result.failure == DecryptResult::Failure::kCannotRead) {
     tellNamed(console, texts::kCannotReadFile, options.file);
     return kExitError;

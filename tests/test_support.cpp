@@ -16,6 +16,7 @@
 #include <fstream>
 #include <iterator>
 #include <numeric>
+#include <optional>
 #include <random>
 #include <sstream>
 
@@ -81,10 +82,11 @@ std::string screensInUtf8(std::string out) {
   return out;
 }
 
-std::string fromGbk(const std::string& gbk) {
-  iconv_t converter = iconv_open("UTF-8", "GBK");
-  if (converter == reinterpret_cast<iconv_t>(-1)) return gbk;
-  std::string in = gbk;
+// A text converted by the C library, or nothing when it cannot be.
+std::optional<std::string> convert(const char* to, const char* from, std::string_view text) {
+  iconv_t converter = iconv_open(to, from);
+  if (converter == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+  std::string in(text);
   std::string out(in.size() * 2 + 4, '\0');
   char* inPtr = in.data();
   char* outPtr = out.data();
@@ -93,9 +95,12 @@ std::string fromGbk(const std::string& gbk) {
   const bool converted =
       iconv(converter, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1);
   iconv_close(converter);
+  if (!converted) return std::nullopt;
   out.resize(out.size() - outLeft);
-  return converted ? out : gbk;
+  return out;
 }
+
+std::string fromGbk(const std::string& gbk) { return convert("UTF-8", "GBK", gbk).value_or(gbk); }
 
 }  // namespace
 
@@ -126,21 +131,7 @@ WorkingDirectory::WorkingDirectory(const std::filesystem::path& path)
 
 WorkingDirectory::~WorkingDirectory() { std::filesystem::current_path(previous_); }
 
-std::string toGbk(std::string_view utf8) {
-  iconv_t converter = iconv_open("GBK", "UTF-8");
-  if (converter == reinterpret_cast<iconv_t>(-1)) return {};
-  std::string in(utf8);
-  std::string out(in.size() * 2 + 4, '\0');
-  char* inPtr = in.data();
-  char* outPtr = out.data();
-  std::size_t inLeft = in.size();
-  std::size_t outLeft = out.size();
-  const bool converted =
-      iconv(converter, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1);
-  iconv_close(converter);
-  out.resize(converted ? out.size() - outLeft : 0);
-  return out;
-}
+std::string toGbk(std::string_view utf8) { return convert("GBK", "UTF-8", utf8).value_or(""); }
 
 void writeFile(const std::filesystem::path& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
