@@ -1,6 +1,8 @@
 // The command line for scripts: each command's output files, messages and exit status.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "machine/settings.h"
 #include "test_support.h"
@@ -40,7 +42,7 @@ TEST_F(CommandLineTest, EncryptWritesTheConsolesCodeFile) {
 }
 
 TEST_F(CommandLineTest, DecryptGivesOnlyTheTextAndTellsVerificationByStatus) {
-  test::writeSettings(dir_, test::randomSettings(42, {0, 7, 19}));
+  test::writeSettings(dir_, test::straightSettings(7, 19, 3, "2 qr dx"));
   std::string text;
   for (int b = 0; b < 256; ++b) text.push_back(static_cast<char>(b));
   dir_.write("text.txt", text);
@@ -51,11 +53,31 @@ TEST_F(CommandLineTest, DecryptGivesOnlyTheTextAndTellsVerificationByStatus) {
   EXPECT_EQ(result.err, "文本使用语言：英文\n");
   EXPECT_EQ(dir_.read("back.txt"), test::asShown(text));
   // Another right offset: the text comes out garbled and the check fails.
-  test::writeSettings(dir_, test::straightSettings(0, 0, 30));
+  test::writeSettings(dir_, test::straightSettings(7, 19, 4, "2 qr dx"));
   const auto wrong = run({"decrypt", "code.txt"});
   EXPECT_EQ(wrong.status, 3);
   EXPECT_NE(wrong.err.find("[警告] 核验出现错误：起始位置不正确\n"), std::string::npos);
   EXPECT_EQ(run({"decrypt", "text.txt"}).err, "[错误] 格式存在问题：text.txt\n");
+}
+
+TEST_F(CommandLineTest, OutputThatIsNoRegularFileIsWrittenInPlace) {
+  SKIP_ON_WINDOWS_BUILD("FIFOs");
+  test::writeSettings(dir_, test::randomSettings(43, {0}));
+  dir_.write("text.txt", "Through the pipe.");
+  ASSERT_EQ(run({"encrypt", "text.txt", "-o", "code.txt"}).status, 0);
+  ASSERT_EQ(mkfifo((dir_ / "pipe").c_str(), 0600), 0);
+  // Held open for reading first, so that the program's open does not wait; a text this
+  // short fits in the pipe. Had the program replaced the pipe, nothing would arrive.
+  const int reader = open((dir_ / "pipe").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(reader, 0);
+  const auto result = run({"decrypt", "code.txt", "-o", "pipe"});
+  char received[64] = {};
+  const ssize_t size = read(reader, received, sizeof received);
+  close(reader);
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(std::string(received, size > 0 ? static_cast<std::size_t>(size) : 0),
+            "Through the pipe.");
+  EXPECT_TRUE(std::filesystem::is_fifo(dir_ / "pipe"));
 }
 
 TEST_F(CommandLineTest, UsageErrorsExitWithTwo) {
