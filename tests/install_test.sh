@@ -32,7 +32,10 @@ round_trip "$work/prefix/bin/rotorwerk" "$work/prefix/share/doc/rotorwerk/exampl
 deb=$(ls "$work"/package/*.deb)
 dpkg-deb -x "$deb" "$work/root"
 round_trip "$work/root/usr/bin/rotorwerk" "$work/root/usr/share/doc/rotorwerk/examples"
-dpkg-deb -f "$deb" Package Depends | grep -q '^Package: rotorwerk' || { echo "FAIL: package name"; exit 1; }
+# Read whole first: grep -q would stop reading early, and pipefail would see the
+# writer's broken pipe as a failure.
+fields=$(dpkg-deb -f "$deb" Package Depends)
+grep -q '^Package: rotorwerk' <<<"$fields" || { echo "FAIL: package name"; exit 1; }
 # Debian's own checker: no errors, no warnings.
 findings=$(lintian --fail-on error,warning "$deb" 2>&1 | grep -v 'running with root privileges' || true)
 [ -z "$findings" ] || { echo "FAIL: lintian: $findings"; exit 1; }

@@ -46,7 +46,7 @@ tmux -L "$socket" -f /dev/null new-session -d -s test -x 80 -y 16 \
 wait_for "|-u 正常使用 -h 帮助                             |"
 tmux -L "$socket" send-keys -t test -- "-h" Enter
 wait_for "|  enigma_init.ef: 存储使用的转子、插头、偏移信息|"
-screen | grep -qF "Rotorwerk Pro v1.0-beta1                        |" || fail "help screen incomplete"
+grep -qF "Rotorwerk Pro v1.0-beta1                        |" <<<"$(screen)" || fail "help screen incomplete"
 [ "$(screen | grep -c 'Rotorwerk Pro加密器')" = 0 ] || fail "the help screen should follow a cleared screen"
 
 # While a key is awaited the terminal neither echoes nor waits for a line end.
@@ -59,13 +59,13 @@ expect_only_banner
 # A -u command's output stands below the banner and the typed command until a key.
 tmux -L "$socket" send-keys -t test -- "-u letter.txt 1 0 RW-26001B" Enter
 wait_for "[成功] 成功输出到文件enigma_code.txt"
-screen | grep -qF -- "-u letter.txt 1 0 RW-26001B" || fail "the typed command should still show"
+grep -qF -- "-u letter.txt 1 0 RW-26001B" <<<"$(screen)" || fail "the typed command should still show"
 wait_for_key_wait
 tmux -L "$socket" send-keys -t test -- "x"
 wait_for_line_input
 tmux -L "$socket" send-keys -t test -- "-u enigma_code.txt 0" Enter
 wait_for "Meet me at 7:30 by the old mill."
-screen | grep -qF "文本使用语言：英文" || fail "language line missing"
+grep -qF "文本使用语言：英文" <<<"$(screen)" || fail "language line missing"
 wait_for_key_wait
 tmux -L "$socket" send-keys -t test -- "x"
 wait_for_line_input

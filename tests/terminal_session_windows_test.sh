@@ -21,7 +21,7 @@ banner="|-u 正常使用 -h 帮助                             |"
 wait_for "$banner"
 tmux -L "$socket" send-keys -t test -- "-h" Enter
 wait_for "|  enigma_init.ef: 存储使用的转子、插头、偏移信息|"
-screen | grep -qF "Rotorwerk Pro加密器" && fail "the help screen should follow a cleared screen"
+grep -qF "Rotorwerk Pro加密器" <<<"$(screen)" && fail "the help screen should follow a cleared screen"
 
 # One key ends the wait; it is not echoed, and the screen is cleared for the banner.
 tmux -L "$socket" send-keys -t test -- "Z"

@@ -4,7 +4,7 @@ fail() { echo "FAIL: $*"; echo "--- screen:"; screen; exit 1; }
 screen() { tmux -L "$socket" capture-pane -p -t test; }
 wait_for() {  # waits until the screen shows the text
   for _ in $(seq 100); do
-    screen | grep -qF -- "$1" && return 0
+    grep -qF -- "$1" <<<"$(screen)" && return 0
     sleep 0.1
   done
   fail "never saw: $1"
