@@ -26,11 +26,7 @@ class Console {
   void write(std::string_view bytes) { writeText(out_, bytes); }
   void flush() { std::fflush(out_); }
 
-  // The user's data on standard output, never converted; every failure counts.
-  [[nodiscard]] bool writeData(std::string_view bytes) {
-    return std::fwrite(bytes.data(), 1, bytes.size(), out_) == bytes.size();
-  }
-  [[nodiscard]] bool flushData() { return std::fflush(out_) == 0; }
+  // Standard output for the user's data, which is never converted.
   std::FILE* out() const { return out_; }
 
   // A status message: standard output is flushed first so that the two streams
