@@ -2,7 +2,9 @@
 #include "machine/keystream.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
+#include <cstring>
 #include <string_view>
 
 namespace rotorwerk {
@@ -151,14 +153,21 @@ std::size_t Keystream::applyCounting(char* data, std::size_t size) {
   std::size_t state = state_;
   std::size_t i = 0;
   for (; i + kGroup <= size; i += kGroup) {
-    std::size_t count = 0;
+    // The group is read and written whole, so that no byte's store holds up the next load.
+    std::uint64_t bytes = 0;
+    std::memcpy(&bytes, data + i, kGroup);
+    std::uint64_t key = 0;
+    std::size_t row = state * kRow;
     for (std::size_t k = 0; k < kGroup; ++k) {
-      const auto byte = static_cast<unsigned char>(data[i + k]);
-      const std::size_t letter = kLetterOf[byte];
-      count += letter != kLetters ? 1 : 0;
-      data[i + k] = static_cast<char>(byte ^ rows[(state + count) * kRow + letter]);
+      const std::size_t shift =
+          8 * (std::endian::native == std::endian::little ? k : kGroup - 1 - k);
+      const std::size_t letter = kLetterOf[(bytes >> shift) & 0xFFU];
+      row += letter != kLetters ? kRow : 0;
+      key |= std::uint64_t{rows[row + letter]} << shift;
     }
-    state += count;
+    bytes ^= key;
+    std::memcpy(data + i, &bytes, kGroup);
+    state = row / kRow;
     state = state >= kStates ? state - kStates : state;
   }
   for (; i < size; ++i) {
