@@ -78,9 +78,9 @@ std::optional<KeyFiles> generateKey(int rotors, int plugs) {
   std::iota(numbers.begin(), numbers.end(), 1);
   for (std::size_t k = 0; k < 3; ++k) {
     // The first three of a shuffle of 1..N differ; with fewer rotors they repeat.
-    const auto pick = static_cast<std::uint32_t>(rotors) - static_cast<std::uint32_t>(k);
     if (rotors >= 3) {
-      std::swap(numbers[k], numbers[k + random.below(pick)]);
+      const auto left = static_cast<std::uint32_t>(rotors) - static_cast<std::uint32_t>(k);
+      std::swap(numbers[k], numbers[k + random.below(left)]);
     } else {
       numbers[k] = 1 + static_cast<int>(random.below(static_cast<std::uint32_t>(rotors)));
     }
