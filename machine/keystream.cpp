@@ -25,6 +25,42 @@ constexpr std::array<std::uint8_t, 256> kLetterOf = [] {
 
 std::size_t at(std::int64_t value) { return static_cast<std::size_t>(value); }
 
+// The portable kernel works on 8-byte groups held in one word, the first byte lowest.
+constexpr std::uint64_t kEach = 0x0101010101010101U;  // times a byte value: it in every byte
+constexpr std::uint64_t kTop = kEach * 0x80U;
+
+std::uint64_t loadGroup(const char* from) {
+  std::array<unsigned char, 8> b{};
+  std::memcpy(b.data(), from, b.size());
+  if constexpr (std::endian::native == std::endian::little) return std::bit_cast<std::uint64_t>(b);
+  std::uint64_t word = 0;
+  for (std::size_t k = 0; k < b.size(); ++k) word |= std::uint64_t{b[k]} << (8 * k);
+  return word;
+}
+
+// 0x80 in each byte with the value of a letter, 0 in the others. No sum leaves its byte:
+// the case bit is set and the top bit cleared first, and the top bit is checked apart.
+std::uint64_t letterBits(std::uint64_t bytes) {
+  const std::uint64_t folded = (bytes | kEach * 0x20U) & ~kTop;
+  const std::uint64_t fromA = folded + kEach * (0x80U - 'a');
+  const std::uint64_t pastZ = folded + kEach * (0x80U - 'z' - 1U);
+  return fromA & ~pastZ & ~bytes & kTop;
+}
+
+// For each byte of a group: where its XOR value lies from the group's first row. A letter
+// steps first, so it is its row (the letters up to and including it) times the row length
+// plus its index; any other byte takes its row's zero entry. At most 8 * 27 + 26 = 242, so
+// every byte's sum stays within it. The top byte of `counted` is the group's letter count.
+std::uint64_t rowOffsets(std::uint64_t bytes, std::uint64_t& counted) {
+  const std::uint64_t letters = letterBits(bytes) >> 7;
+  const std::uint64_t isLetter = letters * 0xFFU;
+  // With the top bit set, no byte's subtraction borrows from the next.
+  const std::uint64_t fromA = ((bytes | kEach * 0x20U | kTop) - kEach * 'a') & ~kTop;
+  const std::uint64_t index = (fromA & isLetter) | (kEach * kLetters & ~isLetter);
+  counted = letters * kEach;
+  return counted * (kLetters + 1) + index;
+}
+
 // The letter index `letter` becomes at a state of the counter.
 std::uint8_t transformAt(const FactoredMachine& machine, std::size_t letter, std::size_t state) {
   const std::size_t right = state % kLetters;
@@ -146,28 +182,26 @@ std::size_t Keystream::applyCounting(char* data, std::size_t size) {
     }
     return size;
   }
-  // Branch-free: letters and other bytes are mixed unpredictably in real text. Within a
-  // group each byte's row follows from the letters before it, so the lookups do not wait
-  // for one another; a byte that is no letter reads a zero whatever its row.
+  // Branch-free: letters and other bytes are mixed unpredictably in real text. A group's
+  // letters are found and counted in one word, which gives each byte its row offset from
+  // the group's first row, so the eight lookups do not wait for one another; a byte that
+  // is no letter reads a zero whatever its row.
+  static_assert(kGroup * kRow + kLetters <= 0xFF && kRow == kLetters + 1);
   const std::uint8_t* rows = rows_.data();
   std::size_t state = state_;
   std::size_t i = 0;
   for (; i + kGroup <= size; i += kGroup) {
-    // The group is read and written whole, so that no byte's store holds up the next load.
-    std::uint64_t bytes = 0;
-    std::memcpy(&bytes, data + i, kGroup);
-    std::uint64_t key = 0;
-    std::size_t row = state * kRow;
-    for (std::size_t k = 0; k < kGroup; ++k) {
-      const std::size_t shift =
-          8 * (std::endian::native == std::endian::little ? k : kGroup - 1 - k);
-      const std::size_t letter = kLetterOf[(bytes >> shift) & 0xFFU];
-      row += letter != kLetters ? kRow : 0;
-      key |= std::uint64_t{rows[row + letter]} << shift;
+    const std::uint64_t bytes = loadGroup(data + i);
+    std::uint64_t counted = 0;
+    const std::uint64_t offsets = rowOffsets(bytes, counted);
+    const std::uint8_t* base = rows + state * kRow;
+    // Two offsets at a time: the low and high byte of 16 bits are read without a shift.
+    for (std::size_t k = 0; k < kGroup; k += 2) {
+      const auto two = static_cast<std::uint16_t>(offsets >> (8 * k));
+      data[i + k] = static_cast<char>(data[i + k] ^ base[two & 0xFFU]);
+      data[i + k + 1] = static_cast<char>(data[i + k + 1] ^ base[two >> 8]);
     }
-    bytes ^= key;
-    std::memcpy(data + i, &bytes, kGroup);
-    state = row / kRow;
+    state += counted >> 56;
     state = state >= kStates ? state - kStates : state;
   }
   for (; i < size; ++i) {
