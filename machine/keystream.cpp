@@ -55,8 +55,8 @@ std::uint64_t rowOffsets(std::uint64_t bytes, std::uint64_t& counted) {
   const std::uint64_t letters = letterBits(bytes) >> 7;
   const std::uint64_t isLetter = letters * 0xFFU;
   // With the top bit set, no byte's subtraction borrows from the next.
-  const std::uint64_t fromA = ((bytes | kEach * 0x20U | kTop) - kEach * 'a') & ~kTop;
-  const std::uint64_t index = (fromA & isLetter) | (kEach * kLetters & ~isLetter);
+  const std::uint64_t lowerIndex = ((bytes | kEach * 0x20U | kTop) - kEach * 'a') & ~kTop;
+  const std::uint64_t index = (lowerIndex & isLetter) | (kEach * kLetters & ~isLetter);
   counted = letters * kEach;
   return counted * (kLetters + 1) + index;
 }
