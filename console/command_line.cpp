@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include "codefile/code_file.h"
 #include "codefile/decrypt_command.h"
 #include "codefile/encrypt_command.h"
 #include "console/reports.h"
@@ -262,7 +263,8 @@ int runCommandLine(int argc, char** argv) {
   CLI::App* encryptApp = app.add_subcommand("encrypt");
   encryptApp->add_option("FILE", options.file)->required();
   encryptApp->add_option("-l", options.language)->check(CLI::IsMember({"en", "zh"}));
-  encryptApp->add_option("-t", options.type)->check(CLI::IsMember({"RW-26001A", "RW-26001B"}));
+  encryptApp->add_option("-t", options.type)
+      ->check(CLI::IsMember({std::string(kPlainCode), std::string(kCheckedCode)}));
   encryptApp->add_option("-o", options.output);
   settingsOption(encryptApp);
   CLI::App* decryptApp = app.add_subcommand("decrypt");
