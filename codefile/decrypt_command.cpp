@@ -26,7 +26,7 @@ std::int64_t endOf(std::FILE* file) { return seekTo(file, 0, SEEK_END) ? positio
 // copied to a temporary file first; memory stays flat either way. Copying stops at
 // the first failed write, so a full disk does not keep it reading.
 File spool(std::FILE* input, std::vector<char>& block) {
-  File copy(std::tmpfile());
+  File copy(scratchFile());
   if (!copy) return nullptr;
   for (std::size_t size = 0; (size = readText(input, block.data(), block.size())) > 0;) {
     if (std::fwrite(block.data(), 1, size, copy.get()) != size) return nullptr;

@@ -24,6 +24,10 @@ File openForReading(const char* path);
 // Standard input held like a file, read like one: on Windows 0x1A is data there too.
 File standardInput();
 
+// An unnamed file for reading and writing that is removed when closed or when the
+// process ends, in the system's folder for temporary files.
+File scratchFile();
+
 // True for a name that exists and is not a regular file or directory (a device such as
 // /dev/null, a FIFO): such a target is written in place, never replaced.
 bool isDevice(const char* path);

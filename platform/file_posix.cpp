@@ -18,6 +18,8 @@ File openForReading(const char* path) {
 
 File standardInput() { return File(stdin); }
 
+File scratchFile() { return File(std::tmpfile()); }
+
 bool isDevice(const char* path) {
   struct stat status {};
   return stat(path, &status) == 0 && !S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode);

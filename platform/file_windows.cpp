@@ -18,6 +18,33 @@ File standardInput() {
   return File(stdin);
 }
 
+// Not tmpfile: the C runtime's puts its file in the drive's root, which a user may not
+// write to, or, under Wine, gives two processes the same name. GetTempFileName
+// creates the file, so no other process can take the name before it is opened here.
+File scratchFile() {
+  wchar_t folder[MAX_PATH + 1];
+  wchar_t name[MAX_PATH + 1];
+  const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+  if (length == 0 || length > MAX_PATH || GetTempFileNameW(folder, L"rw", 0, name) == 0) {
+    return nullptr;
+  }
+  const HANDLE handle = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
+                                    TRUNCATE_EXISTING,
+                                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    DeleteFileW(name);
+    return nullptr;
+  }
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDWR | _O_BINARY);
+  if (fd < 0) {
+    CloseHandle(handle);
+    return nullptr;
+  }
+  File file(_fdopen(fd, "w+b"));
+  if (!file) _close(fd);
+  return file;
+}
+
 bool isDevice(const char* path) {
   // Only devices have a file type other than disk when opened.
   const HANDLE handle = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
