@@ -103,6 +103,7 @@ class RunningProgram {
   bool utf8_ = false;
   int pid_ = -1;
   int signal_ = 0;
+  std::string spawnFailure_;
 };
 
 RunResult runProgram(const std::filesystem::path& directory, const std::string& input,
