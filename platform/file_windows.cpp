@@ -28,9 +28,9 @@ File scratchFile() {
   if (length == 0 || length > MAX_PATH || GetTempFileNameW(folder, L"rw", 0, name) == 0) {
     return nullptr;
   }
-  const HANDLE handle = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
-                                    TRUNCATE_EXISTING,
-                                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  const HANDLE handle =
+      CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, TRUNCATE_EXISTING,
+                  FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     DeleteFileW(name);
     return nullptr;

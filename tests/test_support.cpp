@@ -211,7 +211,8 @@ RunResult RunningProgram::wait() {
   result.out = io_.read("stdout");
   result.err = io_.read("stderr");
   // A failure of the test machine must not read as a program that said nothing.
-  if (!spawnFailure_.empty()) result.err = "(the program could not be started: " + spawnFailure_ + ")";
+  if (!spawnFailure_.empty())
+    result.err = "(the program could not be started: " + spawnFailure_ + ")";
   if (windowsBuild() && utf8_) {
     result.out = screensInUtf8(result.out);
     result.err = fromGbk(result.err);
@@ -235,7 +236,8 @@ RunResult runProgram(const std::filesystem::path& directory, const std::string& 
     const bool launcherFailed = !launcher().empty() && options.output.empty() &&
                                 result.status > 0 && result.out.empty() && result.err.empty();
     if (!launcherFailed || attempt == 3) return result;
-    std::fprintf(stderr, "note: the launcher ended with status %d before the program wrote; again\n",
+    std::fprintf(stderr,
+                 "note: the launcher ended with status %d before the program wrote; again\n",
                  result.status);
   }
 }
