@@ -18,9 +18,9 @@ File standardInput() {
   return File(stdin);
 }
 
-// Not tmpfile: the C runtime's puts its file in the drive's root, which a user may not
-// write to, or, under Wine, gives two processes the same name. GetTempFileName
-// creates the file, so no other process can take the name before it is opened here.
+// Not tmpfile: Windows' own puts its file in the drive's root, where a user may not
+// write, and Wine's can give two processes one name. GetTempFileName creates the
+// file, so no other process can take the name before it is opened here.
 File scratchFile() {
   wchar_t folder[MAX_PATH + 1];
   wchar_t name[MAX_PATH + 1];
