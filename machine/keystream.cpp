@@ -61,12 +61,14 @@ std::uint64_t rowOffsets(std::uint64_t bytes, std::uint64_t& counted) {
   return counted * (kLetters + 1) + index;
 }
 
-// The letter index `letter` becomes at a state of the counter.
-std::uint8_t transformAt(const FactoredMachine& machine, std::size_t letter, std::size_t state) {
+// A letter byte, whose index is `letter`, enciphered at a state of the counter. The
+// letters start at 0x41 and 0x61, so the top three bits keep the case.
+char encipherAt(const FactoredMachine& machine, unsigned char byte, std::size_t letter,
+                std::size_t state) {
   const std::size_t right = state % kLetters;
   const std::size_t in = (machine.plug[letter] + right) % kLetters;
   const std::size_t out = (machine.inner[state / kLetters][in] + kLetters - right) % kLetters;
-  return machine.plug[out];
+  return static_cast<char>((byte & 0xE0U) | (machine.plug[out] + 1U));
 }
 
 }  // namespace
@@ -161,7 +163,7 @@ std::size_t Keystream::applyStepwise(char* data, std::size_t size) {
     // Only the residues matter to the transform.
     const std::size_t state = at(mod26(p.left)) * FactoredMachine::kPairs +
                               at(mod26(p.middle)) * kLetters + at(mod26(p.right));
-    data[i] = static_cast<char>((byte & 0xE0U) | (transformAt(factored_, letter, state) + 1U));
+    data[i] = encipherAt(factored_, byte, letter, state);
     if (inAlphabet(p.left) && inAlphabet(p.middle) && inAlphabet(p.right)) {
       counting_ = true;
       state_ = state;
@@ -178,7 +180,7 @@ std::size_t Keystream::applyCounting(char* data, std::size_t size) {
       const std::size_t letter = kLetterOf[byte];
       if (letter == kLetters) continue;
       state_ = state_ + 1 == kStates ? 0 : state_ + 1;
-      data[i] = static_cast<char>((byte & 0xE0U) | (transformAt(factored_, letter, state_) + 1U));
+      data[i] = encipherAt(factored_, byte, letter, state_);
     }
     return size;
   }
