@@ -5,8 +5,8 @@
 
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "codefile/code_file.h"
 #include "codefile/decrypt_command.h"
@@ -15,6 +15,7 @@
 #include "console/texts.h"
 #include "machine/key_generator.h"
 #include "machine/settings.h"
+#include "platform/arguments.h"
 #include "platform/console.h"
 #include "platform/file.h"
 #include "platform/interrupts.h"
@@ -37,10 +38,11 @@ struct Options {
   bool force = false;
 };
 
-// Messages on the command line end in a line end and name the file they concern.
-void tell(Console& console, const ConsoleText& text, const std::string& name, bool error) {
+// Messages on the command line end in a line end and name the file they concern;
+// `detail` is in the console's encoding (a name passed through displayName).
+void tell(Console& console, const ConsoleText& text, const std::string& detail, bool error) {
   std::string message(console.text(text));
-  if (!name.empty()) message += name;
+  message += detail;
   message += '\n';
   if (error) {
     console.error(message);
@@ -50,7 +52,10 @@ void tell(Console& console, const ConsoleText& text, const std::string& name, bo
 }
 
 void tellNamed(Console& console, const ConsoleText& text, const std::string& name) {
-  tell(console, text, std::string(console.text(texts::kNameFollows)) + name, true);
+  std::string message(console.text(text));
+  message += console.text(texts::kNameFollows);
+  message += displayName(name);
+  console.error(message + "\n");
 }
 
 // One line on a terminal's standard error that shows how far a long job has come.
@@ -100,9 +105,7 @@ class ProgressLine {
 };
 
 std::uint64_t sizeOf(const std::string& name) {
-  std::error_code error;
-  const auto size = name == "-" ? 0 : std::filesystem::file_size(name, error);
-  return error ? 0 : size;
+  return name == "-" ? 0 : fileSize(name).value_or(0);
 }
 
 File openInput(const std::string& name) {
@@ -122,7 +125,11 @@ bool loadOrTell(RotorMachine& machine, const Options& options, Console& console)
 File loadAndOpen(RotorMachine& machine, const Options& options, Console& console) {
   if (!loadOrTell(machine, options, console)) return nullptr;
   File input = openInput(options.file);
-  if (!input) tellNamed(console, texts::kFileNotFound, options.file);
+  // Standard input is there to read unless it was closed.
+  if (!input) {
+    tellNamed(console, options.file == "-" ? texts::kCannotReadFile : texts::kFileNotFound,
+              options.file);
+  }
   return input;
 }
 
@@ -137,8 +144,12 @@ int encrypt(const Options& options, Console& console) {
                      [&](std::uint64_t done) { progress(done); });
   progress.finish();
   switch (result) {
-    case EncryptResult::kWritten: tell(console, encryptionText(result), output, false); break;
-    case EncryptResult::kCannotWrite: tell(console, encryptionText(result), output, true); break;
+    case EncryptResult::kWritten:
+      tell(console, encryptionText(result), displayName(output), false);
+      break;
+    case EncryptResult::kCannotWrite:
+      tell(console, encryptionText(result), displayName(output), true);
+      break;
     default: tellNamed(console, encryptionText(result), options.file); break;
   }
   return result == EncryptResult::kWritten ? kExitSuccess : kExitError;
@@ -150,7 +161,8 @@ int decrypt(const Options& options, Console& console) {
   if (!input) return kExitError;
   const auto language = readCodeHeader(input.get());
   if (!language) {
-    tellNamed(console, texts::kFormatProblem, options.file);
+    const bool unread = std::ferror(input.get()) != 0;
+    tellNamed(console, unread ? texts::kCannotReadFile : texts::kFormatProblem, options.file);
     return kExitError;
   }
   tell(console, texts::kLanguageLine,
@@ -160,19 +172,21 @@ int decrypt(const Options& options, Console& console) {
   const std::string target = options.output.empty() ? "-" : options.output;
   ReplacementFile output(target);
   if (!output.open()) {
-    tell(console, texts::kCannotWriteFile, target, true);
+    tell(console, texts::kCannotWriteFile, displayName(target), true);
     return kExitError;
   }
   ProgressLine progress(console, sizeOf(options.file));
   const DecryptResult result = decryptCommand(input.get(), machine, output.stream(),
                                               [&](std::uint64_t done) { progress(done); });
   progress.finish();
+  // Windows replaces no file that is open, and the output may be the input.
+  input.reset();
   if (result.failure == DecryptResult::Failure::kCannotRead) {
     tellNamed(console, texts::kCannotReadFile, options.file);
     return kExitError;
   }
   if (result.failure == DecryptResult::Failure::kCannotOutput || !output.commit()) {
-    tell(console, texts::kCannotWriteFile, target, true);
+    tell(console, texts::kCannotWriteFile, displayName(target), true);
     return kExitError;
   }
   if (!result.codingTypeKnown) tell(console, texts::kUnknownCodingType, "", false);
@@ -180,31 +194,40 @@ int decrypt(const Options& options, Console& console) {
   return result.codingTypeKnown && result.failedChecks == 0 ? kExitSuccess : kExitUnverified;
 }
 
-int keygen(const Options& options, Console& console) {
-  const std::filesystem::path directory(options.settings);
-  const std::string wiring = (directory / kWiringFileName).string();
-  const std::string start = (directory / kStartFileName).string();
-  for (const auto& name : {wiring, start}) {
-    std::error_code error;
-    if (!options.force && std::filesystem::exists(name, error)) {
-      tell(console, texts::kFileExists, name, true);
-      return kExitError;
-    }
+// The reason a key file could not be written.
+const ConsoleText& keyFileText(ReplacementFile::Failure failure) {
+  switch (failure) {
+    case ReplacementFile::Failure::kExists: return texts::kFileExists;
+    case ReplacementFile::Failure::kNotRegular: return texts::kNotRegularFile;
+    default: return texts::kCannotWriteFile;
   }
+}
+
+int keygen(const Options& options, Console& console) {
   const auto key = generateKey(options.rotors, options.plugs);
   if (!key) {
     tell(console, texts::kNoRandomness, "", true);
     return kExitError;
   }
-  // The files are the key: only their owner may read them.
-  for (const auto& [name, text] : {std::pair{wiring, key->wiring}, {start, key->start}}) {
-    ReplacementFile file(name, ReplacementFile::Access::kPrivate);
-    if (!file.open() || !file.write(text) || !file.commit()) {
-      tell(console, texts::kCannotWriteFile, name, true);
-      return kExitError;
-    }
+  // The two files are one key: both are written, then both take their places, or
+  // neither does. Without --force the names must be free, taken atomically, so that
+  // of two runs at once exactly one writes both files. Only the owner may read them.
+  const auto existing =
+      options.force ? ReplacementFile::Existing::kReplace : ReplacementFile::Existing::kRefuse;
+  const std::string wiringName = joinPath(options.settings, kWiringFileName);
+  const std::string startName = joinPath(options.settings, kStartFileName);
+  ReplacementFile wiring(wiringName, ReplacementFile::Access::kPrivate, existing);
+  ReplacementFile start(startName, ReplacementFile::Access::kPrivate, existing);
+  const bool written = wiring.open() && start.open() && wiring.write(key->wiring) &&
+                       start.write(key->start) && ReplacementFile::commitBoth(wiring, start);
+  if (!written) {
+    const bool wiringFailed = wiring.failure() != ReplacementFile::Failure::kNone;
+    const ReplacementFile& failed = wiringFailed ? wiring : start;
+    tell(console, keyFileText(failed.failure()), displayName(wiringFailed ? wiringName : startName),
+         true);
+    return kExitError;
   }
-  tell(console, texts::kKeyFilesWritten, options.settings, false);
+  tell(console, texts::kKeyFilesWritten, displayName(options.settings), false);
   return kExitSuccess;
 }
 
@@ -245,6 +268,14 @@ int check(const Options& options, Console& console) {
   return kExitSuccess;
 }
 
+// Output that could not be written fails the run, whatever the job did.
+int finishOutput(Console& console, int status) {
+  console.flush();
+  if (!console.outputLost() || status == kExitError) return status;
+  console.error(std::string(console.text(texts::kCannotWriteOutput)) + "\n");
+  return kExitError;
+}
+
 }  // namespace
 
 int runCommandLine(int argc, char** argv) {
@@ -257,19 +288,29 @@ int runCommandLine(int argc, char** argv) {
   bool version = false;
   app.add_flag("-h,--help", help);
   app.add_flag("-V,--version", version);
+  // The parser's own file checks would read Windows names in the ANSI code page.
+  const CLI::Validator directory(
+      [](const std::string& name) {
+        return kindOf(name) == FileKind::kDirectory ? std::string()
+                                                    : "Directory does not exist: " + name;
+      },
+      "DIR");
+  const CLI::Validator named(
+      [](const std::string& name) { return name.empty() ? "an empty name" : std::string(); },
+      "PATH");
   const auto settingsOption = [&](CLI::App* command) {
-    command->add_option("-s", options.settings)->check(CLI::ExistingDirectory);
+    command->add_option("-s", options.settings)->check(directory);
   };
   CLI::App* encryptApp = app.add_subcommand("encrypt");
   encryptApp->add_option("FILE", options.file)->required();
   encryptApp->add_option("-l", options.language)->check(CLI::IsMember({"en", "zh"}));
   encryptApp->add_option("-t", options.type)
       ->check(CLI::IsMember({std::string(kPlainCode), std::string(kCheckedCode)}));
-  encryptApp->add_option("-o", options.output);
+  encryptApp->add_option("-o", options.output)->check(named);
   settingsOption(encryptApp);
   CLI::App* decryptApp = app.add_subcommand("decrypt");
   decryptApp->add_option("FILE", options.file)->required();
-  decryptApp->add_option("-o", options.output);
+  decryptApp->add_option("-o", options.output)->check(named);
   settingsOption(decryptApp);
   CLI::App* keygenApp = app.add_subcommand("keygen");
   keygenApp->add_option("--rotors", options.rotors)->check(CLI::Range(1, kMaxRotors));
@@ -280,30 +321,39 @@ int runCommandLine(int argc, char** argv) {
   settingsOption(checkApp);
   app.require_subcommand(0, 1);
 
+  std::vector<std::string> words = programArguments(argc, argv);
+  words.insert(words.begin(), "rotorwerk");
+  std::vector<char*> pointers;
+  pointers.reserve(words.size());
+  for (auto& word : words) pointers.push_back(word.data());
   std::string fault;
   // The argument parser reports a bad command line by throwing; it is caught here.
   try {
-    app.parse(argc, argv);
+    app.parse(static_cast<int>(pointers.size()), pointers.data());
   } catch (const CLI::ParseError& error) {
     fault = error.what();
   }
-  if (fault.empty() && !help && !version && app.get_subcommands().empty()) {
-    fault = "a command is needed";
-  }
+  const bool job = !app.get_subcommands().empty();
+  if (fault.empty() && !help && !version && !job) fault = "a command is needed";
+  if (fault.empty() && (help || version) && job) fault = "--help and --version take no command";
   if (!fault.empty()) {
     console.error(std::string(console.text(texts::kCommandLineFault)) + fault +
                   std::string(console.text(texts::kUsageHint)) + "\n");
     return kExitUsage;
   }
+  int status = kExitSuccess;
   if (help || version) {
     console.write(help ? console.text(texts::kUsage) : kVersion);
-    console.flush();
-    return kExitSuccess;
+  } else if (encryptApp->parsed()) {
+    status = encrypt(options, console);
+  } else if (decryptApp->parsed()) {
+    status = decrypt(options, console);
+  } else if (keygenApp->parsed()) {
+    status = keygen(options, console);
+  } else {
+    status = check(options, console);
   }
-  if (encryptApp->parsed()) return encrypt(options, console);
-  if (decryptApp->parsed()) return decrypt(options, console);
-  if (keygenApp->parsed()) return keygen(options, console);
-  return check(options, console);
+  return finishOutput(console, status);
 }
 
 }  // namespace rotorwerk

@@ -20,7 +20,7 @@ constexpr std::size_t kArgumentKeep = 4096;
 
 File openTextFile(const Word& name) {
   if (name.truncated() || name.text.find('\0') != std::string::npos) return nullptr;
-  return openForReading(name.text.c_str());
+  return openForReading(typedName(name.text).c_str());
 }
 
 void showEncryption(File& text, int lang, const std::string& type, const RotorMachine& machine,
@@ -41,7 +41,7 @@ void showEncryption(File& text, int lang, const std::string& type, const RotorMa
 void showDecryption(std::FILE* code, const RotorMachine& machine, Console& console) {
   const auto language = readCodeHeader(code);
   if (!language) {
-    console.error(texts::kFormatProblem);
+    console.error(std::ferror(code) != 0 ? texts::kCannotReadFile : texts::kFormatProblem);
     return;
   }
   console.write(texts::kLanguageLine);
@@ -110,19 +110,26 @@ CommandLoop::Outcome CommandLoop::runUseCommand() {
   return Outcome::kDone;
 }
 
+int CommandLoop::finish() {
+  console_.flush();
+  // Screens that could not be shown fail the run like any other lost output.
+  if (console_.outputLost()) console_.error(texts::kCannotWriteOutput);
+  // A script can tell from the status whether any command of the run failed.
+  return console_.errorReported() ? 1 : 0;
+}
+
 int CommandLoop::run() {
   for (;;) {
     console_.write(texts::kBanner);
     console_.flush();
     Word command;
-    // A script can tell from the status whether any command of the run failed.
-    if (input_.readWord(command, 2) == ReadStatus::kEnd) return console_.errorReported() ? 1 : 0;
+    if (input_.readWord(command, 2) == ReadStatus::kEnd) return finish();
     if (command.length == 2 && command.text == "-h") {
       terminal_.clearScreen(console_);
       console_.write(texts::kHelpScreen);
       terminal_.waitForKey(console_);
     } else if (command.length == 2 && command.text == "-u") {
-      if (runUseCommand() == Outcome::kInputEnded) return console_.errorReported() ? 1 : 0;
+      if (runUseCommand() == Outcome::kInputEnded) return finish();
       // The word that failed as a number is read again as the next command word.
       argumentFailed_ = false;
     }
@@ -134,9 +141,7 @@ int runRotorwerk() {
   Console console = Console::standard();
   installInterruptHandlers();
   CommandLoop loop(stdin, console, Terminal(Terminal::standardStreamsAreTerminals()));
-  const int status = loop.run();
-  console.flush();
-  return status;
+  return loop.run();
 }
 
 }  // namespace rotorwerk

@@ -16,7 +16,7 @@ class CommandLoop {
       : input_(input), console_(console), terminal_(terminal) {}
 
   // Runs passes until standard input ends, then gives the exit status: 1 when any
-  // command reported an error, 0 otherwise.
+  // command reported an error or a screen could not be written, 0 otherwise.
   int run();
 
  private:
@@ -27,6 +27,8 @@ class CommandLoop {
   bool readArgument(Word& word, std::size_t keep);
   bool readArgument(int& number);
   Outcome runUseCommand();
+  // The end of input: reports lost screens and gives the exit status.
+  int finish();
 
   FormattedInput input_;
   bool argumentFailed_ = false;

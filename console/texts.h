@@ -319,6 +319,20 @@ inline constexpr ConsoleText kFileExists{
     // UTF-8
     "[错误] 文件已存在，使用--force覆盖："};
 
+// keygen: a key file's name leads to a directory, device or FIFO; its name follows.
+inline constexpr ConsoleText kNotRegularFile{
+    // GBK
+    "[\264\355\316\363] \262\273\312\307\306\325\315\250\316\304\274\376\243\272",
+    // UTF-8
+    "[错误] 不是普通文件："};
+
+// Screens or messages for standard output were lost; the run fails.
+inline constexpr ConsoleText kCannotWriteOutput{
+    // GBK
+    "[\264\355\316\363] \316\336\267\250\320\264\310\353\261\352\327\274\312\344\263\366",
+    // UTF-8
+    "[错误] 无法写入标准输出"};
+
 // The system's random source failed.
 inline constexpr ConsoleText kNoRandomness{
     // GBK
@@ -377,7 +391,7 @@ inline constexpr ConsoleText kSelfPlug{
 
 // All of the above, so that tests can check each pair against a converter.
 inline constexpr ConsoleText kAll[] = {
-    kBanner, kHelpScreen, kFileNotFound, kCannotReadFile, kNoSuchCodingType, kWrittenToFile, kCannotWriteFile, kCannotOutputText, kFormatProblem, kLanguageLine, kChineseLabel, kEnglishLabel, kUnknownCodingType, kCheckFailed, kSettingsFault, kItemOpen, kItemClose, kItemCannotOpen, kItemReflector, kItemRotorCount, kItemRotor, kItemPlugCount, kItemPlug, kItemLeftRotor, kItemMiddleRotor, kItemRightRotor, kItemLeftOffset, kItemMiddleOffset, kItemRightOffset, kNameFollows, kUsage, kCommandLineFault, kUsageHint, kKeyFilesWritten, kFileExists, kNoRandomness, kSummaryRotorCount, kSummarySlots, kSummaryPlugs, kSummaryOffsets, kSettingsSound, kOffsetOutOfRange, kSelfPlug};
+    kBanner, kHelpScreen, kFileNotFound, kCannotReadFile, kNoSuchCodingType, kWrittenToFile, kCannotWriteFile, kCannotOutputText, kFormatProblem, kLanguageLine, kChineseLabel, kEnglishLabel, kUnknownCodingType, kCheckFailed, kSettingsFault, kItemOpen, kItemClose, kItemCannotOpen, kItemReflector, kItemRotorCount, kItemRotor, kItemPlugCount, kItemPlug, kItemLeftRotor, kItemMiddleRotor, kItemRightRotor, kItemLeftOffset, kItemMiddleOffset, kItemRightOffset, kNameFollows, kUsage, kCommandLineFault, kUsageHint, kKeyFilesWritten, kFileExists, kNotRegularFile, kCannotWriteOutput, kNoRandomness, kSummaryRotorCount, kSummarySlots, kSummaryPlugs, kSummaryOffsets, kSettingsSound, kOffsetOutOfRange, kSelfPlug};
 
 }  // namespace rotorwerk::texts
 // clang-format on

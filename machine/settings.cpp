@@ -14,8 +14,8 @@ namespace {
 constexpr auto kInt64Min = std::numeric_limits<std::int64_t>::min();
 constexpr auto kInt64Max = std::numeric_limits<std::int64_t>::max();
 
-File openSettingsFile(const std::filesystem::path& directory, const char* name) {
-  return openForReading((directory / name).string().c_str());
+File openSettingsFile(const std::string& directory, const char* name) {
+  return openForReading(joinPath(directory, name).c_str());
 }
 
 // No sound settings word is this long; a longer one (an endless device) is a fault,
@@ -128,8 +128,7 @@ std::optional<SettingsFault> loadStart(FormattedInput& input, RotorMachine& mach
 
 }  // namespace
 
-std::optional<SettingsFault> loadSettings(RotorMachine& machine,
-                                          const std::filesystem::path& directory) {
+std::optional<SettingsFault> loadSettings(RotorMachine& machine, const std::string& directory) {
   // The plugboard holds exactly the current start file's pairs.
   machine.plugboard.clear();
   const File wiring = openSettingsFile(directory, kWiringFileName);

@@ -1,8 +1,8 @@
 // Loading the wiring file and the start file into the machine, and judging them.
 #pragma once
 
-#include <filesystem>
 #include <optional>
+#include <string>
 
 #include "machine/rotor_machine.h"
 
@@ -40,7 +40,7 @@ struct SettingsFault {
 // Reads both settings files from `directory` into the machine. The machine must not
 // transform letters unless this returns no fault. It never reads or writes outside
 // the machine's tables, whatever the files hold, and says nothing itself.
-[[nodiscard]] std::optional<SettingsFault> loadSettings(
-    RotorMachine& machine, const std::filesystem::path& directory = {});
+[[nodiscard]] std::optional<SettingsFault> loadSettings(RotorMachine& machine,
+                                                        const std::string& directory = {});
 
 }  // namespace rotorwerk

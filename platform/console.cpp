@@ -4,7 +4,7 @@
 namespace rotorwerk {
 
 void Console::message(std::string_view bytes) {
-  std::fflush(out_);
+  flush();
   writeText(err_, bytes);
   std::fflush(err_);
 }

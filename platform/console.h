@@ -13,7 +13,8 @@ namespace rotorwerk {
 class Console {
  public:
   // `utf8` picks the UTF-8 form of the console texts instead of GBK.
-  Console(std::FILE* out, std::FILE* err, bool utf8) : out_(out), err_(err), utf8_(utf8) {}
+  Console(std::FILE* out, std::FILE* err, bool utf8, bool outputLost = false)
+      : out_(out), err_(err), utf8_(utf8), outputLost_(outputLost) {}
 
   // The process's standard output and error, with the encoding the platform calls for:
   // UTF-8 on a UTF-8 POSIX locale, GBK otherwise.
@@ -21,10 +22,17 @@ class Console {
 
   std::string_view text(const ConsoleText& text) const { return utf8_ ? text.utf8 : text.gbk; }
 
-  // Screens on standard output. A screen that cannot be shown loses nothing.
+  // Screens on standard output. A screen that cannot be shown is remembered as lost.
   void write(const ConsoleText& text) { write(this->text(text)); }
-  void write(std::string_view bytes) { writeText(out_, bytes); }
-  void flush() { std::fflush(out_); }
+  void write(std::string_view bytes) {
+    if (!writeText(out_, bytes)) outputLost_ = true;
+  }
+  void flush() {
+    if (std::fflush(out_) != 0) outputLost_ = true;
+  }
+  // True once anything written to standard output may have been lost; a stream that
+  // was closed at start-up loses everything.
+  bool outputLost() const { return outputLost_; }
 
   // Standard output for the user's data, which is never converted.
   std::FILE* out() const { return out_; }
@@ -45,12 +53,14 @@ class Console {
  private:
   // Writes console text in this console's encoding; where the stream is a console
   // that shows other characters, the platform converts it for the screen.
-  static void writeText(std::FILE* stream, std::string_view bytes);
+  // False when not every byte was written.
+  static bool writeText(std::FILE* stream, std::string_view bytes);
 
   std::FILE* out_;
   std::FILE* err_;
   bool utf8_;
   bool errorReported_ = false;
+  bool outputLost_ = false;
 };
 
 }  // namespace rotorwerk

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/console.h"
+#include "platform/file.h"
 
 namespace rotorwerk {
 namespace {
@@ -36,10 +37,12 @@ bool localeIsUtf8() {
 
 }  // namespace
 
-Console Console::standard() { return Console(stdout, stderr, localeIsUtf8()); }
+Console Console::standard() {
+  return Console(stdout, stderr, localeIsUtf8(), standardStreamWasClosed(1));
+}
 
-void Console::writeText(std::FILE* stream, std::string_view bytes) {
-  std::fwrite(bytes.data(), 1, bytes.size(), stream);
+bool Console::writeText(std::FILE* stream, std::string_view bytes) {
+  return std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size();
 }
 
 }  // namespace rotorwerk

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/console.h"
+#include "platform/file.h"
 
 namespace rotorwerk {
 namespace {
@@ -20,23 +21,22 @@ HANDLE consoleOf(std::FILE* stream) {
 
 }  // namespace
 
-Console Console::standard() { return Console(stdout, stderr, false); }
+Console Console::standard() { return Console(stdout, stderr, false, standardStreamWasClosed(1)); }
 
-void Console::writeText(std::FILE* stream, std::string_view bytes) {
+bool Console::writeText(std::FILE* stream, std::string_view bytes) {
   const HANDLE console = consoleOf(stream);
   const int size = static_cast<int>(bytes.size());
   const int wideSize =
       console != nullptr ? MultiByteToWideChar(kGbkCodePage, 0, bytes.data(), size, nullptr, 0) : 0;
-  if (wideSize <= 0) {
-    std::fwrite(bytes.data(), 1, bytes.size(), stream);
-    return;
-  }
+  if (wideSize <= 0) return std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size();
   std::wstring wide(static_cast<std::size_t>(wideSize), L'\0');
   MultiByteToWideChar(kGbkCodePage, 0, bytes.data(), size, wide.data(), wideSize);
   // What the stream holds goes first, so that the screen keeps the order.
   std::fflush(stream);
   DWORD written = 0;
-  WriteConsoleW(console, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+  return WriteConsoleW(console, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr) !=
+             0 &&
+         written == wide.size();
 }
 
 }  // namespace rotorwerk

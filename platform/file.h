@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <optional>
+#include <string>
 
 namespace rotorwerk {
 
@@ -17,24 +19,69 @@ struct FileCloser {
 
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
+// Makes sure standard input, output and error are open before any file is, so that no
+// file the tool opens is taken for one of them: a closed one is opened on the null
+// device and remembered as closed. Call once, first thing.
+void openStandardStreams();
+
+// True when standard input (0) or output (1) was closed when the program started:
+// nothing can be read from it or written to it.
+bool standardStreamWasClosed(int number);
+
+// File names are UTF-8 on Windows, the system's bytes elsewhere.
+
 // Opens a file for reading. Every byte is data: 0x1A never ends a file. A directory
 // counts as a file that cannot be opened.
 File openForReading(const char* path);
 
 // Standard input held like a file, read like one: on Windows 0x1A is data there too.
+// Nothing when it was closed at start-up.
 File standardInput();
 
 // An unnamed file for reading and writing that is removed when closed or when the
 // process ends, in the system's folder for temporary files.
 File scratchFile();
 
-// True for a name that exists and is not a regular file or directory (a device such as
-// /dev/null, a FIFO): such a target is written in place, never replaced.
-bool isDevice(const char* path);
+enum class FileKind {
+  kAbsent,
+  kRegular,
+  kDirectory,
+  kOther,  // a device such as /dev/null, a FIFO, a socket
+};
+
+// What a name leads to, following links.
+FileKind kindOf(const std::string& path);
+
+// True when the name itself is taken, also by a link that leads nowhere.
+bool nameTaken(const std::string& path);
+
+// The size of a regular file, or nothing.
+std::optional<std::uint64_t> fileSize(const std::string& path);
+
+// A file name typed at the console, in the form file names take: on Windows, typed
+// bytes are in the console's code page.
+std::string typedName(const std::string& typed);
+
+// Where the last part of a path begins.
+std::size_t baseNameStart(const std::string& path);
+
+// `name` inside `directory`; an empty directory is the working directory.
+std::string joinPath(const std::string& directory, const std::string& name);
+
+// A name as a message may show it: control characters escaped, and on Windows in the
+// console's code page.
+std::string displayName(const std::string& name);
+// The part of displayName that every platform shares.
+std::string escapeControls(const std::string& name);
 
 // Reads up to `size` bytes of text, with the line ends the platform stores text with
 // turned into LF (CR LF on Windows). Gives 0 at the end or on failure, as fread does.
 std::size_t readText(std::FILE* file, char* data, std::size_t size);
+
+// Turns each CR LF of a block just read from `file` into LF and gives the block's new
+// size. A CR that ends the block is decided by the stream's next byte, which is put
+// back unless it is the LF that completes the line end.
+std::size_t foldLineEnds(std::FILE* file, char* data, std::size_t size);
 
 // Reads exactly `size` bytes from `offset` of a file that readsAsStored or that was
 // written through the stream and flushed, as one read where the platform allows.

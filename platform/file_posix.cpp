@@ -1,4 +1,5 @@
 // Files on POSIX systems: bytes are stored as they are read.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -7,6 +8,25 @@
 #include "platform/file.h"
 
 namespace rotorwerk {
+namespace {
+
+bool gClosedAtStart[3] = {};
+
+}  // namespace
+
+void openStandardStreams() {
+  for (int number = 0; number < 3; ++number) {
+    if (fcntl(number, F_GETFD) != -1 || errno != EBADF) continue;
+    // open() takes the lowest free descriptor, which is this one.
+    const int opened = open("/dev/null", number == 0 ? O_RDONLY : O_WRONLY);
+    gClosedAtStart[number] = true;
+    if (opened != number && opened >= 0) close(opened);
+  }
+}
+
+bool standardStreamWasClosed(int number) {
+  return number >= 0 && number < 3 && gClosedAtStart[number];
+}
 
 File openForReading(const char* path) {
   File file(std::fopen(path, "rb"));
@@ -16,14 +36,36 @@ File openForReading(const char* path) {
   return file;
 }
 
-File standardInput() { return File(stdin); }
+File standardInput() { return standardStreamWasClosed(0) ? nullptr : File(stdin); }
 
 File scratchFile() { return File(std::tmpfile()); }
 
-bool isDevice(const char* path) {
+FileKind kindOf(const std::string& path) {
   struct stat status {};
-  return stat(path, &status) == 0 && !S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode);
+  if (stat(path.c_str(), &status) != 0) return FileKind::kAbsent;
+  if (S_ISREG(status.st_mode)) return FileKind::kRegular;
+  return S_ISDIR(status.st_mode) ? FileKind::kDirectory : FileKind::kOther;
 }
+
+bool nameTaken(const std::string& path) {
+  struct stat status {};
+  return lstat(path.c_str(), &status) == 0;
+}
+
+std::optional<std::uint64_t> fileSize(const std::string& path) {
+  struct stat status {};
+  if (stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
+  return static_cast<std::uint64_t>(status.st_size);
+}
+
+std::string typedName(const std::string& typed) { return typed; }
+
+std::size_t baseNameStart(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? 0 : slash + 1;
+}
+
+std::string displayName(const std::string& name) { return escapeControls(name); }
 
 std::size_t readText(std::FILE* file, char* data, std::size_t size) {
   return std::fread(data, 1, size, file);

@@ -5,15 +5,34 @@
 #include <windows.h>
 
 #include "platform/file.h"
+#include "platform/unicode_windows.h"
 
 namespace rotorwerk {
+namespace {
+
+constexpr UINT kGbkCodePage = 936;
+
+bool gClosedAtStart[3] = {};
+
+}  // namespace
+
+// A stream the process was started without has no handle; the C runtime then writes
+// nowhere and reads nothing, so it needs no stand-in.
+void openStandardStreams() {
+  for (int number = 0; number < 3; ++number) gClosedAtStart[number] = _get_osfhandle(number) < 0;
+}
+
+bool standardStreamWasClosed(int number) {
+  return number >= 0 && number < 3 && gClosedAtStart[number];
+}
 
 File openForReading(const char* path) {
   // A directory does not open on Windows.
-  return File(std::fopen(path, "rb"));
+  return File(_wfopen(widen(path).c_str(), L"rb"));
 }
 
 File standardInput() {
+  if (standardStreamWasClosed(0)) return nullptr;
   _setmode(_fileno(stdin), _O_BINARY);
   return File(stdin);
 }
@@ -45,34 +64,59 @@ File scratchFile() {
   return file;
 }
 
-bool isDevice(const char* path) {
+FileKind kindOf(const std::string& path) {
+  const std::wstring wide = widen(path);
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    // Devices such as NUL have no attributes, but open.
+    const HANDLE handle = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return FileKind::kAbsent;
+    CloseHandle(handle);
+    return FileKind::kOther;
+  }
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return FileKind::kDirectory;
   // Only devices have a file type other than disk when opened.
-  const HANDLE handle = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+  const HANDLE handle = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return false;
+  if (handle == INVALID_HANDLE_VALUE) return FileKind::kRegular;
   const bool device = GetFileType(handle) != FILE_TYPE_DISK;
   CloseHandle(handle);
-  return device;
+  return device ? FileKind::kOther : FileKind::kRegular;
+}
+
+bool nameTaken(const std::string& path) {
+  return GetFileAttributesW(widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::optional<std::uint64_t> fileSize(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (GetFileAttributesExW(widen(path).c_str(), GetFileExInfoStandard, &data) == 0 ||
+      (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return std::nullopt;
+  }
+  return static_cast<std::uint64_t>(data.nFileSizeHigh) << 32U | data.nFileSizeLow;
+}
+
+std::string typedName(const std::string& typed) {
+  DWORD mode = 0;
+  const bool console = GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
+  return fromCodePage(typed, console ? GetConsoleCP() : CP_ACP);
+}
+
+std::size_t baseNameStart(const std::string& path) {
+  const std::size_t separator = path.find_last_of("/\\:");
+  return separator == std::string::npos ? 0 : separator + 1;
+}
+
+// Messages are GBK, as every console text.
+std::string displayName(const std::string& name) {
+  return toCodePage(widen(escapeControls(name)), kGbkCodePage);
 }
 
 std::size_t readText(std::FILE* file, char* data, std::size_t size) {
-  std::size_t read = std::fread(data, 1, size, file);
-  if (read == 0) return 0;
-  // A CR that ends the block belongs to a line end when the next byte is LF.
-  if (data[read - 1] == '\r') {
-    const int next = std::getc(file);
-    if (next == '\n') {
-      data[read - 1] = '\n';
-    } else if (next != EOF) {
-      std::ungetc(next, file);
-    }
-  }
-  std::size_t kept = 0;
-  for (std::size_t i = 0; i < read; ++i) {
-    if (data[i] == '\r' && i + 1 < read && data[i + 1] == '\n') continue;
-    data[kept++] = data[i];
-  }
-  return kept;
+  const std::size_t read = std::fread(data, 1, size, file);
+  return read == 0 ? 0 : foldLineEnds(file, data, read);
 }
 
 bool readAt(std::FILE* file, std::int64_t offset, char* data, std::size_t size) {

@@ -19,8 +19,10 @@ class InterruptsHeld {
   InterruptsHeld& operator=(const InterruptsHeld&) = delete;
 };
 
-// While set, an interrupt removes this file. The path is copied; nullptr clears it.
-void removeOnInterrupt(const char* path);
+// Until kept, an interrupt removes this file; two at a time (a key's two files). The
+// path is copied. Gives the slot to keep it by, or -1 when the file cannot be armed.
+int removeOnInterrupt(const char* path);
+void keepOnInterrupt(int slot);
 
 // While set, an interrupt restores the standard input terminal's saved settings.
 // `settings` points to the platform's terminal settings; nullptr clears it.

@@ -15,16 +15,20 @@ namespace {
 constexpr int kHandledSignals[] = {SIGINT,  SIGTERM, SIGHUP,  SIGQUIT,   SIGPIPE, SIGXCPU,
                                    SIGALRM, SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF};
 
+constexpr int kSlots = 2;
+
 // Only async-signal-safe state: fixed buffers and flags.
-char gRemovePath[4096];
-volatile std::sig_atomic_t gRemoveArmed = 0;
+char gRemovePath[kSlots][4096];
+volatile std::sig_atomic_t gRemoveArmed[kSlots] = {};
 termios gTerminal;
 volatile std::sig_atomic_t gTerminalArmed = 0;
 sigset_t gHeldPrevious;
 
 extern "C" void onInterrupt(int signalNumber) {
   if (gTerminalArmed != 0) tcsetattr(STDIN_FILENO, TCSANOW, &gTerminal);
-  if (gRemoveArmed != 0) unlink(gRemovePath);
+  for (int slot = 0; slot < kSlots; ++slot) {
+    if (gRemoveArmed[slot] != 0) unlink(gRemovePath[slot]);
+  }
   std::signal(signalNumber, SIG_DFL);
   std::raise(signalNumber);
 }
@@ -53,11 +57,19 @@ InterruptsHeld::InterruptsHeld() {
 
 InterruptsHeld::~InterruptsHeld() { sigprocmask(SIG_SETMASK, &gHeldPrevious, nullptr); }
 
-void removeOnInterrupt(const char* path) {
-  gRemoveArmed = 0;
-  if (path == nullptr || std::strlen(path) >= sizeof gRemovePath) return;
-  std::strcpy(gRemovePath, path);
-  gRemoveArmed = 1;
+int removeOnInterrupt(const char* path) {
+  if (std::strlen(path) >= sizeof gRemovePath[0]) return -1;
+  for (int slot = 0; slot < kSlots; ++slot) {
+    if (gRemoveArmed[slot] != 0) continue;
+    std::strcpy(gRemovePath[slot], path);
+    gRemoveArmed[slot] = 1;
+    return slot;
+  }
+  return -1;
+}
+
+void keepOnInterrupt(int slot) {
+  if (slot >= 0 && slot < kSlots) gRemoveArmed[slot] = 0;
 }
 
 void restoreTerminalOnInterrupt(const void* settings) {

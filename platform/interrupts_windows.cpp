@@ -2,22 +2,27 @@
 // closing the console window ends the program.
 #include <windows.h>
 
-#include <cstring>
+#include <string>
 
 #include "platform/interrupts.h"
+#include "platform/unicode_windows.h"
 
 namespace rotorwerk {
 namespace {
 
-char gRemovePath[MAX_PATH * 4];
-volatile LONG gRemoveArmed = 0;
+constexpr int kSlots = 2;
+
+wchar_t gRemovePath[kSlots][32768];
+volatile LONG gRemoveArmed[kSlots] = {};
 // Held while a file is created and armed; the handler waits for it.
 SRWLOCK gArming = SRWLOCK_INIT;
 
 BOOL WINAPI onControl(DWORD) {
   AcquireSRWLockExclusive(&gArming);
   // The file is open with delete sharing, so it goes when the process's handle does.
-  if (gRemoveArmed != 0) DeleteFileA(gRemovePath);
+  for (int slot = 0; slot < kSlots; ++slot) {
+    if (gRemoveArmed[slot] != 0) DeleteFileW(gRemovePath[slot]);
+  }
   ReleaseSRWLockExclusive(&gArming);
   return FALSE;  // the default handler then ends the process
 }
@@ -30,11 +35,21 @@ InterruptsHeld::InterruptsHeld() { AcquireSRWLockExclusive(&gArming); }
 
 InterruptsHeld::~InterruptsHeld() { ReleaseSRWLockExclusive(&gArming); }
 
-void removeOnInterrupt(const char* path) {
-  gRemoveArmed = 0;
-  if (path == nullptr || std::strlen(path) >= sizeof gRemovePath) return;
-  std::strcpy(gRemovePath, path);
-  gRemoveArmed = 1;
+int removeOnInterrupt(const char* path) {
+  const std::wstring wide = widen(path);
+  if (wide.size() >= std::size(gRemovePath[0])) return -1;
+  for (int slot = 0; slot < kSlots; ++slot) {
+    if (gRemoveArmed[slot] != 0) continue;
+    wide.copy(gRemovePath[slot], wide.size());
+    gRemovePath[slot][wide.size()] = L'\0';
+    gRemoveArmed[slot] = 1;
+    return slot;
+  }
+  return -1;
+}
+
+void keepOnInterrupt(int slot) {
+  if (slot >= 0 && slot < kSlots) gRemoveArmed[slot] = 0;
 }
 
 // A key wait leaves the console's modes as they were; nothing to restore.

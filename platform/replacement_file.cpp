@@ -1,36 +1,70 @@
 // A file written under a temporary name and renamed into place only when complete.
 #include "platform/replacement_file.h"
 
-#include <filesystem>
+#include <cassert>
 
 #include "platform/file.h"
 #include "platform/interrupts.h"
 
 namespace rotorwerk {
+namespace {
+
+// Room for the dot, the stem, ".XXXXXX" and a backup's "~" within the 255 bytes (or
+// UTF-16 units) that file systems allow a name.
+constexpr std::size_t kStemLimit = 200;
+
+// Hidden, beside the file it replaces, so that the rename stays within one file system.
+std::string temporaryPattern(const std::string& path) {
+  const std::size_t start = baseNameStart(path);
+  std::size_t length = path.size() - start;
+  if (length > kStemLimit) {
+    length = kStemLimit;
+    // Not inside a UTF-8 character, so that a Windows name stays valid.
+    while (length > 0 && (static_cast<unsigned char>(path[start + length]) & 0xC0U) == 0x80U) {
+      --length;
+    }
+  }
+  return path.substr(0, start) + '.' + path.substr(start, length) + ".XXXXXX";
+}
+
+}  // namespace
 
 ReplacementFile::~ReplacementFile() { discard(); }
 
+bool ReplacementFile::fail(Failure failure) {
+  failure_ = failure;
+  return false;
+}
+
 bool ReplacementFile::open() {
-  inPlace_ = target_ == "-" || isDevice(target_.c_str());
-  if (inPlace_) {
-    file_ = target_ == "-" ? stdout : std::fopen(target_.c_str(), "w");
-    return file_ != nullptr;
+  if (target_ == "-") {
+    inPlace_ = true;
+    file_ = stdout;
+    return !standardStreamWasClosed(1) || fail(Failure::kCannotWrite);
   }
-  const std::filesystem::path target(target_);
-  // Hidden, beside the target, so that the rename stays within one file system.
-  std::string name(1, '.');
-  name += target.filename().string();
-  name += ".XXXXXX";
-  temporary_ = (target.parent_path() / name).string();
+  if (target_.empty()) return fail(Failure::kCannotWrite);
+  const bool refuse = existing_ == Existing::kRefuse;
+  if (refuse && nameTaken(target_)) return fail(Failure::kExists);
+  path_ = refuse ? target_ : finalName(target_);
+  const FileKind kind = kindOf(path_);
+  if (access_ == Access::kPrivate && kind != FileKind::kAbsent && kind != FileKind::kRegular) {
+    return fail(Failure::kNotRegular);
+  }
+  if (kind == FileKind::kOther) {
+    inPlace_ = true;
+    file_ = openInPlace(path_);
+    return file_ != nullptr || fail(Failure::kCannotWrite);
+  }
+  temporary_ = temporaryPattern(path_);
   {
     // An interrupt between creating the file and arming its removal would leave it.
     const InterruptsHeld held;
-    file_ = createTemporary(temporary_, target_, access_);
-    if (file_ != nullptr) removeOnInterrupt(temporary_.c_str());
+    file_ = createTemporary(temporary_, path_, access_);
+    if (file_ != nullptr) armed_ = removeOnInterrupt(temporary_.c_str());
   }
   if (file_ == nullptr) {
     temporary_.clear();
-    return false;
+    return fail(Failure::kCannotWrite);
   }
   return true;
 }
@@ -38,33 +72,81 @@ bool ReplacementFile::open() {
 bool ReplacementFile::write(std::string_view bytes) {
   if (file_ == nullptr || failed_) return false;
   failed_ = std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size();
-  return !failed_;
+  return !failed_ || fail(Failure::kCannotWrite);
+}
+
+bool ReplacementFile::finish() {
+  if (file_ == nullptr) return fail(Failure::kCannotWrite);
+  // A full disk or a size limit may show only when the last bytes are flushed.
+  bool finished = !failed_ && std::fflush(file_) == 0;
+  // A key must survive a crash as a whole; code files skip the cost.
+  if (finished && access_ == Access::kPrivate) finished = sync(file_);
+  if (file_ != stdout) finished = std::fclose(file_) == 0 && finished;
+  file_ = nullptr;
+  return finished || fail(Failure::kCannotWrite);
 }
 
 bool ReplacementFile::commit() {
-  if (file_ == nullptr) return false;
-  // A full disk or a size limit may show only when the last bytes are flushed.
-  const bool flushed = std::fflush(file_) == 0;
-  const bool closed = file_ == stdout || std::fclose(file_) == 0;
-  file_ = nullptr;
-  if (inPlace_) return !failed_ && flushed && closed;
-  if (failed_ || !flushed || !closed || !moveIntoPlace(temporary_, target_)) {
+  if (!finish()) {
     discard();
     return false;
   }
+  return inPlace_ || place();
+}
+
+bool ReplacementFile::place() {
+  if (!moveIntoPlace(temporary_, path_, existing_ == Existing::kReplace)) {
+    discard();
+    return fail(nameTaken(path_) && existing_ == Existing::kRefuse ? Failure::kExists
+                                                                   : Failure::kCannotWrite);
+  }
   temporary_.clear();
-  removeOnInterrupt(nullptr);
+  discard();
   return true;
+}
+
+bool ReplacementFile::commitBoth(ReplacementFile& first, ReplacementFile& second) {
+  assert(!first.inPlace_ && !second.inPlace_);
+  if (!first.finish() || !second.finish()) {
+    first.discard();
+    second.discard();
+    return false;
+  }
+  // No interrupt may leave one file new and the other old.
+  const InterruptsHeld held;
+  // The first file's old text keeps a second name until the second file is in place.
+  std::string backup;
+  if (kindOf(first.path_) == FileKind::kRegular) {
+    backup = first.temporary_ + "~";
+    if (!linkName(first.path_, backup)) backup.clear();
+  }
+  const bool created = !nameTaken(first.path_);
+  bool placed = first.place();
+  if (placed && !second.place()) {
+    placed = false;
+    if (!backup.empty()) {
+      (void)moveIntoPlace(backup, first.path_, true);
+    } else if (created) {
+      (void)removeName(first.path_);
+    }
+  }
+  if (!backup.empty()) (void)removeName(backup);
+  if (!placed) {
+    first.discard();
+    second.discard();
+  }
+  return placed;
 }
 
 void ReplacementFile::discard() {
   if (file_ != nullptr && file_ != stdout) std::fclose(file_);
   file_ = nullptr;
   if (!temporary_.empty()) {
-    std::remove(temporary_.c_str());
+    (void)removeName(temporary_);
     temporary_.clear();
   }
-  removeOnInterrupt(nullptr);
+  if (armed_ >= 0) keepOnInterrupt(armed_);
+  armed_ = -1;
 }
 
 }  // namespace rotorwerk

@@ -9,22 +9,36 @@ namespace rotorwerk {
 
 // Until commit() succeeds, the file at the target name is left as it was, and the
 // temporary file is removed again, also when the program is interrupted. A target of
-// "-" is standard output, and a device or FIFO is written in place: neither can be
-// replaced.
+// "-" is standard output. A link is written through: the link stays and the file it
+// leads to is replaced, or created when it leads nowhere. A device or FIFO is written
+// in place: it cannot be replaced. Replacing makes a new file, so a hard link to the
+// old one keeps the old text.
 class ReplacementFile {
  public:
   enum class Access {
     kKeep,     // a replaced file keeps its protection; a new one gets the usual
-    kPrivate,  // only the owner may read or write it (a key)
+    kPrivate,  // only the owner may read or write it; it must be a regular file (a key)
   };
-  explicit ReplacementFile(std::string target, Access access = Access::kKeep)
-      : target_(std::move(target)), access_(access) {}
+  enum class Existing {
+    kReplace,  // an existing file is replaced
+    kRefuse,   // the name must be free, also of a link; taken atomically on commit
+  };
+  enum class Failure {
+    kNone,
+    kCannotWrite,
+    kNotRegular,  // a private file's name leads to a directory, device or FIFO
+    kExists,      // Existing::kRefuse, and the name is taken
+  };
+
+  explicit ReplacementFile(std::string target, Access access = Access::kKeep,
+                           Existing existing = Existing::kReplace)
+      : target_(std::move(target)), access_(access), existing_(existing) {}
   ~ReplacementFile();
   ReplacementFile(const ReplacementFile&) = delete;
   ReplacementFile& operator=(const ReplacementFile&) = delete;
 
-  // Creates the temporary file in the target's directory. Fails without creating it
-  // when the target is a file the user may not write.
+  // Creates the temporary file beside the file the target leads to. Fails without
+  // creating it when the target is a file the user may not write.
   [[nodiscard]] bool open();
   // False once any write has failed; the failure is remembered for commit().
   [[nodiscard]] bool write(std::string_view bytes);
@@ -32,22 +46,47 @@ class ReplacementFile {
   std::FILE* stream() const { return file_; }
   // Flushes, closes and renames; false when any byte may not have reached the file.
   [[nodiscard]] bool commit();
+  // Commits two files as one: both take their places, or neither does and both old
+  // files stay. A failure is the failure() of the file that failed.
+  [[nodiscard]] static bool commitBoth(ReplacementFile& first, ReplacementFile& second);
+
+  // Why open() or a commit failed.
+  Failure failure() const { return failure_; }
 
  private:
-  // The platform's part: a new file at `path` (a pattern whose last six characters
-  // are replaced) that takes the place of `target`, opened for writing text; and the
-  // rename over the target.
+  // Flushes and closes the stream, syncing a private file.
+  bool finish();
+  // Renames the finished temporary file onto the file the target leads to.
+  bool place();
+  void discard();
+  bool fail(Failure failure);
+
+  // The platform's part. The name a target leads to after its links, or the target
+  // itself when that is not a name of its own (a descriptor of /proc).
+  static std::string finalName(const std::string& target);
+  // A new file at `path` (a pattern whose last six characters are replaced) that will
+  // take the place of `target`, opened for writing text.
   static std::FILE* createTemporary(std::string& path, const std::string& target,
                                     Access protection);
-  static bool moveIntoPlace(const std::string& from, const std::string& to);
-  void discard();
+  // Opens a device or FIFO for writing text.
+  static std::FILE* openInPlace(const std::string& path);
+  // Renames; without `replace`, fails when `to` exists.
+  static bool moveIntoPlace(const std::string& from, const std::string& to, bool replace);
+  // A second name for a file, to restore it by.
+  static bool linkName(const std::string& from, const std::string& to);
+  static bool removeName(const std::string& path);
+  static bool sync(std::FILE* file);
 
   std::string target_;
   Access access_;
+  Existing existing_;
+  std::string path_;  // the file the target leads to
   bool inPlace_ = false;
   std::string temporary_;
+  int armed_ = -1;  // the interrupt slot that removes the temporary file
   std::FILE* file_ = nullptr;
   bool failed_ = false;
+  Failure failure_ = Failure::kNone;
 };
 
 }  // namespace rotorwerk

@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "machine/settings.h"
 #include "test_support.h"
 
@@ -52,6 +54,10 @@ TEST_F(CommandLineTest, DecryptGivesOnlyTheTextAndTellsVerificationByStatus) {
   EXPECT_EQ(result.out, "");
   EXPECT_EQ(result.err, "文本使用语言：英文\n");
   EXPECT_EQ(dir_.read("back.txt"), test::asShown(text));
+  // Deciphered onto its own code file: read whole first, then replaced.
+  EXPECT_EQ(run({"decrypt", "code.txt", "-o", "code.txt"}).status, 0);
+  EXPECT_EQ(dir_.read("code.txt"), test::asShown(text));
+  ASSERT_EQ(run({"encrypt", "text.txt", "-o", "code.txt"}).status, 0);
   // Another right offset: the text comes out garbled and the check fails.
   test::writeSettings(dir_, test::straightSettings(7, 19, 4, "2 qr dx"));
   const auto wrong = run({"decrypt", "code.txt"});
@@ -86,6 +92,8 @@ TEST_F(CommandLineTest, UsageErrorsExitWithTwo) {
                                                     {"encrypt", "a", "-x"},
                                                     {"encrypt", "a", "-l", "fr"},
                                                     {"keygen", "--rotors", "11"},
+                                                    {"encrypt", "a", "-o", ""},
+                                                    {"-V", "encrypt", "a", "-o", "b"},
                                                     {"check", "extra"}}) {
     const auto result = run(arguments);
     EXPECT_EQ(result.status, 2) << arguments[0];
@@ -93,6 +101,103 @@ TEST_F(CommandLineTest, UsageErrorsExitWithTwo) {
   }
   EXPECT_EQ(run({"--version"}).out, "Rotorwerk Pro v1.0-beta1\n");
   EXPECT_NE(run({"-h"}).out.find("rotorwerk keygen"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "b"));
+}
+
+TEST_F(CommandLineTest, OutputLinksAreWrittenThroughAndStay) {
+  SKIP_ON_WINDOWS_BUILD("symbolic links");
+  test::writeSettings(dir_, test::straightSettings(1, 2, 3));
+  dir_.write("text.txt", "Through the link.");
+  ASSERT_EQ(run({"encrypt", "text.txt", "-o", "plain.code"}).status, 0);
+  const std::string code = dir_.read("plain.code");
+  dir_.write("target.txt", "old");
+  std::filesystem::create_directory(dir_ / "folder");
+  std::filesystem::create_symlink("target.txt", dir_ / "to-file");
+  std::filesystem::create_symlink("folder", dir_ / "to-folder");
+  std::filesystem::create_symlink("made.txt", dir_ / "dangling");
+  struct Case {
+    std::string output;
+    int status;
+    std::string written;  // the file that receives the code
+  };
+  for (const auto& [output, status, written] :
+       {Case{"to-file", 0, "target.txt"}, {"to-folder", 1, ""}, {"dangling", 0, "made.txt"}}) {
+    EXPECT_EQ(run({"encrypt", "text.txt", "-o", output}).status, status) << output;
+    EXPECT_TRUE(std::filesystem::is_symlink(dir_ / output)) << output;
+    if (!written.empty()) {
+      EXPECT_EQ(dir_.read(written), code) << output;
+    }
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(dir_ / "folder"));
+  // A descriptor's name leads to its file, which is replaced; the system's links stay.
+  // Run as nobody where possible, so that a link in /dev could not be replaced anyway.
+  test::RunOptions options{.locale = "C.UTF-8", .output = (dir_ / "out.txt").string()};
+  if (geteuid() == 0) {
+    options.command = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
+    ASSERT_EQ(chmod(dir_.path().c_str(), 0777), 0);
+  }
+  for (const std::string name : {"/dev/stdout", "/proc/self/fd/1", "/dev/fd/1"}) {
+    dir_.write("out.txt", "old");
+    ASSERT_EQ(chmod((dir_ / "out.txt").c_str(), 0666), 0);
+    options.arguments = {"encrypt", "text.txt", "-o", name};
+    EXPECT_EQ(test::runProgram(dir_.path(), "", options).status, 0) << name;
+    EXPECT_EQ(dir_.read("out.txt"), code) << name;
+  }
+  EXPECT_TRUE(std::filesystem::is_symlink("/dev/stdout"));
+}
+
+TEST_F(CommandLineTest, NamesOutsideAnyCodePageAreTakenWhole) {
+  test::writeSettings(dir_, test::straightSettings(1, 2, 3));
+  dir_.write("한글😀.txt", "Hello");
+  dir_.write("victim.txt", "keep");
+  const std::string longName(255, 'n');
+  for (const std::string& output : {std::string("ｖictim.txt"), longName}) {
+    const auto result = run({"encrypt", "한글😀.txt", "-o", output});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(dir_.read(output).substr(0, 7), "RW-Eng ") << output.size();
+  }
+  EXPECT_EQ(dir_.read("victim.txt"), "keep");
+  // A name is shown with its control characters escaped.
+  EXPECT_EQ(run({"decrypt", "a\nb\x1b[2J"}).err, "[错误] 文件不存在：a\\nb\\x1B[2J\n");
+}
+
+TEST_F(CommandLineTest, UnreadableInputIsAReadErrorAndReplacesNothing) {
+  test::writeSettings(dir_, test::straightSettings(1, 2, 3));
+  dir_.write("enigma_code.txt", "old");
+  std::vector<std::vector<std::string>> cases = {{"encrypt", "-"}, {"decrypt", "-"}};
+  if (!test::windowsBuild()) cases.push_back({"decrypt", "/proc/self/mem"});
+  for (const auto& arguments : cases) {
+    const auto result = test::runProgram(
+        dir_.path(), "", {.locale = "C.UTF-8", .input = test::kClosed, .arguments = arguments});
+    EXPECT_EQ(result.status, 1) << arguments[1];
+    EXPECT_EQ(result.err, "[错误] 无法读取文件：" + arguments[1] + "\n");
+  }
+  EXPECT_EQ(dir_.read("enigma_code.txt"), "old");
+}
+
+TEST_F(CommandLineTest, OutputThatCannotBeWrittenFailsTheRun) {
+  SKIP_ON_WINDOWS_BUILD("devices");
+  test::writeSettings(dir_, test::straightSettings(1, 2, 3));
+  struct Case {
+    std::vector<std::string> arguments;  // none: the console with its input
+    std::string output;
+    std::string lost;
+  };
+  const std::string lost = "[错误] 无法写入标准输出";
+  for (const auto& [arguments, output, expected] :
+       {Case{{"check"}, "/dev/full", lost + "\n"},
+        {{"--help"}, "/dev/full", lost + "\n"},
+        {{"--version"}, test::kClosed, lost + "\n"},
+        {{"decrypt", "missing", "-o", "-"}, test::kClosed, "[错误] 文件不存在：missing\n"},
+        {{}, "/dev/full", lost},
+        {{}, test::kClosed, lost}}) {
+    const auto result = test::runProgram(
+        dir_.path(), "-h\n", {.locale = "C.UTF-8", .output = output, .arguments = arguments});
+    EXPECT_EQ(result.status, 1) << output;
+    EXPECT_EQ(result.err.substr(result.err.size() - std::min(result.err.size(), expected.size())),
+              expected)
+        << output;
+  }
 }
 
 TEST_F(CommandLineTest, KeygenWritesFreshPrivateSoundSettingsOnlyOnce) {
@@ -120,6 +225,70 @@ TEST_F(CommandLineTest, KeygenWritesFreshPrivateSoundSettingsOnlyOnce) {
   EXPECT_EQ(dir_.read("enigma_config.ef") + dir_.read("enigma_init.ef"), first);
   ASSERT_EQ(run({"keygen", "--force"}).status, 0);
   EXPECT_NE(dir_.read("enigma_config.ef") + dir_.read("enigma_init.ef"), first);
+}
+
+TEST_F(CommandLineTest, KeyFilesAreOneKeyOrNothing) {
+  ASSERT_EQ(run({"keygen"}).status, 0);
+  std::filesystem::rename(dir_ / "enigma_init.ef", dir_ / "init.saved");
+  struct Case {
+    std::string blocker;  // what stands at enigma_init.ef
+    bool force;
+    std::string error;
+  };
+  std::vector<Case> cases = {{"directory", true, "[错误] 不是普通文件：./enigma_init.ef\n"}};
+  if (!test::windowsBuild()) {
+    cases.push_back({"/dev/null", true, "[错误] 不是普通文件：./enigma_init.ef\n"});
+    cases.push_back({"fifo", true, "[错误] 不是普通文件：./enigma_init.ef\n"});
+    cases.push_back({"nowhere", false, "[错误] 文件已存在，使用--force覆盖：./enigma_init.ef\n"});
+    cases.push_back({"init.saved", true, ""});
+  }
+  const auto wiringFile = dir_ / "enigma_config.ef";
+  const auto blocker = dir_ / "enigma_init.ef";
+  for (const auto& c : cases) {
+    if (!c.force) std::filesystem::remove(wiringFile);
+    const bool hadWiring = std::filesystem::exists(wiringFile);
+    const std::string wiring = hadWiring ? dir_.read("enigma_config.ef") : "";
+    const std::string saved = dir_.read("init.saved");
+    if (c.blocker == "directory") {
+      std::filesystem::create_directory(blocker);
+    } else if (c.blocker == "fifo") {
+      ASSERT_EQ(mkfifo(blocker.c_str(), 0600), 0);
+    } else {
+      std::filesystem::create_symlink(c.blocker, blocker);
+    }
+    const auto result = run(c.force ? std::vector<std::string>{"keygen", "--force"}
+                                    : std::vector<std::string>{"keygen"});
+    if (!c.error.empty()) {
+      EXPECT_EQ(result.status, 1) << c.blocker;
+      EXPECT_EQ(result.err, c.error) << c.blocker;
+      EXPECT_EQ(std::filesystem::exists(wiringFile), hadWiring) << c.blocker;
+      if (hadWiring) {
+        EXPECT_EQ(dir_.read("enigma_config.ef"), wiring) << c.blocker;
+      }
+    } else {
+      EXPECT_EQ(result.status, 0) << result.err;
+      EXPECT_TRUE(std::filesystem::is_symlink(blocker));
+      EXPECT_NE(dir_.read("init.saved"), saved);
+    }
+    std::filesystem::remove(blocker);
+  }
+}
+
+TEST_F(CommandLineTest, OfTwoKeygensAtOnceExactlyOneWritesBothFiles) {
+  for (int round = 0; round < 8; ++round) {
+    test::ScratchDir dir;
+    const test::RunOptions small{
+        .locale = "C.UTF-8", .arguments = {"keygen", "-s", ".", "--rotors", "3", "--plugs", "2"}};
+    const test::RunOptions large{.locale = "C.UTF-8",
+                                 .arguments = {"keygen", "--rotors", "9", "--plugs", "12"}};
+    test::RunningProgram first(dir.path(), "", small);
+    test::RunningProgram second(dir.path(), "", large);
+    const int statuses = first.wait().status + second.wait().status;
+    EXPECT_EQ(statuses, 1) << "round " << round;
+    RotorMachine machine;
+    ASSERT_EQ(loadSettings(machine, dir.path()), std::nullopt);
+    EXPECT_EQ(machine.rotorCount == 3 ? 4U : 24U, machine.plugboard.size()) << "round " << round;
+  }
 }
 
 TEST_F(CommandLineTest, CheckNamesAFaultAndWarnsOnSurprises) {

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "platform/file.h"
 #include "platform/formatted_input.h"
 
 namespace rotorwerk {
@@ -103,6 +104,25 @@ TEST(FormattedInput, CharactersAreTheNextNonWhitespaceBytes) {
   std::string seen;
   while (in.raw().readChar(c) == ReadStatus::kOk) seen.push_back(c);
   EXPECT_EQ(seen, "abc");
+}
+
+// Windows text: a CR LF split by a block's end is still one line end, and a CR
+// before a CR LF stays, whatever the block size.
+TEST(FormattedInput, LineEndsFoldAcrossBlockBoundaries) {
+  const std::string stored = "a\r\r\nb\r\n\r\r\r\nc\r";
+  for (std::size_t block = 1; block <= 6; ++block) {
+    std::FILE* file = std::tmpfile();
+    ASSERT_NE(file, nullptr);
+    std::fwrite(stored.data(), 1, stored.size(), file);
+    std::rewind(file);
+    std::string text;
+    std::string data(block, '\0');
+    for (std::size_t got = 0; (got = std::fread(data.data(), 1, block, file)) > 0;) {
+      text.append(data.data(), foldLineEnds(file, data.data(), got));
+    }
+    std::fclose(file);
+    EXPECT_EQ(text, "a\r\nb\n\r\r\nc\r") << "block of " << block;
+  }
 }
 
 }  // namespace

@@ -150,9 +150,18 @@ RunningProgram::RunningProgram(const std::filesystem::path& directory, const std
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   const std::string inputPath = options.input.empty() ? (io_ / "stdin").string() : options.input;
-  posix_spawn_file_actions_addopen(&actions, 0, inputPath.c_str(), O_RDONLY, 0);
+  if (inputPath == kClosed) {
+    posix_spawn_file_actions_addclose(&actions, 0);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, 0, inputPath.c_str(), O_RDONLY, 0);
+  }
   const std::string output = options.output.empty() ? (io_ / "stdout").string() : options.output;
-  posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  if (output == kClosed) {
+    posix_spawn_file_actions_addclose(&actions, 1);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+  }
   posix_spawn_file_actions_addopen(&actions, 2, (io_ / "stderr").c_str(),
                                    O_WRONLY | O_CREAT | O_TRUNC, 0600);
   posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());

@@ -73,6 +73,9 @@ struct RunResult {
   long peakMemory = 0;  // peak resident memory in KiB
 };
 
+// As RunOptions' input or output: the stream is closed when the program starts.
+inline const std::string kClosed = "<closed>";
+
 struct RunOptions {
   std::string locale = "C";
   std::string input{};                   // a path for standard input instead of the text given

@@ -98,6 +98,8 @@ TEXTS = [
     ("kUsageHint", "After a command-line fault.", "（rotorwerk --help 查看用法）"),
     ("kKeyFilesWritten", "keygen succeeded; the directory follows.", "[成功] 已生成配置文件："),
     ("kFileExists", "keygen would overwrite a file; its name follows.", "[错误] 文件已存在，使用--force覆盖："),
+    ("kNotRegularFile", "keygen: a key file's name leads to a directory, device or FIFO; its name follows.", "[错误] 不是普通文件："),
+    ("kCannotWriteOutput", "Screens or messages for standard output were lost; the run fails.", "[错误] 无法写入标准输出"),
     ("kNoRandomness", "The system's random source failed.", "[错误] 无法取得随机数"),
     ("kSummaryRotorCount", "check: the rotor count follows.", "转子数："),
     ("kSummarySlots", "check: the slots' rotor numbers follow.", "转子（左 中 右）："),
