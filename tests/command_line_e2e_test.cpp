@@ -86,9 +86,40 @@ TEST_F(CommandLineTest, OutputThatIsNoRegularFileIsWrittenInPlace) {
   EXPECT_TRUE(std::filesystem::is_fifo(dir_ / "pipe"));
 }
 
+// Both front ends, in order: a later row may read what an earlier one wrote.
+TEST_F(CommandLineTest, ExitStatusOfEachOutcome) {
+  test::writeSettings(dir_, test::straightSettings(1, 2, 3));
+  dir_.write("text.txt", "Hello");
+  dir_.write("odd.code", "RW-Eng Uryyb#RW-26001C ");
+  dir_.write("wrong.code", "RW-Eng Uryyb#RW-26001B abd");
+  struct Case {
+    std::vector<std::string> arguments;  // none: the console, with the input
+    std::string input;
+    int status;
+  };
+  for (const auto& [arguments, input, status] :
+       {Case{{"encrypt", "text.txt"}, "", 0},
+        {{"encrypt", "missing.txt"}, "", 1},
+        {{"encrypt", "text.txt", "-s", "text.txt"}, "", 2},
+        {{"decrypt", "enigma_code.txt"}, "", 0},
+        {{"decrypt", "odd.code"}, "", 3},
+        {{"decrypt", "wrong.code"}, "", 3},
+        {{"decrypt", "text.txt"}, "", 1},
+        {{"check"}, "", 0},
+        {{}, "-u text.txt 1 0 RW-26001A\n-u enigma_code.txt 0\n", 0},
+        {{}, "-u odd.code 0\n-u wrong.code 0\n", 0},
+        {{}, "-u text.txt 1 0 RW-26001C\n", 1},
+        {{}, "-u missing.txt 0\n-u text.txt", 1}}) {
+    const auto result =
+        test::runProgram(dir_.path(), input, {.locale = "C.UTF-8", .arguments = arguments});
+    EXPECT_EQ(result.status, status) << (arguments.empty() ? input : arguments[1]);
+  }
+}
+
 TEST_F(CommandLineTest, UsageErrorsExitWithTwo) {
   for (const std::vector<std::string>& arguments : {std::vector<std::string>{"bogus"},
                                                     {"encrypt"},
+                                                    {"decrypt"},
                                                     {"encrypt", "a", "-x"},
                                                     {"encrypt", "a", "-l", "fr"},
                                                     {"keygen", "--rotors", "11"},

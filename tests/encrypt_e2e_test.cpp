@@ -63,6 +63,26 @@ TEST_F(EncryptTest, GoldenCodeFilesFromStraightRotors) {
   dir_.write("carry.txt", "A1a a");
   EXPECT_EQ(run("-u carry.txt 1 1 RW-26001B\n").err, kWritten);
   EXPECT_EQ(dir_.read("enigma_code.txt"), "RW-Chn Z1z b#RW-26001B zbx");
+  // A right offset of 30 counts on to 63 without a carry (also not at 52); 'e' is
+  // plugged to 'k', and the check letter of 30 starts from 30, not from 30 mod 26 = 'e'.
+  // Any lang but 0 labels the text Chinese.
+  test::writeSettings(dir_, test::straightSettings(0, 0, 30, "1 ek"));
+  dir_.write("thirty.txt", "abcdefghijklmnopqrstuvwxyzABCD");
+  EXPECT_EQ(run("-u thirty.txt 1 2 RW-26001B\n").err, kWritten);
+  EXPECT_EQ(dir_.read("enigma_code.txt"), "RW-Chn zabcjkfghidelmnopqrstuvwxyZABC#RW-26001B zbd");
+}
+
+TEST_F(EncryptTest, ShippedSampleGivesTheDocumentedCodeFile) {
+  for (const std::string name : {"enigma_config.ef", "enigma_init.ef", "letter.txt"}) {
+    std::filesystem::copy_file(std::filesystem::path(ROTORWERK_EXAMPLES) / name, dir_ / name);
+  }
+  EXPECT_EQ(run("-u letter.txt 1 0 RW-26001B\n").err, kWritten);
+  EXPECT_EQ(dir_.read("enigma_code.txt"),
+            "RW-Eng Miwl Jhr,\n"
+            "eav xphwsdh ueudj: 3 ibdqng, 1 srkiztarz, 4 ynwe ddgjf.\n"
+            "Ccwg gq gg 7:30 ok hoi qeq ibzi.\n"
+            "-- Pmnxysz\n"
+            "#RW-26001B wlj");
 }
 
 TEST_F(EncryptTest, LayoutKeepsTheBodyLengthAndEndsWithoutLineEnd) {
@@ -191,12 +211,13 @@ TEST_F(EncryptTest, ReplacedCodeFileKeepsItsProtectionAndOwner) {
   test::writeSettings(dir_, test::randomSettings(16, {0}));
   const auto code = dir_ / "enigma_code.txt";
   dir_.write("enigma_code.txt", "old");
-  ASSERT_EQ(chmod(code.c_str(), 0600), 0);
+  // Not 0600, which a new temporary file has anyway.
+  ASSERT_EQ(chmod(code.c_str(), 0640), 0);
   ASSERT_EQ(chown(code.c_str(), 65534, 65534), 0);
   encipher("secret");
   struct stat status {};
   ASSERT_EQ(stat(code.c_str(), &status), 0);
-  EXPECT_EQ(status.st_mode & 07777, 0600U);
+  EXPECT_EQ(status.st_mode & 07777, 0640U);
   EXPECT_EQ(status.st_uid, 65534U);
   EXPECT_EQ(status.st_gid, 65534U);
   // A code file its user may not write stays, though the directory would allow it.
