@@ -25,7 +25,8 @@
 namespace rotorwerk {
 namespace {
 
-constexpr const char* kVersion = "Rotorwerk Pro v1.0-beta1\n";
+// The build gives the version, as it gives the package's.
+constexpr const char* kVersion = "Rotorwerk Pro v" ROTORWERK_VERSION_LABEL "\n";
 
 struct Options {
   std::string file;

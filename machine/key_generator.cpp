@@ -2,6 +2,7 @@
 #include "machine/key_generator.h"
 
 #include <array>
+#include <cassert>
 #include <cstdint>
 #include <numeric>
 #include <utility>
@@ -51,6 +52,10 @@ Letters alphabet() {
 }  // namespace
 
 std::optional<KeyFiles> generateKey(int rotors, int plugs) {
+  // Outside these ranges the draws below would divide by zero or read past the
+  // alphabet; the argument parser keeps callers inside them.
+  assert(rotors >= 1 && rotors <= kMaxRotors);
+  assert(plugs >= 0 && plugs <= kMaxPlugPairs);
   RandomSource random;
   // Consecutive letters of a shuffled alphabet are paired: a pairing with no letter
   // left alone, so no letter is reflected to itself.

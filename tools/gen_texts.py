@@ -3,8 +3,13 @@
 
 The GBK form is what the tool writes on a GBK console; the UTF-8 form is used when
 the locale's character set is UTF-8. Run from the repository root after editing a
-text below: python3 tools/gen_texts.py > console/texts.h
+text below, with the version the build names (ROTORWERK_VERSION_LABEL in CMakeLists.txt):
+python3 tools/gen_texts.py 1.0-beta1 > console/texts.h
+A test checks that the file is what this writes.
 """
+import sys
+
+VERSION = sys.argv[1]
 
 BOX = "+" + "-" * 48 + "+"
 WIDTH = 50
@@ -17,7 +22,7 @@ def boxed(inner):
 
 BANNER = [
     BOX,
-    "|Rotorwerk Pro加密器v1.0-beta1                   |",
+    boxed("Rotorwerk Pro加密器v" + VERSION),
     "|-u 正常使用 -h 帮助                             |",
     BOX,
 ]
@@ -40,7 +45,7 @@ HELP = [
     "|  本程序只会加密英文字母，对数字、空白符、特殊符|",
     "|  号、非基本ASCII字符均不会加密。               |",
     BOX,
-    boxed("Rotorwerk Pro v1.0-beta1"),
+    boxed("Rotorwerk Pro v" + VERSION),
     BOX,
 ]
 
