@@ -1,14 +1,61 @@
-// The check letters that let a reader verify its start positions.
+// The code file's layout: header, body, trailer and the check letters.
 #include "codefile/code_file.h"
+
+#include <algorithm>
+
+#include "platform/file.h"
+#include "platform/formatted_input.h"
 
 namespace rotorwerk {
 namespace {
+
+// A header word is judged after at most this many bytes, so that an endless word
+// (a device of zeros) ends in a format error instead of being read for ever.
+constexpr std::size_t kHeaderLimit = 16;
+
+std::int64_t endOf(std::FILE* file) { return seekTo(file, 0, SEEK_END) ? position(file) : -1; }
 
 int transformAt(const RotorMachine& machine, std::int8_t letter, const RotorPositions& p) {
   return transformLetter(machine, letter, p.left, p.middle, p.right);
 }
 
 }  // namespace
+
+Result<Language> readCodeHeader(std::FILE* input, const std::string& name) {
+  FormattedInput header(input);
+  Word word;
+  const ReadStatus status = header.readWord(word, kChineseHeader.size() + 1, kHeaderLimit);
+  if (std::ferror(input) != 0) return Fault{FaultKind::kCannotRead, name};
+  if (status != ReadStatus::kOk || (word.text != kChineseHeader && word.text != kEnglishHeader)) {
+    return Fault{FaultKind::kFormat, name};
+  }
+  // The byte that ended the word is the separator, taken from the stream already; the
+  // body starts after it, whatever byte it is.
+  (void)header.takePending();
+  return word.text == kChineseHeader ? Language::kChinese : Language::kEnglish;
+}
+
+Result<CodeLayout> locateBody(std::FILE* file, std::int64_t begin, std::vector<char>& block) {
+  const Fault unread{FaultKind::kCannotRead};
+  const std::int64_t end = endOf(file);
+  if (end < begin) return unread;
+  CodeLayout layout{begin, end, std::nullopt};
+  for (std::int64_t to = end; to > begin;) {
+    const auto size = static_cast<std::size_t>(
+        std::min<std::int64_t>(to - begin, static_cast<std::int64_t>(block.size())));
+    const std::int64_t from = to - static_cast<std::int64_t>(size);
+    if (!readAt(file, from, block.data(), size)) return unread;
+    for (std::size_t i = size; i > 0; --i) {
+      if (block[i - 1] == kBodyEnd) {
+        layout.bodyEnd = from + static_cast<std::int64_t>(i - 1);
+        layout.trailer = layout.bodyEnd + 1;
+        return layout;
+      }
+    }
+    to = from;
+  }
+  return layout;
+}
 
 std::string makeCheckLetters(const RotorMachine& machine, RotorPositions positions) {
   std::string letters;

@@ -2,12 +2,16 @@
 #pragma once
 
 #include <array>
+#include <cstdio>
 #include <functional>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "machine/rotor_machine.h"
+#include "platform/result.h"
 
 namespace rotorwerk {
 
@@ -16,6 +20,8 @@ inline constexpr const char* kCodeFileName = "enigma_code.txt";
 // Header words; each is followed by one blank in the file.
 inline constexpr std::string_view kChineseHeader = "RW-Chn";
 inline constexpr std::string_view kEnglishHeader = "RW-Eng";
+
+enum class Language { kChinese, kEnglish };
 
 inline constexpr char kBodyEnd = '#';
 
@@ -27,18 +33,36 @@ inline constexpr std::size_t kBlockSize = std::size_t{1024} * 1024;
 inline constexpr std::string_view kPlainCode = "RW-26001A";
 // Body followed by three check letters that verify the start positions.
 inline constexpr std::string_view kCheckedCode = "RW-26001B";
+// Every known coding type; the registry and the argument parser take them from here.
+inline constexpr std::array<std::string_view, 2> kCodingTypes = {kPlainCode, kCheckedCode};
 
 // Told the bytes of text done so far, after every block, by a command that runs long.
 using Progress = std::function<void(std::uint64_t done)>;
 
 class CodingTypeRegistry {
  public:
-  CodingTypeRegistry() : codes_{std::string(kPlainCode), std::string(kCheckedCode)} {}
+  CodingTypeRegistry() : codes_(kCodingTypes.begin(), kCodingTypes.end()) {}
   bool contains(std::string_view code) const { return codes_.find(code) != codes_.end(); }
 
  private:
   std::set<std::string, std::less<>> codes_;
 };
+
+// Reads the header word of the code file `input` (named `name` in a fault) and the
+// separator after it: the language, kFormat when the file does not start with a known
+// header word, kCannotRead when reading failed. The stream is left at the body.
+Result<Language> readCodeHeader(std::FILE* input, const std::string& name);
+
+// Where the parts after the header are, from `begin`, the body's first byte.
+struct CodeLayout {
+  std::int64_t bodyBegin = 0;
+  std::int64_t bodyEnd = 0;
+  std::optional<std::int64_t> trailer;  // just after the '#' that ends the body
+};
+
+// Finds the layout of a file that can be read by offset: the body ends at the last '#',
+// since a trailer never holds one and the text may. kCannotRead when reading failed.
+Result<CodeLayout> locateBody(std::FILE* file, std::int64_t begin, std::vector<char>& block);
 
 // The three check letters, continuing from the positions after the body's last letter.
 std::string makeCheckLetters(const RotorMachine& machine, RotorPositions positions);

@@ -2,34 +2,27 @@
 #pragma once
 
 #include <cstdio>
-#include <optional>
+#include <string>
 
 #include "codefile/code_file.h"
 #include "machine/rotor_machine.h"
+#include "platform/file.h"
+#include "platform/result.h"
 
 namespace rotorwerk {
 
-enum class Language { kChinese, kEnglish };
-
-// Reads the header word of the code file `input`: its language, or nothing when the
-// file does not start with a known header word. The stream is left at the separator.
-std::optional<Language> readCodeHeader(std::FILE* input);
-
-struct DecryptResult {
-  enum class Failure {
-    kNone,
-    kCannotRead,    // the code file, or the copy of a piped one, failed
-    kCannotOutput,  // the deciphered text could not be written out
-  };
-  Failure failure = Failure::kNone;
-  // Only meaningful without a failure.
+// What the code file's trailer says of the settings that deciphered it.
+struct Verification {
   bool codingTypeKnown = true;
   int failedChecks = 0;  // check letters that do not confirm their start offset
 };
 
 // Deciphers the body of `input`, whose header has been read, onto `output`, stopping
-// at the first failed write, and verifies its coding type and check letters.
-[[nodiscard]] DecryptResult decryptCommand(std::FILE* input, const RotorMachine& machine,
-                                           std::FILE* output, const Progress& progress = {});
+// at the first failure, and verifies its coding type and check letters. The input is
+// closed at the end. Faults: kCannotRead for the code file (or the copy of a piped
+// one) and kCannotOutput, naming `inputName` and `outputName`.
+Result<Verification> decryptCommand(File input, const std::string& inputName,
+                                    const RotorMachine& machine, std::FILE* output,
+                                    const std::string& outputName, const Progress& progress = {});
 
 }  // namespace rotorwerk

@@ -8,17 +8,17 @@
 
 namespace rotorwerk {
 
-EncryptResult encryptCommand(File& input, int lang, const std::string& type,
-                             const RotorMachine& machine, const std::string& target,
-                             const Progress& progress) {
-  const CodingTypeRegistry registry;
-  if (!registry.contains(type)) return EncryptResult::kNoSuchCodingType;
+Result<void> encryptCommand(File input, const std::string& inputName, int lang,
+                            const std::string& type, const RotorMachine& machine,
+                            const std::string& target, const Progress& progress) {
+  if (!CodingTypeRegistry().contains(type)) return Fault{FaultKind::kNoSuchCodingType, inputName};
   // The old code file stays until the new one is complete, so enciphering the code
   // file itself reads it whole before it is replaced.
   ReplacementFile output(target);
-  if (!output.open() || !output.write(lang != 0 ? kChineseHeader : kEnglishHeader) ||
-      !output.write(" ")) {
-    return EncryptResult::kCannotWrite;
+  if (auto opened = output.open(); !opened) return opened;
+  const Fault unwritten{FaultKind::kCannotWrite, target};
+  if (!output.write(lang != 0 ? kChineseHeader : kEnglishHeader) || !output.write(" ")) {
+    return unwritten;
   }
   Keystream keystream(machine, machine.startPositions());
   std::vector<char> block(kBlockSize);
@@ -26,18 +26,18 @@ EncryptResult encryptCommand(File& input, int lang, const std::string& type,
   for (std::size_t size = 0; (size = readText(input.get(), block.data(), block.size())) > 0;) {
     keystream.apply(block.data(), size);
     // A full disk stops the reading at once: an endless text would never end.
-    if (!output.write({block.data(), size})) return EncryptResult::kCannotWrite;
+    if (!output.write({block.data(), size})) return unwritten;
     if (progress) progress(done += size);
   }
-  if (std::ferror(input.get()) != 0) return EncryptResult::kCannotRead;
+  if (std::ferror(input.get()) != 0) return Fault{FaultKind::kCannotRead, inputName};
   input.reset();
   const std::string check =
       type == kCheckedCode ? makeCheckLetters(machine, keystream.positions()) : std::string();
   if (!output.write({&kBodyEnd, 1}) || !output.write(type) || !output.write(" ") ||
-      !output.write(check) || !output.commit()) {
-    return EncryptResult::kCannotWrite;
+      !output.write(check)) {
+    return unwritten;
   }
-  return EncryptResult::kWritten;
+  return output.commit();
 }
 
 }  // namespace rotorwerk

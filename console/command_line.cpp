@@ -3,6 +3,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -12,6 +13,7 @@
 #include "codefile/decrypt_command.h"
 #include "codefile/encrypt_command.h"
 #include "console/reports.h"
+#include "console/settings_files.h"
 #include "console/texts.h"
 #include "machine/key_generator.h"
 #include "machine/settings.h"
@@ -33,7 +35,7 @@ struct Options {
   std::string language = "en";
   std::string type = std::string(kCheckedCode);
   std::string output;
-  std::string settings = ".";
+  std::string settings;  // the working directory
   int rotors = kDefaultKeyRotors;
   int plugs = kDefaultKeyPlugs;
   bool force = false;
@@ -50,13 +52,6 @@ void tell(Console& console, const ConsoleText& text, const std::string& detail, 
   } else {
     console.message(message);
   }
-}
-
-void tellNamed(Console& console, const ConsoleText& text, const std::string& name) {
-  std::string message(console.text(text));
-  message += console.text(texts::kNameFollows);
-  message += displayName(name);
-  console.error(message + "\n");
 }
 
 // One line on a terminal's standard error that shows how far a long job has come.
@@ -109,156 +104,122 @@ std::uint64_t sizeOf(const std::string& name) {
   return name == "-" ? 0 : fileSize(name).value_or(0);
 }
 
-File openInput(const std::string& name) {
-  return name == "-" ? standardInput() : openForReading(name.c_str());
+Result<File> openInput(const std::string& name) {
+  return name == "-" ? standardInput() : openForReading(name);
 }
 
-// Loads the settings from the directory, or tells the fault.
-bool loadOrTell(RotorMachine& machine, const Options& options, Console& console) {
-  if (const auto fault = loadSettings(machine, options.settings)) {
-    console.error(settingsFaultMessage(console, *fault) + "\n");
-    return false;
-  }
-  return true;
-}
-
-// Loads the settings and opens the text, or tells why not and gives nothing.
-File loadAndOpen(RotorMachine& machine, const Options& options, Console& console) {
-  if (!loadOrTell(machine, options, console)) return nullptr;
-  File input = openInput(options.file);
-  // Standard input is there to read unless it was closed.
-  if (!input) {
-    tellNamed(console, options.file == "-" ? texts::kCannotReadFile : texts::kFileNotFound,
-              options.file);
-  }
-  return input;
+// Tells the fault and gives the exit status of a job that failed.
+int failed(Console& console, const Fault& fault) {
+  console.error(faultMessage(console, fault, FrontEnd::kCommandLine));
+  return kExitError;
 }
 
 int encrypt(const Options& options, Console& console) {
-  RotorMachine machine;
-  File input = loadAndOpen(machine, options, console);
-  if (!input) return kExitError;
+  const auto settings = loadSettings(options.settings);
+  if (!settings) return failed(console, settings.fault());
+  auto input = openInput(options.file);
+  if (!input) return failed(console, input.fault());
   const std::string output = options.output.empty() ? kCodeFileName : options.output;
   ProgressLine progress(console, sizeOf(options.file));
-  const EncryptResult result =
-      encryptCommand(input, options.language == "zh" ? 1 : 0, options.type, machine, output,
-                     [&](std::uint64_t done) { progress(done); });
+  const auto done = encryptCommand(
+      std::move(*input), options.file, options.language == "zh" ? 1 : 0, options.type,
+      buildMachine(*settings), output, [&](std::uint64_t bytes) { progress(bytes); });
   progress.finish();
-  switch (result) {
-    case EncryptResult::kWritten:
-      tell(console, encryptionText(result), displayName(output), false);
-      break;
-    case EncryptResult::kCannotWrite:
-      tell(console, encryptionText(result), displayName(output), true);
-      break;
-    default: tellNamed(console, encryptionText(result), options.file); break;
-  }
-  return result == EncryptResult::kWritten ? kExitSuccess : kExitError;
+  if (!done) return failed(console, done.fault());
+  tell(console, texts::kWrittenToFile, displayName(output), false);
+  return kExitSuccess;
 }
 
 int decrypt(const Options& options, Console& console) {
-  RotorMachine machine;
-  File input = loadAndOpen(machine, options, console);
-  if (!input) return kExitError;
-  const auto language = readCodeHeader(input.get());
-  if (!language) {
-    const bool unread = std::ferror(input.get()) != 0;
-    tellNamed(console, unread ? texts::kCannotReadFile : texts::kFormatProblem, options.file);
-    return kExitError;
-  }
+  const auto settings = loadSettings(options.settings);
+  if (!settings) return failed(console, settings.fault());
+  auto input = openInput(options.file);
+  if (!input) return failed(console, input.fault());
+  const auto language = readCodeHeader(input->get(), options.file);
+  if (!language) return failed(console, language.fault());
   tell(console, texts::kLanguageLine,
        std::string(console.text(*language == Language::kChinese ? texts::kChineseLabel
                                                                 : texts::kEnglishLabel)),
        false);
   const std::string target = options.output.empty() ? "-" : options.output;
   ReplacementFile output(target);
-  if (!output.open()) {
-    tell(console, texts::kCannotWriteFile, displayName(target), true);
-    return kExitError;
-  }
+  if (auto opened = output.open(); !opened) return failed(console, opened.fault());
   ProgressLine progress(console, sizeOf(options.file));
-  const DecryptResult result = decryptCommand(input.get(), machine, output.stream(),
-                                              [&](std::uint64_t done) { progress(done); });
+  // The input is closed before the output replaces a file: they may be the same.
+  const auto verification =
+      decryptCommand(std::move(*input), options.file, buildMachine(*settings), output.stream(),
+                     target, [&](std::uint64_t bytes) { progress(bytes); });
   progress.finish();
-  // Windows replaces no file that is open, and the output may be the input.
-  input.reset();
-  if (result.failure == DecryptResult::Failure::kCannotRead) {
-    tellNamed(console, texts::kCannotReadFile, options.file);
-    return kExitError;
+  if (!verification) return failed(console, verification.fault());
+  if (auto committed = output.commit(); !committed) return failed(console, committed.fault());
+  if (!verification->codingTypeKnown) tell(console, texts::kUnknownCodingType, "", false);
+  for (int k = 0; k < verification->failedChecks; ++k) {
+    tell(console, texts::kCheckFailed, "", false);
   }
-  if (result.failure == DecryptResult::Failure::kCannotOutput || !output.commit()) {
-    tell(console, texts::kCannotWriteFile, displayName(target), true);
-    return kExitError;
-  }
-  if (!result.codingTypeKnown) tell(console, texts::kUnknownCodingType, "", false);
-  for (int k = 0; k < result.failedChecks; ++k) tell(console, texts::kCheckFailed, "", false);
-  return result.codingTypeKnown && result.failedChecks == 0 ? kExitSuccess : kExitUnverified;
-}
-
-// The reason a key file could not be written.
-const ConsoleText& keyFileText(ReplacementFile::Failure failure) {
-  switch (failure) {
-    case ReplacementFile::Failure::kExists: return texts::kFileExists;
-    case ReplacementFile::Failure::kNotRegular: return texts::kNotRegularFile;
-    default: return texts::kCannotWriteFile;
-  }
+  const bool verified = verification->codingTypeKnown && verification->failedChecks == 0;
+  return verified ? kExitSuccess : kExitUnverified;
 }
 
 int keygen(const Options& options, Console& console) {
   const auto key = generateKey(options.rotors, options.plugs);
-  if (!key) {
-    tell(console, texts::kNoRandomness, "", true);
-    return kExitError;
-  }
+  if (!key) return failed(console, key.fault());
   // The two files are one key: both are written, then both take their places, or
   // neither does. Without --force the names must be free, taken atomically, so that
   // of two runs at once exactly one writes both files. Only the owner may read them.
   const auto existing =
       options.force ? ReplacementFile::Existing::kReplace : ReplacementFile::Existing::kRefuse;
-  const std::string wiringName = joinPath(options.settings, kWiringFileName);
-  const std::string startName = joinPath(options.settings, kStartFileName);
-  ReplacementFile wiring(wiringName, ReplacementFile::Access::kPrivate, existing);
-  ReplacementFile start(startName, ReplacementFile::Access::kPrivate, existing);
-  const bool written = wiring.open() && start.open() && wiring.write(key->wiring) &&
-                       start.write(key->start) && ReplacementFile::commitBoth(wiring, start);
-  if (!written) {
-    const bool wiringFailed = wiring.failure() != ReplacementFile::Failure::kNone;
-    const ReplacementFile& failed = wiringFailed ? wiring : start;
-    tell(console, keyFileText(failed.failure()), displayName(wiringFailed ? wiringName : startName),
-         true);
-    return kExitError;
+  ReplacementFile wiring(joinPath(options.settings, kWiringFileName),
+                         ReplacementFile::Access::kPrivate, existing);
+  ReplacementFile start(joinPath(options.settings, kStartFileName),
+                        ReplacementFile::Access::kPrivate, existing);
+  auto written = wiring.open();
+  if (written) written = start.open();
+  if (written) {
+    // A failed write stays with its file and fails the commit, naming that file.
+    (void)wiring.write(formatWiring(key->wiring));
+    (void)start.write(formatStart(key->start));
+    written = ReplacementFile::commitBoth(wiring, start);
   }
-  tell(console, texts::kKeyFilesWritten, displayName(options.settings), false);
+  if (!written) return failed(console, written.fault());
+  const std::string directory = options.settings.empty() ? "." : options.settings;
+  tell(console, texts::kKeyFilesWritten, displayName(directory), false);
   return kExitSuccess;
 }
 
 int check(const Options& options, Console& console) {
-  RotorMachine machine;
-  if (!loadOrTell(machine, options, console)) return kExitError;
+  const auto settings = loadSettings(options.settings);
+  if (!settings) return failed(console, settings.fault());
+  const Start& start = settings->start;
   const auto numbers = [](const std::array<std::int64_t, 3>& values) {
     return std::to_string(values[0]) + " " + std::to_string(values[1]) + " " +
            std::to_string(values[2]) + "\n";
   };
   std::string summary(console.text(texts::kSummaryRotorCount));
-  summary += std::to_string(machine.rotorCount) + "\n";
+  summary += std::to_string(settings->wiring.rotors.size()) + "\n";
   summary += console.text(texts::kSummarySlots);
-  summary += numbers(machine.slotRotors);
+  summary += numbers(start.slots);
   summary += console.text(texts::kSummaryPlugs);
-  std::string pairs;
+  // Pairs in alphabetical order, each written from its earlier letter.
+  std::vector<std::string> pairs;
   std::string selfPlugs;
-  for (const auto& [from, to] : machine.plugboard) {
-    if (from < to) pairs += {' ', static_cast<char>('a' + from), static_cast<char>('a' + to)};
-    if (from == to) selfPlugs += static_cast<char>('a' + from);
+  for (const auto& [x, y] : start.plugs) {
+    if (x == y) {
+      selfPlugs += x;
+    } else {
+      pairs.push_back({std::min(x, y), std::max(x, y)});
+    }
   }
-  summary += pairs.empty() ? pairs : pairs.substr(1);
+  std::sort(pairs.begin(), pairs.end());
+  std::sort(selfPlugs.begin(), selfPlugs.end());
+  for (std::size_t p = 0; p < pairs.size(); ++p) summary += (p > 0 ? " " : "") + pairs[p];
   summary += "\n";
   summary += console.text(texts::kSummaryOffsets);
-  summary += numbers(machine.startOffsets);
+  summary += numbers(start.offsets);
   console.write(summary);
   constexpr SettingsItem kOffsets[] = {SettingsItem::kLeftOffset, SettingsItem::kMiddleOffset,
                                        SettingsItem::kRightOffset};
   for (std::size_t k = 0; k < 3; ++k) {
-    if (machine.startOffsets[k] < 0 || machine.startOffsets[k] >= kLetters) {
+    if (start.offsets[k] < 0 || start.offsets[k] >= kLetters) {
       tell(console, texts::kOffsetOutOfRange,
            std::string(console.text(settingsItemText(kOffsets[k]))), false);
     }
@@ -273,8 +234,7 @@ int check(const Options& options, Console& console) {
 int finishOutput(Console& console, int status) {
   console.flush();
   if (!console.outputLost() || status == kExitError) return status;
-  console.error(std::string(console.text(texts::kCannotWriteOutput)) + "\n");
-  return kExitError;
+  return failed(console, Fault{FaultKind::kOutputLost});
 }
 
 }  // namespace
@@ -306,7 +266,7 @@ int runCommandLine(int argc, char** argv) {
   encryptApp->add_option("FILE", options.file)->required();
   encryptApp->add_option("-l", options.language)->check(CLI::IsMember({"en", "zh"}));
   encryptApp->add_option("-t", options.type)
-      ->check(CLI::IsMember({std::string(kPlainCode), std::string(kCheckedCode)}));
+      ->check(CLI::IsMember(std::vector<std::string>(kCodingTypes.begin(), kCodingTypes.end())));
   encryptApp->add_option("-o", options.output)->check(named);
   settingsOption(encryptApp);
   CLI::App* decryptApp = app.add_subcommand("decrypt");

@@ -7,6 +7,7 @@
 #include "codefile/decrypt_command.h"
 #include "codefile/encrypt_command.h"
 #include "console/reports.h"
+#include "console/settings_files.h"
 #include "console/texts.h"
 #include "machine/settings.h"
 #include "platform/file.h"
@@ -18,43 +19,36 @@ namespace {
 // Longer names cannot be opened anywhere; longer types are never registered.
 constexpr std::size_t kArgumentKeep = 4096;
 
-File openTextFile(const Word& name) {
-  if (name.truncated() || name.text.find('\0') != std::string::npos) return nullptr;
-  return openForReading(typedName(name.text).c_str());
+Result<File> openTextFile(const Word& name) {
+  // Such a name cannot be opened anywhere.
+  if (name.truncated() || name.text.find('\0') != std::string::npos) {
+    return Fault{FaultKind::kFileNotFound, name.text};
+  }
+  return openForReading(typedName(name.text));
 }
 
-void showEncryption(File& text, int lang, const std::string& type, const RotorMachine& machine,
-                    Console& console) {
-  const EncryptResult result = encryptCommand(text, lang, type, machine);
-  std::string message(console.text(encryptionText(result)));
-  if (result == EncryptResult::kWritten || result == EncryptResult::kCannotWrite) {
-    message += kCodeFileName;
-  }
-  if (result == EncryptResult::kWritten) {
-    console.message(message);
-  } else {
-    console.error(message);
-  }
+void tell(Console& console, const Fault& fault) {
+  console.error(faultMessage(console, fault, FrontEnd::kConsole));
 }
 
 // The language line, the deciphered text, and what its verification found.
-void showDecryption(std::FILE* code, const RotorMachine& machine, Console& console) {
-  const auto language = readCodeHeader(code);
+void showDecryption(File code, const std::string& name, const RotorMachine& machine,
+                    Console& console) {
+  const auto language = readCodeHeader(code.get(), name);
   if (!language) {
-    console.error(std::ferror(code) != 0 ? texts::kCannotReadFile : texts::kFormatProblem);
+    tell(console, language.fault());
     return;
   }
   console.write(texts::kLanguageLine);
   console.write(*language == Language::kChinese ? texts::kChineseLabel : texts::kEnglishLabel);
   console.write("\n");
-  const DecryptResult result = decryptCommand(code, machine, console.out());
-  switch (result.failure) {
-    case DecryptResult::Failure::kNone: break;
-    case DecryptResult::Failure::kCannotRead: console.error(texts::kCannotReadFile); return;
-    case DecryptResult::Failure::kCannotOutput: console.error(texts::kCannotOutputText); return;
+  const auto verification = decryptCommand(std::move(code), name, machine, console.out(), "");
+  if (!verification) {
+    tell(console, verification.fault());
+    return;
   }
-  if (!result.codingTypeKnown) console.message(texts::kUnknownCodingType);
-  for (int k = 0; k < result.failedChecks; ++k) console.message(texts::kCheckFailed);
+  if (!verification->codingTypeKnown) console.message(texts::kUnknownCodingType);
+  for (int k = 0; k < verification->failedChecks; ++k) console.message(texts::kCheckFailed);
 }
 
 }  // namespace
@@ -93,18 +87,25 @@ CommandLoop::Outcome CommandLoop::runUseCommand() {
     terminal_.waitForKey(console_);
     return Outcome::kDone;
   }
-  if (const auto fault = loadSettings(machine_)) {
-    console_.error(settingsFaultMessage(console_, *fault));
+  const auto settings = loadSettings();
+  if (!settings) {
+    tell(console_, settings.fault());
     terminal_.waitForKey(console_);
     return Outcome::kDone;
   }
-  File text = openTextFile(name);
+  const RotorMachine machine = buildMachine(*settings);
+  auto text = openTextFile(name);
   if (!text) {
-    console_.error(texts::kFileNotFound);
+    tell(console_, text.fault());
   } else if (operation != 0) {
-    showEncryption(text, lang, type.text, machine_, console_);
+    const auto done = encryptCommand(std::move(*text), name.text, lang, type.text, machine);
+    if (done) {
+      console_.message(std::string(console_.text(texts::kWrittenToFile)) + kCodeFileName);
+    } else {
+      tell(console_, done.fault());
+    }
   } else {
-    showDecryption(text.get(), machine_, console_);
+    showDecryption(std::move(*text), name.text, machine, console_);
   }
   terminal_.waitForKey(console_);
   return Outcome::kDone;
@@ -113,7 +114,7 @@ CommandLoop::Outcome CommandLoop::runUseCommand() {
 int CommandLoop::finish() {
   console_.flush();
   // Screens that could not be shown fail the run like any other lost output.
-  if (console_.outputLost()) console_.error(texts::kCannotWriteOutput);
+  if (console_.outputLost()) tell(console_, Fault{FaultKind::kOutputLost});
   // A script can tell from the status whether any command of the run failed.
   return console_.errorReported() ? 1 : 0;
 }

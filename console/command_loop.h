@@ -3,7 +3,6 @@
 
 #include <cstdio>
 
-#include "machine/rotor_machine.h"
 #include "platform/console.h"
 #include "platform/formatted_input.h"
 #include "platform/terminal.h"
@@ -34,7 +33,6 @@ class CommandLoop {
   bool argumentFailed_ = false;
   Console& console_;
   Terminal terminal_;
-  RotorMachine machine_;
 };
 
 // Sets up the console from the process's standard streams and runs the loop.

@@ -1,23 +1,23 @@
-// The texts that tell the user what a settings load or a command found, shared by the
-// console and the command line.
+// The texts that tell the user what went wrong, for both front ends.
 #pragma once
 
 #include <string>
 
-#include "codefile/encrypt_command.h"
 #include "machine/settings.h"
 #include "platform/console.h"
+#include "platform/result.h"
 
 namespace rotorwerk {
 
-// "[错误] 配置文件有误：FILE（ITEM）" for the first fault of the settings.
-std::string settingsFaultMessage(const Console& console, const SettingsFault& fault);
+enum class FrontEnd {
+  kConsole,      // the console's messages: no line end, and most name no file
+  kCommandLine,  // one line each, naming the file concerned
+};
+
+// The one message for a fault, such as "[错误] 配置文件有误：enigma_init.ef（右偏移）".
+std::string faultMessage(const Console& console, const Fault& fault, FrontEnd frontEnd);
 
 // The name of a settings item, such as 右偏移.
 const ConsoleText& settingsItemText(SettingsItem item);
-
-// The message for an encryption's result. For kWritten and kCannotWrite the name of
-// the code file follows it; the others name the text.
-const ConsoleText& encryptionText(EncryptResult result);
 
 }  // namespace rotorwerk

@@ -6,6 +6,7 @@
 
 #include "codefile/code_file.h"
 #include "codefile/decrypt_command.h"
+#include "console/settings_files.h"
 #include "fuzz_support.h"
 #include "machine/keystream.h"
 #include "machine/settings.h"
@@ -21,9 +22,9 @@ const RotorMachine& sampleMachine() {
     const std::string& dir = fuzz::scratchDirectory();
     fuzz::writeFile(dir + "/enigma_config.ef", fuzz::kSampleWiring);
     fuzz::writeFile(dir + "/enigma_init.ef", fuzz::kSampleStart);
-    RotorMachine loaded;
-    if (loadSettings(loaded, dir)) std::abort();
-    return loaded;
+    const auto settings = loadSettings(dir);
+    if (!settings) std::abort();
+    return buildMachine(*settings);
   }();
   return machine;
 }
@@ -45,20 +46,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const RotorMachine& machine = sampleMachine();
   const std::string path = fuzz::scratchDirectory() + "/code.txt";
   fuzz::writeFile(path, data, size);
-  const File input = openForReading(path.c_str());
+  auto input = openForReading(path);
   std::FILE* out = std::tmpfile();
   if (!input || out == nullptr) std::abort();
-  const auto language = readCodeHeader(input.get());
-  const DecryptResult result =
-      language ? decryptCommand(input.get(), machine, out) : DecryptResult{};
-  const std::string shown = fuzz::readAll(out);
-  std::fclose(out);
-
+  const auto language = readCodeHeader(input->get(), path);
   if (!language) {
-    if (!shown.empty()) std::abort();
+    std::fclose(out);
     return 0;
   }
-  if (result.failure != DecryptResult::Failure::kNone || shown.size() > size) std::abort();
+  const auto verification = decryptCommand(std::move(*input), path, machine, out, "");
+  const std::string shown = fuzz::readAll(out);
+  std::fclose(out);
+  if (!verification || shown.size() > size) std::abort();
   std::string body = shown;
   Keystream keystream(machine, machine.startPositions());
   keystream.apply(body.data(), body.size());

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "console/settings_files.h"
 #include "fuzz_support.h"
 #include "machine/keystream.h"
 #include "machine/settings.h"
@@ -18,8 +19,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t startOffset = split != nullptr ? wiringSize + 1 : size;
   fuzz::writeFile(dir + "/enigma_init.ef", data + startOffset, size - startOffset);
 
-  RotorMachine machine;
-  if (loadSettings(machine, dir)) return 0;
+  const auto settings = loadSettings(dir);
+  if (!settings) return 0;
+  // What is written of sound settings reads back as the same settings.
+  fuzz::writeFile(dir + "/enigma_config.ef", formatWiring(settings->wiring));
+  fuzz::writeFile(dir + "/enigma_init.ef", formatStart(settings->start));
+  const auto again = loadSettings(dir);
+  if (!again || again->wiring.rotors != settings->wiring.rotors ||
+      again->wiring.reflector != settings->wiring.reflector ||
+      again->start.plugs != settings->start.plugs || again->start.slots != settings->start.slots ||
+      again->start.offsets != settings->start.offsets) {
+    std::abort();
+  }
+  const RotorMachine machine = buildMachine(*settings);
   for (const auto slot : machine.slotRotors) {
     if (slot < 1 || slot > machine.rotorCount) std::abort();
   }

@@ -43,6 +43,8 @@ class RandomSource {
 
 using Letters = std::array<char, kLetters>;
 
+std::size_t index(char letter) { return static_cast<std::size_t>(letter - 'a'); }
+
 Letters alphabet() {
   Letters letters{};
   std::iota(letters.begin(), letters.end(), 'a');
@@ -51,33 +53,30 @@ Letters alphabet() {
 
 }  // namespace
 
-std::optional<KeyFiles> generateKey(int rotors, int plugs) {
+Result<Settings> generateKey(int rotors, int plugs) {
   // Outside these ranges the draws below would divide by zero or read past the
   // alphabet; the argument parser keeps callers inside them.
   assert(rotors >= 1 && rotors <= kMaxRotors);
   assert(plugs >= 0 && plugs <= kMaxPlugPairs);
   RandomSource random;
+  Settings key;
   // Consecutive letters of a shuffled alphabet are paired: a pairing with no letter
   // left alone, so no letter is reflected to itself.
   Letters order = alphabet();
   random.shuffle(order);
-  std::string reflector(kLetters, ' ');
   for (std::size_t k = 0; k < kLetters; k += 2) {
-    reflector[static_cast<std::size_t>(order[k] - 'a')] = order[k + 1];
-    reflector[static_cast<std::size_t>(order[k + 1] - 'a')] = order[k];
+    key.wiring.reflector[index(order[k])] = static_cast<std::int8_t>(order[k + 1] - 'a');
+    key.wiring.reflector[index(order[k + 1])] = static_cast<std::int8_t>(order[k] - 'a');
   }
-  KeyFiles files;
-  files.wiring = reflector + "\n" + std::to_string(rotors) + "\n";
   for (int r = 0; r < rotors; ++r) {
     Letters wiring = alphabet();
     random.shuffle(wiring);
-    files.wiring.append(wiring.begin(), wiring.end()).push_back('\n');
+    WiringRow& row = key.wiring.rotors.emplace_back();
+    for (std::size_t k = 0; k < kLetters; ++k) row[k] = static_cast<std::int8_t>(wiring[k] - 'a');
   }
   random.shuffle(order);
-  files.start = std::to_string(plugs) + "\n";
   for (std::size_t p = 0; p < static_cast<std::size_t>(plugs); ++p) {
-    files.start +=
-        {order[2 * p], order[2 * p + 1], p + 1 < static_cast<std::size_t>(plugs) ? ' ' : '\n'};
+    key.start.plugs.push_back({order[2 * p], order[2 * p + 1]});
   }
   std::array<int, kMaxRotors> numbers{};
   std::iota(numbers.begin(), numbers.end(), 1);
@@ -89,13 +88,11 @@ std::optional<KeyFiles> generateKey(int rotors, int plugs) {
     } else {
       numbers[k] = 1 + static_cast<int>(random.below(static_cast<std::uint32_t>(rotors)));
     }
-    files.start += std::to_string(numbers[k]) + (k < 2 ? " " : "\n");
+    key.start.slots[k] = numbers[k];
   }
-  for (std::size_t k = 0; k < 3; ++k) {
-    files.start += std::to_string(random.below(kLetters)) + (k < 2 ? " " : "\n");
-  }
-  if (random.failed()) return std::nullopt;
-  return files;
+  for (auto& offset : key.start.offsets) offset = random.below(kLetters);
+  if (random.failed()) return Fault{FaultKind::kNoRandomness};
+  return key;
 }
 
 }  // namespace rotorwerk

@@ -81,10 +81,8 @@ FactoredMachine::FactoredMachine(const RotorMachine& machine) : inner(kPairs) {
   const WiringRow& leftInverse = machine.inverse[at(slots[0])];
   const WiringRow& middleInverse = machine.inverse[at(slots[1])];
   const WiringRow& rightInverse = machine.inverse[at(slots[2])];
-  for (std::size_t x = 0; x < kLetters; ++x) {
-    const auto plugged = machine.plugboard.find(static_cast<std::int64_t>(x));
-    plug[x] = static_cast<std::uint8_t>(plugged != machine.plugboard.end() ? plugged->second : x);
-  }
+  for (std::size_t x = 0; x < kLetters; ++x)
+    plug[x] = static_cast<std::uint8_t>(machine.plugboard[x]);
   // The same steps as transformLetter, composed once per (left, middle) pair.
   for (std::size_t left = 0; left < kLetters; ++left) {
     for (std::size_t middle = 0; middle < kLetters; ++middle) {

@@ -1,6 +1,9 @@
 // The letter transform and the stepping rule.
 #include "machine/rotor_machine.h"
 
+#include <algorithm>
+#include <cassert>
+
 namespace rotorwerk {
 namespace {
 
@@ -20,11 +23,12 @@ int transformLetter(const RotorMachine& machine, LetterIndex letter, std::int64_
   const auto& rows = machine.forward;
   const auto& inverse = machine.inverse;
   const auto& slots = machine.slotRotors;
-  std::int64_t value = letter;
-  if (auto plug = machine.plugboard.find(value); plug != machine.plugboard.end()) {
-    value = static_cast<std::int8_t>(static_cast<std::uint8_t>(plug->second));
-  }
-  // Slot numbers are validated to 1..N before any letter is transformed.
+  // A check letter may come from any offset's low 8 bits: only letters are plugged.
+  const std::int64_t value = letter >= 0 && letter < kLetters
+                                 ? machine.plugboard[static_cast<std::size_t>(letter)]
+                                 : letter;
+  assert(std::all_of(slots.begin(), slots.end(),
+                     [&](std::int64_t slot) { return slot >= 1 && slot <= machine.rotorCount; }));
   const WiringRow& leftRow = rows[static_cast<std::size_t>(slots[0])];
   const WiringRow& middleRow = rows[static_cast<std::size_t>(slots[1])];
   const WiringRow& rightRow = rows[static_cast<std::size_t>(slots[2])];
@@ -38,11 +42,8 @@ int transformLetter(const RotorMachine& machine, LetterIndex letter, std::int64_
   const auto& rightInverse = inverse[static_cast<std::size_t>(slots[2])];
   const int x4 = modSum(leftInverse[static_cast<std::size_t>(mod26(z))], -mod26(left));
   const int x5 = modSum(middleInverse[static_cast<std::size_t>(x4)], -mod26(middle));
-  int out = modSum(rightInverse[static_cast<std::size_t>(x5)], -mod26(right));
-  if (auto plug = machine.plugboard.find(out); plug != machine.plugboard.end()) {
-    out = static_cast<std::uint8_t>(plug->second);
-  }
-  return out;
+  const int out = modSum(rightInverse[static_cast<std::size_t>(x5)], -mod26(right));
+  return machine.plugboard[static_cast<std::size_t>(out)];
 }
 
 void stepPositions(RotorPositions& positions) {

@@ -3,7 +3,6 @@
 
 #include <array>
 #include <cstdint>
-#include <map>
 
 namespace rotorwerk {
 
@@ -25,6 +24,13 @@ struct RotorPositions {
 
 using WiringRow = std::array<std::int8_t, kLetters>;
 
+// Every letter to itself: a wiring, or a plugboard without plugs.
+constexpr WiringRow straightRow() {
+  WiringRow row{};
+  for (std::size_t k = 0; k < row.size(); ++k) row[k] = static_cast<std::int8_t>(k);
+  return row;
+}
+
 struct RotorMachine {
   // Row r wires rotor number r; row 0 is never loaded and stays all zero.
   std::array<WiringRow, kMaxRotors + 1> forward{};
@@ -33,9 +39,8 @@ struct RotorMachine {
   std::array<std::int64_t, 3> slotRotors{};    // left, middle, right
   std::array<std::int64_t, 3> startOffsets{};  // left, middle, right
   std::int64_t rotorCount = 0;
-  std::int64_t plugPairCount = 0;
-  // Holds both directions of every plug pair.
-  std::map<std::int64_t, std::int64_t> plugboard;
+  // Both directions of every plug pair; an unplugged letter goes to itself.
+  WiringRow plugboard = straightRow();
 
   RotorPositions startPositions() const {
     return {startOffsets[0], startOffsets[1], startOffsets[2]};
@@ -49,6 +54,7 @@ constexpr int mod26(std::int64_t x) {
 }
 
 // Sends one letter through plugboard, rotors, reflector and back at the given positions.
+// The slots must name loaded rotors (1..rotorCount).
 int transformLetter(const RotorMachine& machine, LetterIndex letter, std::int64_t left,
                     std::int64_t middle, std::int64_t right);
 

@@ -1,18 +1,20 @@
-// Loading the wiring file and the start file into the machine, and judging them.
+// The settings of the wiring file and the start file: read, judged and written.
 #pragma once
 
-#include <optional>
+#include <array>
 #include <string>
+#include <vector>
 
 #include "machine/rotor_machine.h"
+#include "platform/formatted_input.h"
+#include "platform/result.h"
 
 namespace rotorwerk {
 
 inline constexpr const char* kWiringFileName = "enigma_config.ef";
 inline constexpr const char* kStartFileName = "enigma_init.ef";
 
-enum class SettingsFile { kWiring, kStart };
-
+// Where a settings fault is: Fault::item holds one of these.
 enum class SettingsItem {
   kCannotOpen,
   kReflector,
@@ -28,19 +30,40 @@ enum class SettingsItem {
   kRightOffset,
 };
 
-// The first thing wrong with the settings, in file order.
-struct SettingsFault {
-  SettingsFile file;
-  SettingsItem item;
-  std::int64_t number = 0;  // the rotor or plug pair, counted from 1
-
-  friend bool operator==(const SettingsFault&, const SettingsFault&) = default;
+// The wiring file: a reflector that pairs the letters, and up to ten rotors.
+struct Wiring {
+  WiringRow reflector{};
+  std::vector<WiringRow> rotors;  // rotor number j is rotors[j - 1]
 };
 
-// Reads both settings files from `directory` into the machine. The machine must not
-// transform letters unless this returns no fault. It never reads or writes outside
-// the machine's tables, whatever the files hold, and says nothing itself.
-[[nodiscard]] std::optional<SettingsFault> loadSettings(RotorMachine& machine,
-                                                        const std::string& directory = {});
+// The start file: plug pairs with no letter twice, the slots' rotor numbers
+// (1..rotor count) and the start offsets, any 64-bit numbers.
+struct Start {
+  std::vector<std::array<char, 2>> plugs;  // as written: lowercase letters
+  std::array<std::int64_t, 3> slots{};     // left, middle, right
+  std::array<std::int64_t, 3> offsets{};   // left, middle, right
+};
+
+struct Settings {
+  Wiring wiring;
+  Start start;
+};
+
+// Read the items of each file in order and give the first fault, a kSettings fault
+// without a file name (the caller knows it). Whatever the input holds, they read
+// boundedly and never index outside the tables.
+Result<Wiring> parseWiring(FormattedInput& input);
+Result<Start> parseStart(FormattedInput& input, std::size_t rotorCount);
+
+// The files' texts, as parseWiring and parseStart read them back.
+std::string formatWiring(const Wiring& wiring);
+std::string formatStart(const Start& start);
+
+// The machine the settings describe.
+RotorMachine buildMachine(const Settings& settings);
+
+inline Fault settingsFault(SettingsItem item, std::int64_t number = 0) {
+  return Fault{FaultKind::kSettings, {}, static_cast<int>(item), number};
+}
 
 }  // namespace rotorwerk

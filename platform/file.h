@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/result.h"
+
 namespace rotorwerk {
 
 // The standard streams can be held like files, but stay open.
@@ -31,16 +33,16 @@ bool standardStreamWasClosed(int number);
 // File names are UTF-8 on Windows, the system's bytes elsewhere.
 
 // Opens a file for reading. Every byte is data: 0x1A never ends a file. A directory
-// counts as a file that cannot be opened.
-File openForReading(const char* path);
+// counts as a file that cannot be opened (kFileNotFound).
+Result<File> openForReading(const std::string& path);
 
 // Standard input held like a file, read like one: on Windows 0x1A is data there too.
-// Nothing when it was closed at start-up.
-File standardInput();
+// kCannotRead when it was closed at start-up.
+Result<File> standardInput();
 
 // An unnamed file for reading and writing that is removed when closed or when the
 // process ends, in the system's folder for temporary files.
-File scratchFile();
+Result<File> scratchFile();
 
 enum class FileKind {
   kAbsent,

@@ -28,17 +28,26 @@ bool standardStreamWasClosed(int number) {
   return number >= 0 && number < 3 && gClosedAtStart[number];
 }
 
-File openForReading(const char* path) {
-  File file(std::fopen(path, "rb"));
+Result<File> openForReading(const std::string& path) {
+  File file(std::fopen(path.c_str(), "rb"));
   // A directory opens on Linux, and every read from it then fails.
   struct stat status {};
-  if (file && fstat(fileno(file.get()), &status) == 0 && S_ISDIR(status.st_mode)) return nullptr;
+  if (!file || (fstat(fileno(file.get()), &status) == 0 && S_ISDIR(status.st_mode))) {
+    return Fault{FaultKind::kFileNotFound, path};
+  }
   return file;
 }
 
-File standardInput() { return standardStreamWasClosed(0) ? nullptr : File(stdin); }
+Result<File> standardInput() {
+  if (standardStreamWasClosed(0)) return Fault{FaultKind::kCannotRead, "-"};
+  return File(stdin);
+}
 
-File scratchFile() { return File(std::tmpfile()); }
+Result<File> scratchFile() {
+  File file(std::tmpfile());
+  if (!file) return Fault{FaultKind::kCannotRead};
+  return file;
+}
 
 FileKind kindOf(const std::string& path) {
   struct stat status {};

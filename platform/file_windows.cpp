@@ -26,13 +26,15 @@ bool standardStreamWasClosed(int number) {
   return number >= 0 && number < 3 && gClosedAtStart[number];
 }
 
-File openForReading(const char* path) {
+Result<File> openForReading(const std::string& path) {
   // A directory does not open on Windows.
-  return File(_wfopen(widen(path).c_str(), L"rb"));
+  File file(_wfopen(widen(path).c_str(), L"rb"));
+  if (!file) return Fault{FaultKind::kFileNotFound, path};
+  return file;
 }
 
-File standardInput() {
-  if (standardStreamWasClosed(0)) return nullptr;
+Result<File> standardInput() {
+  if (standardStreamWasClosed(0)) return Fault{FaultKind::kCannotRead, "-"};
   _setmode(_fileno(stdin), _O_BINARY);
   return File(stdin);
 }
@@ -40,27 +42,31 @@ File standardInput() {
 // Not tmpfile: Windows' own puts its file in the drive's root, where a user may not
 // write, and Wine's can give two processes one name. GetTempFileName creates the
 // file, so no other process can take the name before it is opened here.
-File scratchFile() {
+Result<File> scratchFile() {
+  const Fault failed{FaultKind::kCannotRead};
   wchar_t folder[MAX_PATH + 1];
   wchar_t name[MAX_PATH + 1];
   const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
   if (length == 0 || length > MAX_PATH || GetTempFileNameW(folder, L"rw", 0, name) == 0) {
-    return nullptr;
+    return failed;
   }
   const HANDLE handle =
       CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, TRUNCATE_EXISTING,
                   FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     DeleteFileW(name);
-    return nullptr;
+    return failed;
   }
   const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDWR | _O_BINARY);
   if (fd < 0) {
     CloseHandle(handle);
-    return nullptr;
+    return failed;
   }
   File file(_fdopen(fd, "w+b"));
-  if (!file) _close(fd);
+  if (!file) {
+    _close(fd);
+    return failed;
+  }
   return file;
 }
 

@@ -31,29 +31,26 @@ std::string temporaryPattern(const std::string& path) {
 
 ReplacementFile::~ReplacementFile() { discard(); }
 
-bool ReplacementFile::fail(Failure failure) {
-  failure_ = failure;
-  return false;
-}
-
-bool ReplacementFile::open() {
+Result<void> ReplacementFile::open() {
   if (target_ == "-") {
     inPlace_ = true;
     file_ = stdout;
-    return !standardStreamWasClosed(1) || fail(Failure::kCannotWrite);
+    if (standardStreamWasClosed(1)) return fault(FaultKind::kCannotWrite);
+    return {};
   }
-  if (target_.empty()) return fail(Failure::kCannotWrite);
+  if (target_.empty()) return fault(FaultKind::kCannotWrite);
   const bool refuse = existing_ == Existing::kRefuse;
-  if (refuse && nameTaken(target_)) return fail(Failure::kExists);
+  if (refuse && nameTaken(target_)) return fault(FaultKind::kExists);
   path_ = refuse ? target_ : finalName(target_);
   const FileKind kind = kindOf(path_);
   if (access_ == Access::kPrivate && kind != FileKind::kAbsent && kind != FileKind::kRegular) {
-    return fail(Failure::kNotRegular);
+    return fault(FaultKind::kNotRegular);
   }
   if (kind == FileKind::kOther) {
     inPlace_ = true;
     file_ = openInPlace(path_);
-    return file_ != nullptr || fail(Failure::kCannotWrite);
+    if (file_ == nullptr) return fault(FaultKind::kCannotWrite);
+    return {};
   }
   temporary_ = temporaryPattern(path_);
   {
@@ -64,53 +61,57 @@ bool ReplacementFile::open() {
   }
   if (file_ == nullptr) {
     temporary_.clear();
-    return fail(Failure::kCannotWrite);
+    return fault(FaultKind::kCannotWrite);
   }
-  return true;
+  return {};
 }
 
 bool ReplacementFile::write(std::string_view bytes) {
   if (file_ == nullptr || failed_) return false;
   failed_ = std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size();
-  return !failed_ || fail(Failure::kCannotWrite);
+  return !failed_;
 }
 
-bool ReplacementFile::finish() {
-  if (file_ == nullptr) return fail(Failure::kCannotWrite);
+Result<void> ReplacementFile::finish() {
+  if (file_ == nullptr) return fault(FaultKind::kCannotWrite);
   // A full disk or a size limit may show only when the last bytes are flushed.
   bool finished = !failed_ && std::fflush(file_) == 0;
   // A key must survive a crash as a whole; code files skip the cost.
   if (finished && access_ == Access::kPrivate) finished = sync(file_);
   if (file_ != stdout) finished = std::fclose(file_) == 0 && finished;
   file_ = nullptr;
-  return finished || fail(Failure::kCannotWrite);
+  if (!finished) return fault(FaultKind::kCannotWrite);
+  return {};
 }
 
-bool ReplacementFile::commit() {
-  if (!finish()) {
+Result<void> ReplacementFile::commit() {
+  if (auto finished = finish(); !finished) {
     discard();
-    return false;
+    return finished;
   }
-  return inPlace_ || place();
+  if (inPlace_) return {};
+  return place();
 }
 
-bool ReplacementFile::place() {
+Result<void> ReplacementFile::place() {
   if (!moveIntoPlace(temporary_, path_, existing_ == Existing::kReplace)) {
     discard();
-    return fail(nameTaken(path_) && existing_ == Existing::kRefuse ? Failure::kExists
-                                                                   : Failure::kCannotWrite);
+    const bool taken = existing_ == Existing::kRefuse && nameTaken(path_);
+    return fault(taken ? FaultKind::kExists : FaultKind::kCannotWrite);
   }
   temporary_.clear();
   discard();
-  return true;
+  return {};
 }
 
-bool ReplacementFile::commitBoth(ReplacementFile& first, ReplacementFile& second) {
+Result<void> ReplacementFile::commitBoth(ReplacementFile& first, ReplacementFile& second) {
   assert(!first.inPlace_ && !second.inPlace_);
-  if (!first.finish() || !second.finish()) {
+  auto finished = first.finish();
+  if (finished) finished = second.finish();
+  if (!finished) {
     first.discard();
     second.discard();
-    return false;
+    return finished;
   }
   // No interrupt may leave one file new and the other old.
   const InterruptsHeld held;
@@ -121,20 +122,19 @@ bool ReplacementFile::commitBoth(ReplacementFile& first, ReplacementFile& second
     if (!linkName(first.path_, backup)) backup.clear();
   }
   const bool created = !nameTaken(first.path_);
-  bool placed = first.place();
-  if (placed && !second.place()) {
-    placed = false;
-    if (!backup.empty()) {
+  auto placed = first.place();
+  if (placed) {
+    placed = second.place();
+    // The first file took its place before the second failed: it goes back.
+    if (!placed && !backup.empty()) {
       (void)moveIntoPlace(backup, first.path_, true);
-    } else if (created) {
+    } else if (!placed && created) {
       (void)removeName(first.path_);
     }
   }
   if (!backup.empty()) (void)removeName(backup);
-  if (!placed) {
-    first.discard();
-    second.discard();
-  }
+  first.discard();
+  second.discard();
   return placed;
 }
 

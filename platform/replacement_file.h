@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/result.h"
+
 namespace rotorwerk {
 
 // Until commit() succeeds, the file at the target name is left as it was, and the
@@ -23,13 +25,6 @@ class ReplacementFile {
     kReplace,  // an existing file is replaced
     kRefuse,   // the name must be free, also of a link; taken atomically on commit
   };
-  enum class Failure {
-    kNone,
-    kCannotWrite,
-    kNotRegular,  // a private file's name leads to a directory, device or FIFO
-    kExists,      // Existing::kRefuse, and the name is taken
-  };
-
   explicit ReplacementFile(std::string target, Access access = Access::kKeep,
                            Existing existing = Existing::kReplace)
       : target_(std::move(target)), access_(access), existing_(existing) {}
@@ -38,28 +33,28 @@ class ReplacementFile {
   ReplacementFile& operator=(const ReplacementFile&) = delete;
 
   // Creates the temporary file beside the file the target leads to. Fails without
-  // creating it when the target is a file the user may not write.
-  [[nodiscard]] bool open();
-  // False once any write has failed; the failure is remembered for commit().
+  // creating it when the target is a file the user may not write (kCannotWrite), a
+  // private file's name leads to a directory, device or FIFO (kNotRegular), or
+  // Existing::kRefuse finds the name taken (kExists).
+  Result<void> open();
+  // False once any write has failed: the stream's failure stays, as a stream's error
+  // flag does, and commit() reports it.
   [[nodiscard]] bool write(std::string_view bytes);
   // The stream written to, for writers that take one.
   std::FILE* stream() const { return file_; }
-  // Flushes, closes and renames; false when any byte may not have reached the file.
-  [[nodiscard]] bool commit();
+  // Flushes, closes and renames; a fault when any byte may not have reached the file.
+  Result<void> commit();
   // Commits two files as one: both take their places, or neither does and both old
-  // files stay. A failure is the failure() of the file that failed.
-  [[nodiscard]] static bool commitBoth(ReplacementFile& first, ReplacementFile& second);
-
-  // Why open() or a commit failed.
-  Failure failure() const { return failure_; }
+  // files stay. The fault names the file that failed.
+  static Result<void> commitBoth(ReplacementFile& first, ReplacementFile& second);
 
  private:
   // Flushes and closes the stream, syncing a private file.
-  bool finish();
+  Result<void> finish();
   // Renames the finished temporary file onto the file the target leads to.
-  bool place();
+  Result<void> place();
   void discard();
-  bool fail(Failure failure);
+  Fault fault(FaultKind kind) const { return Fault{kind, target_}; }
 
   // The platform's part. The name a target leads to after its links, or the target
   // itself when that is not a name of its own (a descriptor of /proc).
@@ -86,7 +81,6 @@ class ReplacementFile {
   int armed_ = -1;  // the interrupt slot that removes the temporary file
   std::FILE* file_ = nullptr;
   bool failed_ = false;
-  Failure failure_ = Failure::kNone;
 };
 
 }  // namespace rotorwerk

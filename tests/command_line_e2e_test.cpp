@@ -6,7 +6,6 @@
 
 #include <algorithm>
 
-#include "machine/settings.h"
 #include "test_support.h"
 
 namespace rotorwerk {
@@ -233,10 +232,9 @@ TEST_F(CommandLineTest, OutputThatCannotBeWrittenFailsTheRun) {
 
 TEST_F(CommandLineTest, KeygenWritesFreshPrivateSoundSettingsOnlyOnce) {
   ASSERT_EQ(run({"keygen", "--rotors", "4", "--plugs", "13"}).status, 0);
-  RotorMachine machine;
-  ASSERT_EQ(loadSettings(machine, dir_.path()), std::nullopt);
+  const RotorMachine machine = test::loadMachine(dir_.path());
   EXPECT_EQ(machine.rotorCount, 4);
-  EXPECT_EQ(machine.plugboard.size(), 26U);
+  EXPECT_EQ(test::pluggedLetters(machine), 26);
   EXPECT_NE(machine.slotRotors[0], machine.slotRotors[1]);
   EXPECT_NE(machine.slotRotors[1], machine.slotRotors[2]);
   EXPECT_NE(machine.slotRotors[0], machine.slotRotors[2]);
@@ -266,11 +264,11 @@ TEST_F(CommandLineTest, KeyFilesAreOneKeyOrNothing) {
     bool force;
     std::string error;
   };
-  std::vector<Case> cases = {{"directory", true, "[错误] 不是普通文件：./enigma_init.ef\n"}};
+  std::vector<Case> cases = {{"directory", true, "[错误] 不是普通文件：enigma_init.ef\n"}};
   if (!test::windowsBuild()) {
-    cases.push_back({"/dev/null", true, "[错误] 不是普通文件：./enigma_init.ef\n"});
-    cases.push_back({"fifo", true, "[错误] 不是普通文件：./enigma_init.ef\n"});
-    cases.push_back({"nowhere", false, "[错误] 文件已存在，使用--force覆盖：./enigma_init.ef\n"});
+    cases.push_back({"/dev/null", true, "[错误] 不是普通文件：enigma_init.ef\n"});
+    cases.push_back({"fifo", true, "[错误] 不是普通文件：enigma_init.ef\n"});
+    cases.push_back({"nowhere", false, "[错误] 文件已存在，使用--force覆盖：enigma_init.ef\n"});
     cases.push_back({"init.saved", true, ""});
   }
   const auto wiringFile = dir_ / "enigma_config.ef";
@@ -316,9 +314,8 @@ TEST_F(CommandLineTest, OfTwoKeygensAtOnceExactlyOneWritesBothFiles) {
     test::RunningProgram second(dir.path(), "", large);
     const int statuses = first.wait().status + second.wait().status;
     EXPECT_EQ(statuses, 1) << "round " << round;
-    RotorMachine machine;
-    ASSERT_EQ(loadSettings(machine, dir.path()), std::nullopt);
-    EXPECT_EQ(machine.rotorCount == 3 ? 4U : 24U, machine.plugboard.size()) << "round " << round;
+    const RotorMachine machine = test::loadMachine(dir.path());
+    EXPECT_EQ(machine.rotorCount == 3 ? 4 : 24, test::pluggedLetters(machine)) << "round " << round;
   }
 }
 

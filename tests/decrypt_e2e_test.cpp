@@ -107,8 +107,7 @@ TEST_F(DecryptTest, WrongSettingsGarbleTheTextAndWarnPerFailedCheck) {
     const std::int64_t right = std::stoll(reader.start.substr(lastBlank + 1));
     reader.start = reader.start.substr(0, lastBlank + 1) + std::to_string(right + 1) + " ";
     test::writeSettings(dir_, reader);
-    RotorMachine machine;
-    ASSERT_EQ(loadSettings(machine, dir_.path()), std::nullopt);
+    const RotorMachine machine = test::loadMachine(dir_.path());
     // Which checks hold follows from the plain machine at the reader's positions.
     RotorPositions positions = machine.startPositions();
     for (const char c : text) {

@@ -59,8 +59,7 @@ TEST(Keystream, MatchesThePlainMachineForEveryKindOfStartOffset) {
   for (unsigned seed = 1; seed <= 150; ++seed) {
     test::ScratchDir dir;
     test::writeSettings(dir, test::randomSettings(seed, offsets));
-    RotorMachine machine;
-    ASSERT_EQ(loadSettings(machine, dir.path()), std::nullopt);
+    const RotorMachine machine = test::loadMachine(dir.path());
     const std::string text = randomText(random, 2000 + random() % 20000);
     RotorPositions plainPositions = machine.startPositions();
     const std::string expected = plainCipher(machine, text, plainPositions);
@@ -85,8 +84,7 @@ TEST(Keystream, MatchesThePlainMachineForEveryKindOfStartOffset) {
 TEST(Keystream, CountsThroughTheWrapAroundOfTheRightPosition) {
   test::ScratchDir dir;
   test::writeSettings(dir, test::straightSettings(3, 4, kMax - 2));
-  RotorMachine machine;
-  ASSERT_EQ(loadSettings(machine, dir.path()), std::nullopt);
+  const RotorMachine machine = test::loadMachine(dir.path());
   for (const Kernel kernel : kernels()) {
     Keystream keystream(machine, machine.startPositions(), kernel);
     std::string text(5, 'a');

@@ -16,8 +16,7 @@ constexpr auto kMax = std::numeric_limits<std::int64_t>::max();
 RotorMachine loaded(const test::SettingsText& settings) {
   test::ScratchDir dir;
   test::writeSettings(dir, settings);
-  RotorMachine machine;
-  EXPECT_EQ(loadSettings(machine, dir.path()), std::nullopt);
+  const RotorMachine machine = test::loadMachine(dir.path());
   return machine;
 }
 

@@ -1,6 +1,10 @@
 // Reading the two settings files: layout freedom, the plugboard, and every fault.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
+#include "console/settings_files.h"
+#include "machine/key_generator.h"
 #include "machine/settings.h"
 #include "test_support.h"
 
@@ -11,15 +15,32 @@ const std::string kAlphabet = "abcdefghijklmnopqrstuvwxyz";
 const std::string kNeighbours = "badcfehgjilknmporqtsvuxwzy";
 const std::string kShift = "bcdefghijklmnopqrstuvwxyza";
 
+// Where a fault is: the file's name, the item and its number.
+using Where = std::tuple<std::string, SettingsItem, std::int64_t>;
+
 class SettingsTest : public ::testing::Test {
  protected:
-  std::optional<SettingsFault> load(const std::string& wiring, const std::string& start) {
+  // Loads the files; the machine is built when they are sound.
+  std::optional<Where> load(const std::string& wiring, const std::string& start) {
     dir_.write("enigma_config.ef", wiring);
     dir_.write("enigma_init.ef", start);
-    return loadSettings(machine_, dir_.path());
+    return loadFiles();
+  }
+  std::optional<Where> loadFiles() {
+    const auto settings = loadSettings(dir_.path().string());
+    if (settings) {
+      settings_ = *settings;
+      machine_ = buildMachine(*settings);
+      return std::nullopt;
+    }
+    const Fault& fault = settings.fault();
+    EXPECT_EQ(fault.kind, FaultKind::kSettings);
+    const std::string name = std::filesystem::path(fault.file).filename().string();
+    return Where{name, static_cast<SettingsItem>(fault.item), fault.number};
   }
 
   test::ScratchDir dir_;
+  Settings settings_;
   RotorMachine machine_;
 };
 
@@ -39,16 +60,16 @@ TEST_F(SettingsTest, LineStructureDoesNotMatter) {
 
 TEST_F(SettingsTest, PairsMayBeAdjacentSeparatedOrOnTwoLines) {
   ASSERT_EQ(load(kNeighbours + " 1 " + kAlphabet, "3 ab c d\ne\nf 1 1 1 0 0 0"), std::nullopt);
-  const std::map<std::int64_t, std::int64_t> expected = {{0, 1}, {1, 0}, {2, 3},
-                                                         {3, 2}, {4, 5}, {5, 4}};
+  WiringRow expected = straightRow();
+  for (std::size_t k = 0; k < 6; ++k) expected[k] = static_cast<std::int8_t>(k ^ 1U);
   EXPECT_EQ(machine_.plugboard, expected);
-  EXPECT_EQ(machine_.plugPairCount, 3);
+  EXPECT_EQ(settings_.start.plugs.size(), 3U);
 }
 
 TEST_F(SettingsTest, PlugboardHoldsOnlyTheCurrentStartFilesPairs) {
   ASSERT_EQ(load(kNeighbours + " 1 " + kAlphabet, "1 ab 1 1 1 0 0 0"), std::nullopt);
   ASSERT_EQ(load(kNeighbours + " 1 " + kAlphabet, "0 1 1 1 0 0 0"), std::nullopt);
-  EXPECT_TRUE(machine_.plugboard.empty());
+  EXPECT_EQ(machine_.plugboard, straightRow());
 }
 
 TEST_F(SettingsTest, LongerWordsUseTheirFirst26LettersAndOffsetsMayBeAnyValue) {
@@ -59,23 +80,38 @@ TEST_F(SettingsTest, LongerWordsUseTheirFirst26LettersAndOffsetsMayBeAnyValue) {
   EXPECT_EQ(machine_.startOffsets,
             (std::array<std::int64_t, 3>{std::numeric_limits<std::int64_t>::min(),
                                          std::numeric_limits<std::int64_t>::max(), 30}));
-  EXPECT_EQ(machine_.plugboard.at(0), 0);  // a letter paired with itself is one pair
+  // A letter paired with itself is one pair, and goes to itself.
+  EXPECT_EQ(settings_.start.plugs, (std::vector<std::array<char, 2>>{{'a', 'a'}}));
+  EXPECT_EQ(machine_.plugboard, straightRow());
+}
+
+TEST_F(SettingsTest, WrittenSettingsReadBackTheSame) {
+  for (const int plugs : {0, 1, 13}) {
+    const auto key = generateKey(7, plugs);
+    ASSERT_TRUE(key);
+    ASSERT_EQ(load(formatWiring(key->wiring), formatStart(key->start)), std::nullopt);
+    EXPECT_EQ(settings_.wiring.reflector, key->wiring.reflector);
+    EXPECT_EQ(settings_.wiring.rotors, key->wiring.rotors);
+    EXPECT_EQ(settings_.start.plugs, key->start.plugs);
+    EXPECT_EQ(settings_.start.slots, key->start.slots);
+    EXPECT_EQ(settings_.start.offsets, key->start.offsets);
+  }
 }
 
 struct FaultCase {
   const char* why;
   std::string wiring;
   std::string start;
-  SettingsFault fault;
+  Where fault;
 };
 
 TEST_F(SettingsTest, ReportsTheFirstFaultInFileOrder) {
   using enum SettingsItem;
   const auto wiringFault = [](SettingsItem item, std::int64_t n = 0) {
-    return SettingsFault{SettingsFile::kWiring, item, n};
+    return Where{kWiringFileName, item, n};
   };
   const auto startFault = [](SettingsItem item, std::int64_t n = 0) {
-    return SettingsFault{SettingsFile::kStart, item, n};
+    return Where{kStartFileName, item, n};
   };
   const std::string good = kNeighbours + " 3 " + kAlphabet + " " + kShift + " " + kAlphabet;
   const std::string okStart = "0 1 2 3 0 0 0";
@@ -129,12 +165,10 @@ TEST_F(SettingsTest, ReportsTheFirstFaultInFileOrder) {
 }
 
 TEST_F(SettingsTest, MissingOrUnreadableFilesCannotBeOpened) {
-  EXPECT_EQ(loadSettings(machine_, dir_.path()),
-            (SettingsFault{SettingsFile::kWiring, SettingsItem::kCannotOpen}));
+  EXPECT_EQ(loadFiles(), (Where{kWiringFileName, SettingsItem::kCannotOpen, 0}));
   dir_.write("enigma_config.ef", kNeighbours + " 1 " + kAlphabet);
   std::filesystem::create_directory(dir_ / "enigma_init.ef");
-  EXPECT_EQ(loadSettings(machine_, dir_.path()),
-            (SettingsFault{SettingsFile::kStart, SettingsItem::kCannotOpen}));
+  EXPECT_EQ(loadFiles(), (Where{kStartFileName, SettingsItem::kCannotOpen, 0}));
 }
 
 }  // namespace

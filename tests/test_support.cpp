@@ -1,9 +1,11 @@
 // Helpers for tests: scratch directories, files, and running the built program.
 #include "test_support.h"
 
+#include "console/settings_files.h"
 #include "console/texts.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <iconv.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -306,6 +308,20 @@ SettingsText straightSettings(std::int64_t left, std::int64_t middle, std::int64
   return {neighbours + "\n3\n" + straight + "\n" + straight + "\n" + straight + "\n",
           plugs + "\n1 2 3\n" + std::to_string(left) + " " + std::to_string(middle) + " " +
               std::to_string(right) + "\n"};
+}
+
+RotorMachine loadMachine(const std::filesystem::path& directory) {
+  const auto settings = loadSettings(directory.string());
+  EXPECT_TRUE(settings) << "settings fault in " << directory;
+  return settings ? buildMachine(*settings) : RotorMachine{};
+}
+
+int pluggedLetters(const RotorMachine& machine) {
+  int plugged = 0;
+  for (int k = 0; k < kLetters; ++k) {
+    if (machine.plugboard[static_cast<std::size_t>(k)] != k) ++plugged;
+  }
+  return plugged;
 }
 
 }  // namespace rotorwerk::test

@@ -125,6 +125,11 @@ struct SettingsText {
 SettingsText randomSettings(unsigned seed, const std::vector<std::int64_t>& offsets);
 void writeSettings(const ScratchDir& dir, const SettingsText& settings);
 
+// The machine the settings files in `directory` describe; a fault fails the test.
+RotorMachine loadMachine(const std::filesystem::path& directory);
+// How many letters the plugboard sends to another letter.
+int pluggedLetters(const RotorMachine& machine);
+
 // Every rotor wired straight through, the reflector pairing neighbours (a-b, c-d, ...).
 SettingsText straightSettings(std::int64_t left, std::int64_t middle, std::int64_t right,
                               const std::string& plugs = "0");

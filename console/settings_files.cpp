@@ -1,0 +1,32 @@
+// The two settings files of a directory, opened and read into settings.
+#include "console/settings_files.h"
+
+#include "platform/file.h"
+
+namespace rotorwerk {
+namespace {
+
+Fault named(Fault fault, const std::string& name) {
+  fault.file = name;
+  return fault;
+}
+
+}  // namespace
+
+Result<Settings> loadSettings(const std::string& directory) {
+  const std::string wiringName = joinPath(directory, kWiringFileName);
+  const auto wiringFile = openForReading(wiringName);
+  if (!wiringFile) return named(settingsFault(SettingsItem::kCannotOpen), wiringName);
+  FormattedInput wiringInput(wiringFile->get());
+  auto wiring = parseWiring(wiringInput);
+  if (!wiring) return named(wiring.fault(), wiringName);
+  const std::string startName = joinPath(directory, kStartFileName);
+  const auto startFile = openForReading(startName);
+  if (!startFile) return named(settingsFault(SettingsItem::kCannotOpen), startName);
+  FormattedInput startInput(startFile->get());
+  auto start = parseStart(startInput, wiring->rotors.size());
+  if (!start) return named(start.fault(), startName);
+  return Settings{std::move(*wiring), std::move(*start)};
+}
+
+}  // namespace rotorwerk

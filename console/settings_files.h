@@ -1,0 +1,15 @@
+// The two settings files of a directory, opened and read into settings.
+#pragma once
+
+#include <string>
+
+#include "machine/settings.h"
+#include "platform/result.h"
+
+namespace rotorwerk {
+
+// Reads the wiring file and then the start file from `directory` (empty: the working
+// directory). A fault names the file, with the directory, and the item.
+Result<Settings> loadSettings(const std::string& directory = {});
+
+}  // namespace rotorwerk

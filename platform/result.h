@@ -1,0 +1,81 @@
+// What a function that can fail gives: its value, or the fault that stopped it.
+#pragma once
+
+#include <cassert>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <variant>
+
+namespace rotorwerk {
+
+// What failed. The console and the command line each have one message per kind.
+enum class FaultKind {
+  kFileNotFound,      // a text or code file cannot be opened
+  kCannotRead,        // a file failed while it was read, or standard input is closed
+  kCannotWrite,       // an output file; an earlier one is kept
+  kNotRegular,        // a key file's name leads to a directory, device or FIFO
+  kExists,            // a key file that may not be overwritten
+  kNoRandomness,      // the system's random source failed
+  kNoSuchCodingType,  // encryption with an unregistered coding type
+  kFormat,            // a code file without a known header word
+  kCannotOutput,      // deciphered text could not be written out
+  kOutputLost,        // screens or messages for standard output were lost
+  kSettings,          // a settings file: `item` and `number` say where
+};
+
+struct Fault {
+  FaultKind kind;
+  std::string file{};       // the file concerned, where there is one
+  int item = 0;             // kSettings: the item, a SettingsItem
+  std::int64_t number = 0;  // kSettings: the rotor or plug pair, counted from 1
+};
+
+// Either a value or a fault; a caller returns the fault early when it has one:
+//   auto machine = loadSettings(directory);
+//   if (!machine) return machine.fault();
+template <typename T>
+class [[nodiscard]] Result {
+ public:
+  Result(T value) : state_(std::move(value)) {}      // NOLINT(google-explicit-constructor)
+  Result(Fault fault) : state_(std::move(fault)) {}  // NOLINT(google-explicit-constructor)
+
+  explicit operator bool() const { return state_.index() == 0; }
+  T& operator*() {
+    assert(*this);
+    return std::get<0>(state_);
+  }
+  const T& operator*() const {
+    assert(*this);
+    return std::get<0>(state_);
+  }
+  T* operator->() { return &**this; }
+  const T* operator->() const { return &**this; }
+  const Fault& fault() const {
+    assert(!*this);
+    return std::get<1>(state_);
+  }
+
+ private:
+  std::variant<T, Fault> state_;
+};
+
+// Nothing to give but success or a fault.
+template <>
+class [[nodiscard]] Result<void> {
+ public:
+  Result() = default;
+  Result(Fault fault) : fault_(std::move(fault)) {}  // NOLINT(google-explicit-constructor)
+
+  explicit operator bool() const { return !fault_; }
+  const Fault& fault() const {
+    assert(fault_);
+    return *fault_;
+  }
+
+ private:
+  std::optional<Fault> fault_;
+};
+
+}  // namespace rotorwerk
