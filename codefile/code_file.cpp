@@ -25,7 +25,7 @@ Result<Language> readCodeHeader(std::FILE* input, const std::string& name) {
   FormattedInput header(input);
   Word word;
   const ReadStatus status = header.readWord(word, kChineseHeader.size() + 1, kHeaderLimit);
-  if (std::ferror(input) != 0) return Fault{FaultKind::kCannotRead, name};
+  if (std::ferror(input) != 0) return systemFault(FaultKind::kCannotRead, name);
   if (status != ReadStatus::kOk || (word.text != kChineseHeader && word.text != kEnglishHeader)) {
     return Fault{FaultKind::kFormat, name};
   }
@@ -36,15 +36,14 @@ Result<Language> readCodeHeader(std::FILE* input, const std::string& name) {
 }
 
 Result<CodeLayout> locateBody(std::FILE* file, std::int64_t begin, std::vector<char>& block) {
-  const Fault unread{FaultKind::kCannotRead};
   const std::int64_t end = endOf(file);
-  if (end < begin) return unread;
+  if (end < begin) return systemFault(FaultKind::kCannotRead);
   CodeLayout layout{begin, end, std::nullopt};
   for (std::int64_t to = end; to > begin;) {
     const auto size = static_cast<std::size_t>(
         std::min<std::int64_t>(to - begin, static_cast<std::int64_t>(block.size())));
     const std::int64_t from = to - static_cast<std::int64_t>(size);
-    if (!readAt(file, from, block.data(), size)) return unread;
+    if (!readAt(file, from, block.data(), size)) return systemFault(FaultKind::kCannotRead);
     for (std::size_t i = size; i > 0; --i) {
       if (block[i - 1] == kBodyEnd) {
         layout.bodyEnd = from + static_cast<std::int64_t>(i - 1);

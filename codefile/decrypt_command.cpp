@@ -21,10 +21,10 @@ Result<File> spool(std::FILE* input, std::vector<char>& block) {
   if (!copy) return copy;
   for (std::size_t size = 0; (size = readText(input, block.data(), block.size())) > 0;) {
     if (std::fwrite(block.data(), 1, size, copy->get()) != size)
-      return Fault{FaultKind::kCannotRead};
+      return systemFault(FaultKind::kCannotRead);
   }
   if (std::ferror(input) != 0 || std::fflush(copy->get()) != 0)
-    return Fault{FaultKind::kCannotRead};
+    return systemFault(FaultKind::kCannotRead);
   return copy;
 }
 
@@ -37,13 +37,13 @@ Result<void> decipherRange(std::FILE* file, const CodeLayout& layout, Keystream&
   for (std::int64_t left = end - begin; left > 0;) {
     const auto size = static_cast<std::size_t>(
         std::min<std::int64_t>(left, static_cast<std::int64_t>(block.size())));
-    if (!readAt(file, end - left, block.data(), size)) return Fault{FaultKind::kCannotRead};
+    if (!readAt(file, end - left, block.data(), size)) return systemFault(FaultKind::kCannotRead);
     keystream.apply(block.data(), size);
-    if (!writeBlock(output, block.data(), size)) return Fault{FaultKind::kCannotOutput};
+    if (!writeBlock(output, block.data(), size)) return systemFault(FaultKind::kCannotOutput);
     left -= static_cast<std::int64_t>(size);
     if (progress) progress(static_cast<std::uint64_t>(end - begin - left));
   }
-  if (std::fflush(output) != 0) return Fault{FaultKind::kCannotOutput};
+  if (std::fflush(output) != 0) return systemFault(FaultKind::kCannotOutput);
   return {};
 }
 

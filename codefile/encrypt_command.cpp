@@ -16,9 +16,8 @@ Result<void> encryptCommand(File input, const std::string& inputName, int lang,
   // file itself reads it whole before it is replaced.
   ReplacementFile output(target);
   if (auto opened = output.open(); !opened) return opened;
-  const Fault unwritten{FaultKind::kCannotWrite, target};
   if (!output.write(lang != 0 ? kChineseHeader : kEnglishHeader) || !output.write(" ")) {
-    return unwritten;
+    return systemFault(FaultKind::kCannotWrite, target);
   }
   Keystream keystream(machine, machine.startPositions());
   std::vector<char> block(kBlockSize);
@@ -26,16 +25,16 @@ Result<void> encryptCommand(File input, const std::string& inputName, int lang,
   for (std::size_t size = 0; (size = readText(input.get(), block.data(), block.size())) > 0;) {
     keystream.apply(block.data(), size);
     // A full disk stops the reading at once: an endless text would never end.
-    if (!output.write({block.data(), size})) return unwritten;
+    if (!output.write({block.data(), size})) return systemFault(FaultKind::kCannotWrite, target);
     if (progress) progress(done += size);
   }
-  if (std::ferror(input.get()) != 0) return Fault{FaultKind::kCannotRead, inputName};
+  if (std::ferror(input.get()) != 0) return systemFault(FaultKind::kCannotRead, inputName);
   input.reset();
   const std::string check =
       type == kCheckedCode ? makeCheckLetters(machine, keystream.positions()) : std::string();
   if (!output.write({&kBodyEnd, 1}) || !output.write(type) || !output.write(" ") ||
       !output.write(check)) {
-    return unwritten;
+    return systemFault(FaultKind::kCannotWrite, target);
   }
   return output.commit();
 }

@@ -1,40 +1,13 @@
 // The texts that tell the user what went wrong, for both front ends.
 #include "console/reports.h"
 
+#include "console/message_table.h"
+#include "console/messages.h"
 #include "console/texts.h"
 #include "platform/file.h"
 
 namespace rotorwerk {
 namespace {
-
-// The text of a fault, and whether the file's name follows it directly (otherwise
-// only the command line names it, after a colon).
-struct FaultText {
-  const ConsoleText& text;
-  bool nameFollows;
-};
-
-FaultText faultText(FaultKind kind, FrontEnd frontEnd) {
-  switch (kind) {
-    case FaultKind::kFileNotFound: return {texts::kFileNotFound, false};
-    case FaultKind::kCannotRead: return {texts::kCannotReadFile, false};
-    case FaultKind::kCannotWrite: return {texts::kCannotWriteFile, true};
-    case FaultKind::kNotRegular: return {texts::kNotRegularFile, true};
-    case FaultKind::kExists: return {texts::kFileExists, true};
-    case FaultKind::kNoRandomness: return {texts::kNoRandomness, false};
-    case FaultKind::kNoSuchCodingType: return {texts::kNoSuchCodingType, false};
-    case FaultKind::kFormat: return {texts::kFormatProblem, false};
-    case FaultKind::kOutputLost: return {texts::kCannotWriteOutput, false};
-    case FaultKind::kSettings: return {texts::kSettingsFault, true};
-    case FaultKind::kCannotOutput:
-      // The console writes deciphered text to the screen; the command line to a file.
-      return frontEnd == FrontEnd::kConsole ? FaultText{texts::kCannotOutputText, false}
-                                            : FaultText{texts::kCannotWriteFile, true};
-  }
-  return {texts::kCannotWriteFile, true};
-}
-
-}  // namespace
 
 const ConsoleText& settingsItemText(SettingsItem item) {
   using enum SettingsItem;
@@ -55,13 +28,83 @@ const ConsoleText& settingsItemText(SettingsItem item) {
   return texts::kItemCannotOpen;
 }
 
+// The console's text of a fault. Only a code file that cannot be written, and a
+// settings file, are named: the console's messages say nothing more.
+const ConsoleText& consoleText(FaultKind kind) {
+  switch (kind) {
+    case FaultKind::kFileNotFound: return texts::kFileNotFound;
+    case FaultKind::kCannotRead: return texts::kCannotReadFile;
+    case FaultKind::kNoSuchCodingType: return texts::kNoSuchCodingType;
+    case FaultKind::kFormat: return texts::kFormatProblem;
+    case FaultKind::kCannotOutput: return texts::kCannotOutputText;
+    case FaultKind::kOutputLost: return texts::kCannotWriteOutput;
+    case FaultKind::kSettings: return texts::kSettingsFault;
+    // Key files are the command line's alone.
+    case FaultKind::kCannotWrite:
+    case FaultKind::kNotRegular:
+    case FaultKind::kExists:
+    case FaultKind::kNoRandomness: return texts::kCannotWriteFile;
+  }
+  return texts::kCannotWriteFile;
+}
+
+messages::Id settingsItemMessage(SettingsItem item) {
+  using enum SettingsItem;
+  switch (item) {
+    case kCannotOpen: return messages::kItemCannotOpen;
+    case kReflector: return messages::kItemReflector;
+    case kRotorCount: return messages::kItemRotorCount;
+    case kRotor: return messages::kItemRotor;
+    case kPlugCount: return messages::kItemPlugCount;
+    case kPlug: return messages::kItemPlug;
+    case kLeftRotor: return messages::kItemLeftRotor;
+    case kMiddleRotor: return messages::kItemMiddleRotor;
+    case kRightRotor: return messages::kItemRightRotor;
+    case kLeftOffset: return messages::kItemLeftOffset;
+    case kMiddleOffset: return messages::kItemMiddleOffset;
+    case kRightOffset: return messages::kItemRightOffset;
+  }
+  return messages::kItemCannotOpen;
+}
+
+// The command line's message: the catalogue's, with the file and the system's reason.
+std::string commandLineMessage(const Console& console, const Fault& fault) {
+  const std::string name = displayName(fault.file);
+  switch (fault.kind) {
+    case FaultKind::kFileNotFound:
+      return say(console, messages::kFileNotFound, {name, fault.reason});
+    case FaultKind::kCannotRead: return say(console, messages::kCannotRead, {name, fault.reason});
+    case FaultKind::kCannotWrite:
+    case FaultKind::kCannotOutput:
+      return say(console, messages::kCannotWrite, {name, fault.reason});
+    case FaultKind::kNotRegular: return say(console, messages::kNotRegular, {name});
+    case FaultKind::kExists: return say(console, messages::kExists, {name});
+    case FaultKind::kNoRandomness: return say(console, messages::kNoRandomness);
+    case FaultKind::kNoSuchCodingType: return say(console, messages::kNoSuchCodingType, {name});
+    case FaultKind::kFormat: return say(console, messages::kFormat, {name});
+    case FaultKind::kOutputLost: return say(console, messages::kOutputLost, {fault.reason});
+    case FaultKind::kSettings:
+      return say(console, messages::kSettings,
+                 {name, settingsItemName(console, static_cast<SettingsItem>(fault.item),
+                                         fault.number, fault.reason)});
+  }
+  return {};
+}
+
+}  // namespace
+
+std::string settingsItemName(const Console& console, SettingsItem item, std::int64_t number,
+                             const std::string& reason) {
+  const std::string fill = item == SettingsItem::kCannotOpen ? reason : std::to_string(number);
+  return say(console, settingsItemMessage(item), {fill});
+}
+
 std::string faultMessage(const Console& console, const Fault& fault, FrontEnd frontEnd) {
-  const FaultText text = faultText(fault.kind, frontEnd);
-  std::string message(console.text(text.text));
-  if (text.nameFollows) {
-    message += displayName(fault.file);
-  } else if (frontEnd == FrontEnd::kCommandLine && !fault.file.empty()) {
-    message += console.text(texts::kNameFollows);
+  if (frontEnd == FrontEnd::kCommandLine) {
+    return "rotorwerk: " + commandLineMessage(console, fault) + "\n";
+  }
+  std::string message(console.text(consoleText(fault.kind)));
+  if (fault.kind == FaultKind::kCannotWrite || fault.kind == FaultKind::kSettings) {
     message += displayName(fault.file);
   }
   if (fault.kind == FaultKind::kSettings) {
@@ -73,7 +116,6 @@ std::string faultMessage(const Console& console, const Fault& fault, FrontEnd fr
     }
     message += console.text(texts::kItemClose);
   }
-  if (frontEnd == FrontEnd::kCommandLine) message += '\n';
   return message;
 }
 

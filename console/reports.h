@@ -17,7 +17,9 @@ enum class FrontEnd {
 // The one message for a fault, such as "[错误] 配置文件有误：enigma_init.ef（右偏移）".
 std::string faultMessage(const Console& console, const Fault& fault, FrontEnd frontEnd);
 
-// The name of a settings item, such as 右偏移.
-const ConsoleText& settingsItemText(SettingsItem item);
+// The command line's name of a settings item, such as "the right offset"; `number`
+// counts rotors and plug pairs, `reason` says why a file cannot be opened.
+std::string settingsItemName(const Console& console, SettingsItem item, std::int64_t number = 0,
+                             const std::string& reason = {});
 
 }  // namespace rotorwerk

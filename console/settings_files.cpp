@@ -11,18 +11,25 @@ Fault named(Fault fault, const std::string& name) {
   return fault;
 }
 
+// A file that cannot be opened is a fault of the settings, with the system's reason.
+Fault unopened(const Fault& opening, const std::string& name) {
+  Fault fault = named(settingsFault(SettingsItem::kCannotOpen), name);
+  fault.reason = opening.reason;
+  return fault;
+}
+
 }  // namespace
 
 Result<Settings> loadSettings(const std::string& directory) {
   const std::string wiringName = joinPath(directory, kWiringFileName);
   const auto wiringFile = openForReading(wiringName);
-  if (!wiringFile) return named(settingsFault(SettingsItem::kCannotOpen), wiringName);
+  if (!wiringFile) return unopened(wiringFile.fault(), wiringName);
   FormattedInput wiringInput(wiringFile->get());
   auto wiring = parseWiring(wiringInput);
   if (!wiring) return named(wiring.fault(), wiringName);
   const std::string startName = joinPath(directory, kStartFileName);
   const auto startFile = openForReading(startName);
-  if (!startFile) return named(settingsFault(SettingsItem::kCannotOpen), startName);
+  if (!startFile) return unopened(startFile.fault(), startName);
   FormattedInput startInput(startFile->get());
   auto start = parseStart(startInput, wiring->rotors.size());
   if (!start) return named(start.fault(), startName);

@@ -253,79 +253,6 @@ inline constexpr ConsoleText kItemRightOffset{
     // UTF-8
     "右偏移"};
 
-// Between a message and the file it names, on the command line.
-inline constexpr ConsoleText kNameFollows{
-    // GBK
-    "\243\272",
-    // UTF-8
-    "："};
-
-// Usage of the command line, shown by --help.
-inline constexpr ConsoleText kUsage{
-    // GBK
-    "\323\303\267\250\243\272\n"
-    "  rotorwerk                  \275\273\273\245\312\275\277\330\326\306\314\250\n"
-    "  rotorwerk encrypt FILE [-l en|zh] [-t RW-26001A|RW-26001B] [-o PATH] [-s DIR]\n"
-    "      \274\323\303\334FILE\243\250-\316\252\261\352\327\274\312\344\310\353\243\251\243\254\264\372\302\353\316\304\274\376\320\264\310\353PATH\243\250\304\254\310\317enigma_code.txt\243\254-\316\252\261\352\327\274\312\344\263\366\243\251\n"
-    "  rotorwerk decrypt FILE [-o PATH] [-s DIR]\n"
-    "      \275\342\303\334\264\372\302\353\316\304\274\376FILE\243\254\303\367\316\304\320\264\310\353PATH\243\250\304\254\310\317\261\352\327\274\312\344\263\366\243\251\243\254\323\357\321\324\323\353\276\257\270\346\320\264\310\353\261\352\327\274\264\355\316\363\n"
-    "  rotorwerk keygen [-s DIR] [--rotors N] [--plugs P] [--force]\n"
-    "      \311\372\263\311\320\302\265\304\305\344\326\303\316\304\274\376\243\250\327\252\327\323\312\375N\316\2521\326\30110\243\254\304\254\310\3175\243\273\262\345\315\267\312\375P\316\2520\326\30113\243\254\304\254\310\31710\243\251\n"
-    "  rotorwerk check [-s DIR]   \274\354\262\351\305\344\326\303\316\304\274\376\262\242\317\324\312\276\325\252\322\252\n"
-    "  rotorwerk --help | -h      \317\324\312\276\261\276\260\357\326\372\n"
-    "  rotorwerk --version | -V   \317\324\312\276\260\346\261\276\n"
-    "  -s DIR\243\272enigma_config.ef\323\353enigma_init.ef\313\371\324\332\304\277\302\274\243\250\304\254\310\317\265\261\307\260\304\277\302\274\243\251\n"
-    "\315\313\263\366\327\264\314\254\243\2720 \263\311\271\246\243\2731 \264\355\316\363\243\2732 \323\303\267\250\264\355\316\363\243\2733 \275\342\303\334\315\352\263\311\265\253\272\313\321\351\312\247\260\334\n",
-    // UTF-8
-    "用法：\n"
-    "  rotorwerk                  交互式控制台\n"
-    "  rotorwerk encrypt FILE [-l en|zh] [-t RW-26001A|RW-26001B] [-o PATH] [-s DIR]\n"
-    "      加密FILE（-为标准输入），代码文件写入PATH（默认enigma_code.txt，-为标准输出）\n"
-    "  rotorwerk decrypt FILE [-o PATH] [-s DIR]\n"
-    "      解密代码文件FILE，明文写入PATH（默认标准输出），语言与警告写入标准错误\n"
-    "  rotorwerk keygen [-s DIR] [--rotors N] [--plugs P] [--force]\n"
-    "      生成新的配置文件（转子数N为1至10，默认5；插头数P为0至13，默认10）\n"
-    "  rotorwerk check [-s DIR]   检查配置文件并显示摘要\n"
-    "  rotorwerk --help | -h      显示本帮助\n"
-    "  rotorwerk --version | -V   显示版本\n"
-    "  -s DIR：enigma_config.ef与enigma_init.ef所在目录（默认当前目录）\n"
-    "退出状态：0 成功；1 错误；2 用法错误；3 解密完成但核验失败\n"};
-
-// A command line that cannot be used; the fault follows.
-inline constexpr ConsoleText kCommandLineFault{
-    // GBK
-    "[\264\355\316\363] \303\374\301\356\320\320\323\320\316\363\243\272",
-    // UTF-8
-    "[错误] 命令行有误："};
-
-// After a command-line fault.
-inline constexpr ConsoleText kUsageHint{
-    // GBK
-    "\243\250rotorwerk --help \262\351\277\264\323\303\267\250\243\251",
-    // UTF-8
-    "（rotorwerk --help 查看用法）"};
-
-// keygen succeeded; the directory follows.
-inline constexpr ConsoleText kKeyFilesWritten{
-    // GBK
-    "[\263\311\271\246] \322\321\311\372\263\311\305\344\326\303\316\304\274\376\243\272",
-    // UTF-8
-    "[成功] 已生成配置文件："};
-
-// keygen would overwrite a file; its name follows.
-inline constexpr ConsoleText kFileExists{
-    // GBK
-    "[\264\355\316\363] \316\304\274\376\322\321\264\346\324\332\243\254\312\271\323\303--force\270\262\270\307\243\272",
-    // UTF-8
-    "[错误] 文件已存在，使用--force覆盖："};
-
-// keygen: a key file's name leads to a directory, device or FIFO; its name follows.
-inline constexpr ConsoleText kNotRegularFile{
-    // GBK
-    "[\264\355\316\363] \262\273\312\307\306\325\315\250\316\304\274\376\243\272",
-    // UTF-8
-    "[错误] 不是普通文件："};
-
 // Screens or messages for standard output were lost; the run fails.
 inline constexpr ConsoleText kCannotWriteOutput{
     // GBK
@@ -333,65 +260,9 @@ inline constexpr ConsoleText kCannotWriteOutput{
     // UTF-8
     "[错误] 无法写入标准输出"};
 
-// The system's random source failed.
-inline constexpr ConsoleText kNoRandomness{
-    // GBK
-    "[\264\355\316\363] \316\336\267\250\310\241\265\303\313\346\273\372\312\375",
-    // UTF-8
-    "[错误] 无法取得随机数"};
-
-// check: the rotor count follows.
-inline constexpr ConsoleText kSummaryRotorCount{
-    // GBK
-    "\327\252\327\323\312\375\243\272",
-    // UTF-8
-    "转子数："};
-
-// check: the slots' rotor numbers follow.
-inline constexpr ConsoleText kSummarySlots{
-    // GBK
-    "\327\252\327\323\243\250\327\363 \326\320 \323\322\243\251\243\272",
-    // UTF-8
-    "转子（左 中 右）："};
-
-// check: the plug pairs follow.
-inline constexpr ConsoleText kSummaryPlugs{
-    // GBK
-    "\262\345\315\267\243\272",
-    // UTF-8
-    "插头："};
-
-// check: the start offsets follow.
-inline constexpr ConsoleText kSummaryOffsets{
-    // GBK
-    "\306\253\322\306\243\250\327\363 \326\320 \323\322\243\251\243\272",
-    // UTF-8
-    "偏移（左 中 右）："};
-
-// check found no fault.
-inline constexpr ConsoleText kSettingsSound{
-    // GBK
-    "[\263\311\271\246] \305\344\326\303\316\304\274\376\316\336\316\363",
-    // UTF-8
-    "[成功] 配置文件无误"};
-
-// check: a start offset outside 0..25; its item follows.
-inline constexpr ConsoleText kOffsetOutOfRange{
-    // GBK
-    "[\276\257\270\346] \306\253\322\306\262\273\324\3320\326\30125\326\256\274\344\243\254\272\313\321\351\327\326\304\270\261\330\310\273\312\247\260\334\243\272",
-    // UTF-8
-    "[警告] 偏移不在0至25之间，核验字母必然失败："};
-
-// check: a plug pair of a letter with itself; the letter follows.
-inline constexpr ConsoleText kSelfPlug{
-    // GBK
-    "[\276\257\270\346] \262\345\315\267\301\254\275\323\327\326\304\270\327\324\311\355\243\272",
-    // UTF-8
-    "[警告] 插头连接字母自身："};
-
 // All of the above, so that tests can check each pair against a converter.
 inline constexpr ConsoleText kAll[] = {
-    kBanner, kHelpScreen, kFileNotFound, kCannotReadFile, kNoSuchCodingType, kWrittenToFile, kCannotWriteFile, kCannotOutputText, kFormatProblem, kLanguageLine, kChineseLabel, kEnglishLabel, kUnknownCodingType, kCheckFailed, kSettingsFault, kItemOpen, kItemClose, kItemCannotOpen, kItemReflector, kItemRotorCount, kItemRotor, kItemPlugCount, kItemPlug, kItemLeftRotor, kItemMiddleRotor, kItemRightRotor, kItemLeftOffset, kItemMiddleOffset, kItemRightOffset, kNameFollows, kUsage, kCommandLineFault, kUsageHint, kKeyFilesWritten, kFileExists, kNotRegularFile, kCannotWriteOutput, kNoRandomness, kSummaryRotorCount, kSummarySlots, kSummaryPlugs, kSummaryOffsets, kSettingsSound, kOffsetOutOfRange, kSelfPlug};
+    kBanner, kHelpScreen, kFileNotFound, kCannotReadFile, kNoSuchCodingType, kWrittenToFile, kCannotWriteFile, kCannotOutputText, kFormatProblem, kLanguageLine, kChineseLabel, kEnglishLabel, kUnknownCodingType, kCheckFailed, kSettingsFault, kItemOpen, kItemClose, kItemCannotOpen, kItemReflector, kItemRotorCount, kItemRotor, kItemPlugCount, kItemPlug, kItemLeftRotor, kItemMiddleRotor, kItemRightRotor, kItemLeftOffset, kItemMiddleOffset, kItemRightOffset, kCannotWriteOutput};
 
 }  // namespace rotorwerk::texts
 // clang-format on

@@ -13,26 +13,33 @@ namespace rotorwerk {
 class Console {
  public:
   // `utf8` picks the UTF-8 form of the console texts instead of GBK.
-  Console(std::FILE* out, std::FILE* err, bool utf8, bool outputLost = false)
-      : out_(out), err_(err), utf8_(utf8), outputLost_(outputLost) {}
+  Console(std::FILE* out, std::FILE* err, bool utf8, bool outputLost = false, bool chinese = true)
+      : out_(out), err_(err), utf8_(utf8), chinese_(chinese), outputLost_(outputLost) {}
 
   // The process's standard output and error, with the encoding the platform calls for:
-  // UTF-8 on a UTF-8 POSIX locale, GBK otherwise.
+  // UTF-8 on a UTF-8 POSIX locale, GBK otherwise; Chinese messages for a user whose
+  // language is Chinese (the locale's messages on POSIX, the UI language on Windows).
   static Console standard();
+
+  bool utf8() const { return utf8_; }
+  // The language the command line speaks; the console's own texts are always Chinese.
+  bool chinese() const { return chinese_; }
 
   std::string_view text(const ConsoleText& text) const { return utf8_ ? text.utf8 : text.gbk; }
 
   // Screens on standard output. A screen that cannot be shown is remembered as lost.
   void write(const ConsoleText& text) { write(this->text(text)); }
   void write(std::string_view bytes) {
-    if (!writeText(out_, bytes)) outputLost_ = true;
+    if (!writeText(out_, bytes)) loseOutput();
   }
   void flush() {
-    if (std::fflush(out_) != 0) outputLost_ = true;
+    if (std::fflush(out_) != 0) loseOutput();
   }
   // True once anything written to standard output may have been lost; a stream that
   // was closed at start-up loses everything.
   bool outputLost() const { return outputLost_; }
+  // The system's reason for the first loss.
+  std::string lossReason() const;
 
   // Standard output for the user's data, which is never converted.
   std::FILE* out() const { return out_; }
@@ -55,12 +62,15 @@ class Console {
   // that shows other characters, the platform converts it for the screen.
   // False when not every byte was written.
   static bool writeText(std::FILE* stream, std::string_view bytes);
+  void loseOutput();
 
   std::FILE* out_;
   std::FILE* err_;
   bool utf8_;
+  bool chinese_;
   bool errorReported_ = false;
   bool outputLost_ = false;
+  int lossError_ = 0;  // errno of the first loss
 };
 
 }  // namespace rotorwerk

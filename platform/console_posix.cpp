@@ -35,10 +35,19 @@ bool localeIsUtf8() {
   return false;
 }
 
+// The first of the variables that set the messages' language, as gettext reads them.
+bool readsChinese() {
+  for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const char* value = std::getenv(variable);
+    if (value != nullptr && *value != '\0') return std::strncmp(value, "zh", 2) == 0;
+  }
+  return false;
+}
+
 }  // namespace
 
 Console Console::standard() {
-  return Console(stdout, stderr, localeIsUtf8(), standardStreamWasClosed(1));
+  return Console(stdout, stderr, localeIsUtf8(), standardStreamWasClosed(1), readsChinese());
 }
 
 bool Console::writeText(std::FILE* stream, std::string_view bytes) {

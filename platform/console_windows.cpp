@@ -21,7 +21,10 @@ HANDLE consoleOf(std::FILE* stream) {
 
 }  // namespace
 
-Console Console::standard() { return Console(stdout, stderr, false, standardStreamWasClosed(1)); }
+Console Console::standard() {
+  const bool chinese = PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_CHINESE;
+  return Console(stdout, stderr, false, standardStreamWasClosed(1), chinese);
+}
 
 bool Console::writeText(std::FILE* stream, std::string_view bytes) {
   const HANDLE console = consoleOf(stream);

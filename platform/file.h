@@ -21,6 +21,10 @@ struct FileCloser {
 
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
+// A fault of the given kind with the system's reason for the last call that failed
+// (errno, or on Windows the last error), as the system words it.
+Fault systemFault(FaultKind kind, std::string file = {});
+
 // Makes sure standard input, output and error are open before any file is, so that no
 // file the tool opens is taken for one of them: a closed one is opened on the null
 // device and remembered as closed. Call once, first thing.

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "platform/file.h"
 
@@ -13,6 +14,13 @@ namespace {
 bool gClosedAtStart[3] = {};
 
 }  // namespace
+
+Fault systemFault(FaultKind kind, std::string file) {
+  Fault fault{kind, std::move(file)};
+  // A failure that set no error number is still a failure of input or output.
+  fault.reason = std::strerror(errno != 0 ? errno : EIO);
+  return fault;
+}
 
 void openStandardStreams() {
   for (int number = 0; number < 3; ++number) {
@@ -29,23 +37,29 @@ bool standardStreamWasClosed(int number) {
 }
 
 Result<File> openForReading(const std::string& path) {
+  errno = 0;
   File file(std::fopen(path.c_str(), "rb"));
+  if (!file) return systemFault(FaultKind::kFileNotFound, path);
   // A directory opens on Linux, and every read from it then fails.
   struct stat status {};
-  if (!file || (fstat(fileno(file.get()), &status) == 0 && S_ISDIR(status.st_mode))) {
-    return Fault{FaultKind::kFileNotFound, path};
+  if (fstat(fileno(file.get()), &status) == 0 && S_ISDIR(status.st_mode)) {
+    errno = EISDIR;
+    return systemFault(FaultKind::kFileNotFound, path);
   }
   return file;
 }
 
 Result<File> standardInput() {
-  if (standardStreamWasClosed(0)) return Fault{FaultKind::kCannotRead, "-"};
+  if (standardStreamWasClosed(0)) {
+    errno = EBADF;
+    return systemFault(FaultKind::kCannotRead, "-");
+  }
   return File(stdin);
 }
 
 Result<File> scratchFile() {
   File file(std::tmpfile());
-  if (!file) return Fault{FaultKind::kCannotRead};
+  if (!file) return systemFault(FaultKind::kCannotRead);
   return file;
 }
 

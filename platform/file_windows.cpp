@@ -4,6 +4,9 @@
 #include <io.h>
 #include <windows.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "platform/file.h"
 #include "platform/unicode_windows.h"
 
@@ -18,6 +21,28 @@ bool gClosedAtStart[3] = {};
 
 // A stream the process was started without has no handle; the C runtime then writes
 // nowhere and reads nothing, so it needs no stand-in.
+// The last Win32 error in words; where a C runtime call failed, errno's.
+Fault systemFault(FaultKind kind, std::string file) {
+  Fault fault{kind, std::move(file)};
+  const DWORD error = GetLastError();
+  wchar_t* text = nullptr;
+  if (error != 0 &&
+      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                         FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr) != 0) {
+    std::wstring words(text);
+    LocalFree(text);
+    while (!words.empty() &&
+           (words.back() == L'\n' || words.back() == L'\r' || words.back() == L'.')) {
+      words.pop_back();
+    }
+    fault.reason = narrow(words);
+  } else {
+    fault.reason = std::strerror(errno != 0 ? errno : EIO);
+  }
+  return fault;
+}
+
 void openStandardStreams() {
   for (int number = 0; number < 3; ++number) gClosedAtStart[number] = _get_osfhandle(number) < 0;
 }
@@ -28,13 +53,18 @@ bool standardStreamWasClosed(int number) {
 
 Result<File> openForReading(const std::string& path) {
   // A directory does not open on Windows.
+  SetLastError(0);
+  errno = 0;
   File file(_wfopen(widen(path).c_str(), L"rb"));
-  if (!file) return Fault{FaultKind::kFileNotFound, path};
+  if (!file) return systemFault(FaultKind::kFileNotFound, path);
   return file;
 }
 
 Result<File> standardInput() {
-  if (standardStreamWasClosed(0)) return Fault{FaultKind::kCannotRead, "-"};
+  if (standardStreamWasClosed(0)) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return systemFault(FaultKind::kCannotRead, "-");
+  }
   _setmode(_fileno(stdin), _O_BINARY);
   return File(stdin);
 }
@@ -43,29 +73,28 @@ Result<File> standardInput() {
 // write, and Wine's can give two processes one name. GetTempFileName creates the
 // file, so no other process can take the name before it is opened here.
 Result<File> scratchFile() {
-  const Fault failed{FaultKind::kCannotRead};
   wchar_t folder[MAX_PATH + 1];
   wchar_t name[MAX_PATH + 1];
   const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
   if (length == 0 || length > MAX_PATH || GetTempFileNameW(folder, L"rw", 0, name) == 0) {
-    return failed;
+    return systemFault(FaultKind::kCannotRead);
   }
   const HANDLE handle =
       CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, TRUNCATE_EXISTING,
                   FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     DeleteFileW(name);
-    return failed;
+    return systemFault(FaultKind::kCannotRead);
   }
   const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDWR | _O_BINARY);
   if (fd < 0) {
     CloseHandle(handle);
-    return failed;
+    return systemFault(FaultKind::kCannotRead);
   }
   File file(_fdopen(fd, "w+b"));
   if (!file) {
     _close(fd);
-    return failed;
+    return systemFault(FaultKind::kCannotRead);
   }
   return file;
 }

@@ -2,6 +2,7 @@
 #include "platform/replacement_file.h"
 
 #include <cassert>
+#include <cerrno>
 
 #include "platform/file.h"
 #include "platform/interrupts.h"
@@ -31,11 +32,16 @@ std::string temporaryPattern(const std::string& path) {
 
 ReplacementFile::~ReplacementFile() { discard(); }
 
+Fault ReplacementFile::fault(FaultKind kind) const { return systemFault(kind, target_); }
+
 Result<void> ReplacementFile::open() {
   if (target_ == "-") {
     inPlace_ = true;
     file_ = stdout;
-    if (standardStreamWasClosed(1)) return fault(FaultKind::kCannotWrite);
+    if (standardStreamWasClosed(1)) {
+      errno = EBADF;
+      return fault(FaultKind::kCannotWrite);
+    }
     return {};
   }
   if (target_.empty()) return fault(FaultKind::kCannotWrite);
@@ -60,8 +66,9 @@ Result<void> ReplacementFile::open() {
     if (file_ != nullptr) armed_ = removeOnInterrupt(temporary_.c_str());
   }
   if (file_ == nullptr) {
+    const Fault unopened = fault(FaultKind::kCannotWrite);
     temporary_.clear();
-    return fault(FaultKind::kCannotWrite);
+    return unopened;
   }
   return {};
 }
@@ -69,6 +76,7 @@ Result<void> ReplacementFile::open() {
 bool ReplacementFile::write(std::string_view bytes) {
   if (file_ == nullptr || failed_) return false;
   failed_ = std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size();
+  if (failed_) failedReason_ = fault(FaultKind::kCannotWrite).reason;
   return !failed_;
 }
 
@@ -80,8 +88,10 @@ Result<void> ReplacementFile::finish() {
   if (finished && access_ == Access::kPrivate) finished = sync(file_);
   if (file_ != stdout) finished = std::fclose(file_) == 0 && finished;
   file_ = nullptr;
-  if (!finished) return fault(FaultKind::kCannotWrite);
-  return {};
+  if (finished) return {};
+  Fault unwritten = fault(FaultKind::kCannotWrite);
+  if (failed_) unwritten.reason = failedReason_;
+  return unwritten;
 }
 
 Result<void> ReplacementFile::commit() {
@@ -95,9 +105,10 @@ Result<void> ReplacementFile::commit() {
 
 Result<void> ReplacementFile::place() {
   if (!moveIntoPlace(temporary_, path_, existing_ == Existing::kReplace)) {
-    discard();
     const bool taken = existing_ == Existing::kRefuse && nameTaken(path_);
-    return fault(taken ? FaultKind::kExists : FaultKind::kCannotWrite);
+    const Fault unplaced = fault(taken ? FaultKind::kExists : FaultKind::kCannotWrite);
+    discard();
+    return unplaced;
   }
   temporary_.clear();
   discard();

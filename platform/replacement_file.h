@@ -54,7 +54,8 @@ class ReplacementFile {
   // Renames the finished temporary file onto the file the target leads to.
   Result<void> place();
   void discard();
-  Fault fault(FaultKind kind) const { return Fault{kind, target_}; }
+  // A fault naming the target, with the system's reason for the call that just failed.
+  Fault fault(FaultKind kind) const;
 
   // The platform's part. The name a target leads to after its links, or the target
   // itself when that is not a name of its own (a descriptor of /proc).
@@ -81,6 +82,7 @@ class ReplacementFile {
   int armed_ = -1;  // the interrupt slot that removes the temporary file
   std::FILE* file_ = nullptr;
   bool failed_ = false;
+  std::string failedReason_;  // why the first failed write failed
 };
 
 }  // namespace rotorwerk

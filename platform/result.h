@@ -30,6 +30,7 @@ struct Fault {
   std::string file{};       // the file concerned, where there is one
   int item = 0;             // kSettings: the item, a SettingsItem
   std::int64_t number = 0;  // kSettings: the rotor or plug pair, counted from 1
+  std::string reason{};     // the system's word for it, such as "Permission denied"
 };
 
 // Either a value or a fault; a caller returns the fault early when it has one:

@@ -29,7 +29,7 @@ TEST_F(CommandLineTest, EncryptWritesTheConsolesCodeFile) {
   std::filesystem::remove(dir_ / "enigma_code.txt");
   const auto result = run({"encrypt", "text.txt", "-l", "zh", "-t", "RW-26001A"});
   EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(result.err, "[成功] 成功输出到文件enigma_code.txt\n");
+  EXPECT_EQ(result.err, "rotorwerk: wrote enigma_code.txt\n");
   EXPECT_EQ(dir_.read("enigma_code.txt"), console);
   // Elsewhere, or on standard output, with the settings from another directory.
   test::ScratchDir elsewhere;
@@ -51,7 +51,7 @@ TEST_F(CommandLineTest, DecryptGivesOnlyTheTextAndTellsVerificationByStatus) {
   const auto result = run({"decrypt", "code.txt", "-o", "back.txt"});
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.out, "");
-  EXPECT_EQ(result.err, "文本使用语言：英文\n");
+  EXPECT_EQ(result.err, "rotorwerk: language: English\n");
   EXPECT_EQ(dir_.read("back.txt"), test::asShown(text));
   // Deciphered onto its own code file: read whole first, then replaced.
   EXPECT_EQ(run({"decrypt", "code.txt", "-o", "code.txt"}).status, 0);
@@ -61,8 +61,13 @@ TEST_F(CommandLineTest, DecryptGivesOnlyTheTextAndTellsVerificationByStatus) {
   test::writeSettings(dir_, test::straightSettings(7, 19, 4, "2 qr dx"));
   const auto wrong = run({"decrypt", "code.txt"});
   EXPECT_EQ(wrong.status, 3);
-  EXPECT_NE(wrong.err.find("[警告] 核验出现错误：起始位置不正确\n"), std::string::npos);
-  EXPECT_EQ(run({"decrypt", "text.txt"}).err, "[错误] 格式存在问题：text.txt\n");
+  EXPECT_NE(
+      wrong.err.find(
+          "rotorwerk: warning: a check letter of code.txt does not match: the start positions "
+          "differ\n"),
+      std::string::npos);
+  EXPECT_EQ(run({"decrypt", "text.txt"}).err,
+            "rotorwerk: text.txt is no code file: it does not begin with RW-Eng or RW-Chn\n");
 }
 
 TEST_F(CommandLineTest, OutputThatIsNoRegularFileIsWrittenInPlace) {
@@ -99,7 +104,7 @@ TEST_F(CommandLineTest, ExitStatusOfEachOutcome) {
   for (const auto& [arguments, input, status] :
        {Case{{"encrypt", "text.txt"}, "", 0},
         {{"encrypt", "missing.txt"}, "", 1},
-        {{"encrypt", "text.txt", "-s", "text.txt"}, "", 2},
+        {{"encrypt", "text.txt", "-s", "text.txt"}, "", 1},
         {{"decrypt", "enigma_code.txt"}, "", 0},
         {{"decrypt", "odd.code"}, "", 3},
         {{"decrypt", "wrong.code"}, "", 3},
@@ -127,10 +132,11 @@ TEST_F(CommandLineTest, UsageErrorsExitWithTwo) {
                                                     {"check", "extra"}}) {
     const auto result = run(arguments);
     EXPECT_EQ(result.status, 2) << arguments[0];
-    EXPECT_EQ(result.err.rfind("[错误] 命令行有误：", 0), 0U) << result.err;
+    EXPECT_EQ(result.err.rfind("rotorwerk: ", 0), 0U) << result.err;
+    EXPECT_NE(result.err.find(" (see 'rotorwerk --help')\n"), std::string::npos) << result.err;
   }
   EXPECT_EQ(run({"--version"}).out, "Rotorwerk Pro v1.0-beta1\n");
-  EXPECT_NE(run({"-h"}).out.find("rotorwerk keygen"), std::string::npos);
+  EXPECT_NE(run({"-h"}).out.find("  keygen "), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(dir_ / "b"));
 }
 
@@ -188,7 +194,9 @@ TEST_F(CommandLineTest, NamesOutsideAnyCodePageAreTakenWhole) {
   }
   EXPECT_EQ(dir_.read("victim.txt"), "keep");
   // A name is shown with its control characters escaped.
-  EXPECT_EQ(run({"decrypt", "a\nb\x1b[2J"}).err, "[错误] 文件不存在：a\\nb\\x1B[2J\n");
+  // The reason is the system's own: "No such file or directory", or Windows' words.
+  EXPECT_EQ(run({"decrypt", "a\nb\x1b[2J"}).err.rfind("rotorwerk: cannot open a\\nb\\x1B[2J: ", 0),
+            0U);
 }
 
 TEST_F(CommandLineTest, UnreadableInputIsAReadErrorAndReplacesNothing) {
@@ -200,7 +208,8 @@ TEST_F(CommandLineTest, UnreadableInputIsAReadErrorAndReplacesNothing) {
     const auto result = test::runProgram(
         dir_.path(), "", {.locale = "C.UTF-8", .input = test::kClosed, .arguments = arguments});
     EXPECT_EQ(result.status, 1) << arguments[1];
-    EXPECT_EQ(result.err, "[错误] 无法读取文件：" + arguments[1] + "\n");
+    EXPECT_EQ(result.err.rfind("rotorwerk: cannot read " + arguments[1] + ": ", 0), 0U)
+        << result.err;
   }
   EXPECT_EQ(dir_.read("enigma_code.txt"), "old");
 }
@@ -213,14 +222,16 @@ TEST_F(CommandLineTest, OutputThatCannotBeWrittenFailsTheRun) {
     std::string output;
     std::string lost;
   };
-  const std::string lost = "[错误] 无法写入标准输出";
+  const std::string lost = "rotorwerk: cannot write standard output: ";
   for (const auto& [arguments, output, expected] :
-       {Case{{"check"}, "/dev/full", lost + "\n"},
-        {{"--help"}, "/dev/full", lost + "\n"},
-        {{"--version"}, test::kClosed, lost + "\n"},
-        {{"decrypt", "missing", "-o", "-"}, test::kClosed, "[错误] 文件不存在：missing\n"},
-        {{}, "/dev/full", lost},
-        {{}, test::kClosed, lost}}) {
+       {Case{{"check"}, "/dev/full", lost + "No space left on device\n"},
+        {{"--help"}, "/dev/full", lost + "No space left on device\n"},
+        {{"--version"}, test::kClosed, lost + "Bad file descriptor\n"},
+        {{"decrypt", "missing", "-o", "-"},
+         test::kClosed,
+         "rotorwerk: cannot open missing: No such file or directory\n"},
+        {{}, "/dev/full", "[错误] 无法写入标准输出"},
+        {{}, test::kClosed, "[错误] 无法写入标准输出"}}) {
     const auto result = test::runProgram(
         dir_.path(), "-h\n", {.locale = "C.UTF-8", .output = output, .arguments = arguments});
     EXPECT_EQ(result.status, 1) << output;
@@ -264,11 +275,13 @@ TEST_F(CommandLineTest, KeyFilesAreOneKeyOrNothing) {
     bool force;
     std::string error;
   };
-  std::vector<Case> cases = {{"directory", true, "[错误] 不是普通文件：enigma_init.ef\n"}};
+  std::vector<Case> cases = {
+      {"directory", true, "rotorwerk: enigma_init.ef is not a regular file\n"}};
   if (!test::windowsBuild()) {
-    cases.push_back({"/dev/null", true, "[错误] 不是普通文件：enigma_init.ef\n"});
-    cases.push_back({"fifo", true, "[错误] 不是普通文件：enigma_init.ef\n"});
-    cases.push_back({"nowhere", false, "[错误] 文件已存在，使用--force覆盖：enigma_init.ef\n"});
+    cases.push_back({"/dev/null", true, "rotorwerk: enigma_init.ef is not a regular file\n"});
+    cases.push_back({"fifo", true, "rotorwerk: enigma_init.ef is not a regular file\n"});
+    cases.push_back(
+        {"nowhere", false, "rotorwerk: enigma_init.ef exists; --force overwrites it\n"});
     cases.push_back({"init.saved", true, ""});
   }
   const auto wiringFile = dir_ / "enigma_config.ef";
@@ -323,14 +336,17 @@ TEST_F(CommandLineTest, CheckNamesAFaultAndWarnsOnSurprises) {
   test::writeSettings(dir_, test::straightSettings(1, 2, 30, "2 aa qr"));
   const auto result = run({"check"});
   EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(result.out, "转子数：3\n转子（左 中 右）：1 2 3\n插头：qr\n偏移（左 中 右）：1 2 30\n");
+  EXPECT_EQ(result.out,
+            "rotors: 3\nslots (left middle right): 1 2 3\nplug pairs: qr\n"
+            "offsets (left middle right): 1 2 30\n");
   EXPECT_EQ(result.err,
-            "[警告] 偏移不在0至25之间，核验字母必然失败：右偏移\n"
-            "[警告] 插头连接字母自身：a\n[成功] 配置文件无误\n");
+            "rotorwerk: warning: the right offset is outside 0 to 25, so its check letter always "
+            "fails\nrotorwerk: warning: a plug pair joins a with itself\n"
+            "rotorwerk: the settings are sound\n");
   dir_.write("enigma_init.ef", "0 1 2 3x 7 19 3");
   const auto fault = run({"check"});
   EXPECT_EQ(fault.status, 1);
-  EXPECT_EQ(fault.err, "[错误] 配置文件有误：enigma_init.ef（右转子）\n");
+  EXPECT_EQ(fault.err, "rotorwerk: faulty settings in enigma_init.ef: the right rotor\n");
 }
 
 }  // namespace

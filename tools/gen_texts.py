@@ -49,20 +49,7 @@ HELP = [
     BOX,
 ]
 
-USAGE = """用法：
-  rotorwerk                  交互式控制台
-  rotorwerk encrypt FILE [-l en|zh] [-t RW-26001A|RW-26001B] [-o PATH] [-s DIR]
-      加密FILE（-为标准输入），代码文件写入PATH（默认enigma_code.txt，-为标准输出）
-  rotorwerk decrypt FILE [-o PATH] [-s DIR]
-      解密代码文件FILE，明文写入PATH（默认标准输出），语言与警告写入标准错误
-  rotorwerk keygen [-s DIR] [--rotors N] [--plugs P] [--force]
-      生成新的配置文件（转子数N为1至10，默认5；插头数P为0至13，默认10）
-  rotorwerk check [-s DIR]   检查配置文件并显示摘要
-  rotorwerk --help | -h      显示本帮助
-  rotorwerk --version | -V   显示版本
-  -s DIR：enigma_config.ef与enigma_init.ef所在目录（默认当前目录）
-退出状态：0 成功；1 错误；2 用法错误；3 解密完成但核验失败
-"""
+
 
 for line in BANNER + HELP:
     assert len(line.encode("gbk")) == WIDTH, line
@@ -97,22 +84,7 @@ TEXTS = [
     ("kItemLeftOffset", "Left start offset.", "左偏移"),
     ("kItemMiddleOffset", "Middle start offset.", "中偏移"),
     ("kItemRightOffset", "Right start offset.", "右偏移"),
-    ("kNameFollows", "Between a message and the file it names, on the command line.", "："),
-    ("kUsage", "Usage of the command line, shown by --help.", USAGE),
-    ("kCommandLineFault", "A command line that cannot be used; the fault follows.", "[错误] 命令行有误："),
-    ("kUsageHint", "After a command-line fault.", "（rotorwerk --help 查看用法）"),
-    ("kKeyFilesWritten", "keygen succeeded; the directory follows.", "[成功] 已生成配置文件："),
-    ("kFileExists", "keygen would overwrite a file; its name follows.", "[错误] 文件已存在，使用--force覆盖："),
-    ("kNotRegularFile", "keygen: a key file's name leads to a directory, device or FIFO; its name follows.", "[错误] 不是普通文件："),
     ("kCannotWriteOutput", "Screens or messages for standard output were lost; the run fails.", "[错误] 无法写入标准输出"),
-    ("kNoRandomness", "The system's random source failed.", "[错误] 无法取得随机数"),
-    ("kSummaryRotorCount", "check: the rotor count follows.", "转子数："),
-    ("kSummarySlots", "check: the slots' rotor numbers follow.", "转子（左 中 右）："),
-    ("kSummaryPlugs", "check: the plug pairs follow.", "插头："),
-    ("kSummaryOffsets", "check: the start offsets follow.", "偏移（左 中 右）："),
-    ("kSettingsSound", "check found no fault.", "[成功] 配置文件无误"),
-    ("kOffsetOutOfRange", "check: a start offset outside 0..25; its item follows.", "[警告] 偏移不在0至25之间，核验字母必然失败："),
-    ("kSelfPlug", "check: a plug pair of a letter with itself; the letter follows.", "[警告] 插头连接字母自身："),
 ]
 
 def literal(text, encoding):

@@ -1,0 +1,212 @@
+// The command line's four jobs, each giving its exit status.
+#include "console/command_jobs.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <vector>
+
+#include "codefile/decrypt_command.h"
+#include "codefile/encrypt_command.h"
+#include "console/message_table.h"
+#include "console/messages.h"
+#include "console/reports.h"
+#include "console/settings_files.h"
+#include "platform/file.h"
+#include "platform/replacement_file.h"
+#include "platform/terminal.h"
+
+namespace rotorwerk {
+namespace {
+
+// Every message of the command line is one line on standard error, named by the tool.
+void tell(Console& console, const std::string& message) {
+  console.message("rotorwerk: " + message + "\n");
+}
+
+// One line on a terminal's standard error that shows how far a long job has come.
+class ProgressLine {
+ public:
+  ProgressLine(Console& console, std::uint64_t total)
+      : console_(console), total_(total), shown_(Terminal::standardErrorIsTerminal()) {}
+  ~ProgressLine() { finish(); }
+  ProgressLine(const ProgressLine&) = delete;
+  ProgressLine& operator=(const ProgressLine&) = delete;
+
+  // Clears the line, so that the job's messages stand alone.
+  void finish() {
+    if (drawn_) console_.message("\r" + std::string(kWidth, ' ') + "\r");
+    drawn_ = false;
+  }
+
+  void operator()(std::uint64_t done) {
+    const auto now = Clock::now();
+    // Only a job that runs for a second gets a line, redrawn a few times a second.
+    if (!shown_ || now - start_ < std::chrono::seconds(1) ||
+        (drawn_ && now - last_ < std::chrono::milliseconds(250))) {
+      return;
+    }
+    last_ = now;
+    drawn_ = true;
+    const double seconds = std::chrono::duration<double>(now - start_).count();
+    const std::string rate = mebibytes(static_cast<double>(done) / seconds);
+    const std::string line = total_ > 0 ? say(console_, messages::kProgress,
+                                              {mebibytes(static_cast<double>(done)),
+                                               mebibytes(static_cast<double>(total_)), rate})
+                                        : say(console_, messages::kProgressUnknown,
+                                              {mebibytes(static_cast<double>(done)), rate});
+    console_.message("\r" + line +
+                     std::string(kWidth > line.size() ? kWidth - line.size() : 0, ' '));
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  // Wider than any progress line, so that a shorter one covers a longer.
+  static constexpr std::size_t kWidth = 48;
+
+  static std::string mebibytes(double bytes) {
+    char number[32];
+    std::snprintf(number, sizeof number, "%.1f", bytes / (1024.0 * 1024.0));
+    return number;
+  }
+
+  Console& console_;
+  std::uint64_t total_;
+  bool shown_;
+  bool drawn_ = false;
+  Clock::time_point start_ = Clock::now();
+  Clock::time_point last_;
+};
+
+std::uint64_t sizeOf(const std::string& name) {
+  return name == "-" ? 0 : fileSize(name).value_or(0);
+}
+
+Result<File> openInput(const std::string& name) {
+  return name == "-" ? standardInput() : openForReading(name);
+}
+
+std::string numbers(const std::array<std::int64_t, 3>& values) {
+  return std::to_string(values[0]) + " " + std::to_string(values[1]) + " " +
+         std::to_string(values[2]);
+}
+
+}  // namespace
+
+int failed(Console& console, const Fault& fault) {
+  console.error(faultMessage(console, fault, FrontEnd::kCommandLine));
+  return kExitError;
+}
+
+int encryptJob(const JobOptions& options, Console& console) {
+  const auto settings = loadSettings(options.settings);
+  if (!settings) return failed(console, settings.fault());
+  auto input = openInput(options.file);
+  if (!input) return failed(console, input.fault());
+  const std::string output = options.output.empty() ? kCodeFileName : options.output;
+  ProgressLine progress(console, sizeOf(options.file));
+  const auto done = encryptCommand(
+      std::move(*input), options.file, options.language == "zh" ? 1 : 0, options.type,
+      buildMachine(*settings), output, [&](std::uint64_t bytes) { progress(bytes); });
+  progress.finish();
+  if (!done) return failed(console, done.fault());
+  if (!options.quiet) tell(console, say(console, messages::kWritten, {displayName(output)}));
+  return kExitSuccess;
+}
+
+int decryptJob(const JobOptions& options, Console& console) {
+  const auto settings = loadSettings(options.settings);
+  if (!settings) return failed(console, settings.fault());
+  auto input = openInput(options.file);
+  if (!input) return failed(console, input.fault());
+  const auto language = readCodeHeader(input->get(), options.file);
+  if (!language) return failed(console, language.fault());
+  if (!options.quiet) {
+    const auto label = *language == Language::kChinese ? messages::kChinese : messages::kEnglish;
+    tell(console, say(console, messages::kLanguageLine, {say(console, label)}));
+  }
+  const std::string target = options.output.empty() ? "-" : options.output;
+  ReplacementFile output(target);
+  if (auto opened = output.open(); !opened) return failed(console, opened.fault());
+  ProgressLine progress(console, sizeOf(options.file));
+  // The input is closed before the output replaces a file: they may be the same.
+  const auto verification =
+      decryptCommand(std::move(*input), options.file, buildMachine(*settings), output.stream(),
+                     target, [&](std::uint64_t bytes) { progress(bytes); });
+  progress.finish();
+  if (!verification) return failed(console, verification.fault());
+  if (auto committed = output.commit(); !committed) return failed(console, committed.fault());
+  const std::string name = displayName(options.file);
+  if (!verification->codingTypeKnown) {
+    tell(console, say(console, messages::kUnknownCodingType, {name}));
+  }
+  for (int k = 0; k < verification->failedChecks; ++k) {
+    tell(console, say(console, messages::kCheckFailed, {name}));
+  }
+  const bool verified = verification->codingTypeKnown && verification->failedChecks == 0;
+  return verified ? kExitSuccess : kExitUnverified;
+}
+
+int keygenJob(const JobOptions& options, Console& console) {
+  const auto key = generateKey(options.rotors, options.plugs);
+  if (!key) return failed(console, key.fault());
+  // The two files are one key: both are written, then both take their places, or
+  // neither does. Without --force the names must be free, taken atomically, so that
+  // of two runs at once exactly one writes both files. Only the owner may read them.
+  const auto existing =
+      options.force ? ReplacementFile::Existing::kReplace : ReplacementFile::Existing::kRefuse;
+  ReplacementFile wiring(joinPath(options.settings, kWiringFileName),
+                         ReplacementFile::Access::kPrivate, existing);
+  ReplacementFile start(joinPath(options.settings, kStartFileName),
+                        ReplacementFile::Access::kPrivate, existing);
+  auto written = wiring.open();
+  if (written) written = start.open();
+  if (written) {
+    // A failed write stays with its file and fails the commit, naming that file.
+    (void)wiring.write(formatWiring(key->wiring));
+    (void)start.write(formatStart(key->start));
+    written = ReplacementFile::commitBoth(wiring, start);
+  }
+  if (!written) return failed(console, written.fault());
+  const std::string directory = options.settings.empty() ? "." : options.settings;
+  if (!options.quiet) tell(console, say(console, messages::kKeyWritten, {displayName(directory)}));
+  return kExitSuccess;
+}
+
+int checkJob(const JobOptions& options, Console& console) {
+  const auto settings = loadSettings(options.settings);
+  if (!settings) return failed(console, settings.fault());
+  const Start& start = settings->start;
+  // Pairs in alphabetical order, each written from its earlier letter.
+  std::vector<std::string> pairs;
+  std::string selfPlugs;
+  for (const auto& [x, y] : start.plugs) {
+    if (x == y) {
+      selfPlugs += x;
+    } else {
+      pairs.push_back({std::min(x, y), std::max(x, y)});
+    }
+  }
+  std::sort(pairs.begin(), pairs.end());
+  std::sort(selfPlugs.begin(), selfPlugs.end());
+  std::string plugs;
+  for (std::size_t p = 0; p < pairs.size(); ++p) plugs += (p > 0 ? " " : "") + pairs[p];
+  console.write(say(console, messages::kSummary,
+                    {std::to_string(settings->wiring.rotors.size()), numbers(start.slots), plugs,
+                     numbers(start.offsets)}));
+  constexpr SettingsItem kOffsets[] = {SettingsItem::kLeftOffset, SettingsItem::kMiddleOffset,
+                                       SettingsItem::kRightOffset};
+  for (std::size_t k = 0; k < 3; ++k) {
+    if (start.offsets[k] < 0 || start.offsets[k] >= kLetters) {
+      tell(console,
+           say(console, messages::kOffsetOutOfRange, {settingsItemName(console, kOffsets[k])}));
+    }
+  }
+  for (const char letter : selfPlugs) {
+    tell(console, say(console, messages::kSelfPlug, {std::string(1, letter)}));
+  }
+  if (!options.quiet) tell(console, say(console, messages::kSettingsSound));
+  return kExitSuccess;
+}
+
+}  // namespace rotorwerk

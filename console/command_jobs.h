@@ -1,0 +1,38 @@
+// The command line's four jobs, each giving its exit status.
+#pragma once
+
+#include <string>
+
+#include "codefile/code_file.h"
+#include "machine/key_generator.h"
+#include "platform/console.h"
+
+namespace rotorwerk {
+
+// Exit statuses of a command-line job.
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitError = 1;       // a file, the settings or a write failed
+inline constexpr int kExitUsage = 2;       // an unknown command or option, a missing FILE
+inline constexpr int kExitUnverified = 3;  // deciphered, but the verification failed
+
+struct JobOptions {
+  std::string file;
+  std::string language = "en";
+  std::string type = std::string(kCheckedCode);
+  std::string output;
+  std::string settings;  // empty: the working directory
+  int rotors = kDefaultKeyRotors;
+  int plugs = kDefaultKeyPlugs;
+  bool force = false;
+  bool quiet = false;  // no word on success
+};
+
+int encryptJob(const JobOptions& options, Console& console);
+int decryptJob(const JobOptions& options, Console& console);
+int keygenJob(const JobOptions& options, Console& console);
+int checkJob(const JobOptions& options, Console& console);
+
+// Tells the fault on standard error and gives kExitError.
+int failed(Console& console, const Fault& fault);
+
+}  // namespace rotorwerk

@@ -1,0 +1,22 @@
+// The command line's messages, in the user's language and the console's encoding.
+#pragma once
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+#include "platform/console.h"
+
+namespace rotorwerk {
+
+// The catalogue's message numbers, generated into console/message_table.h.
+namespace messages {
+enum Id : int;
+}  // namespace messages
+
+// A message with each "%s" filled in order; what fills it is in the console's
+// encoding already (names through displayName).
+std::string say(const Console& console, messages::Id id,
+                std::initializer_list<std::string_view> fills = {});
+
+}  // namespace rotorwerk
