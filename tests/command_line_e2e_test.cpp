@@ -31,6 +31,11 @@ TEST_F(CommandLineTest, EncryptWritesTheConsolesCodeFile) {
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.err, "rotorwerk: wrote enigma_code.txt\n");
   EXPECT_EQ(dir_.read("enigma_code.txt"), console);
+  // The long options, and nothing said on success when quiet.
+  const auto quiet = run({"encrypt", "--lang", "zh", "--type=RW-26001A", "--output", "long.code",
+                          "--quiet", "text.txt"});
+  EXPECT_EQ(quiet.err, "");
+  EXPECT_EQ(dir_.read("long.code"), console);
   // Elsewhere, or on standard output, with the settings from another directory.
   test::ScratchDir elsewhere;
   test::writeSettings(elsewhere, test::randomSettings(41, {2, 11, 25}));
@@ -109,7 +114,10 @@ TEST_F(CommandLineTest, ExitStatusOfEachOutcome) {
         {{"decrypt", "odd.code"}, "", 3},
         {{"decrypt", "wrong.code"}, "", 3},
         {{"decrypt", "text.txt"}, "", 1},
+        {{"check", "--settings", "no-such-directory"}, "", 1},
         {{"check"}, "", 0},
+        {{"decrypt", "--help"}, "", 0},
+        {{"keygen", "-h"}, "", 0},
         {{}, "-u text.txt 1 0 RW-26001A\n-u enigma_code.txt 0\n", 0},
         {{}, "-u odd.code 0\n-u wrong.code 0\n", 0},
         {{}, "-u text.txt 1 0 RW-26001C\n", 1},
@@ -118,6 +126,23 @@ TEST_F(CommandLineTest, ExitStatusOfEachOutcome) {
         test::runProgram(dir_.path(), input, {.locale = "C.UTF-8", .arguments = arguments});
     EXPECT_EQ(result.status, status) << (arguments.empty() ? input : arguments[1]);
   }
+}
+
+TEST_F(CommandLineTest, MessagesFollowTheLocalesLanguageAndEncoding) {
+  SKIP_ON_WINDOWS_BUILD("Windows takes the user's UI language, not the locale");
+  test::writeSettings(dir_, test::straightSettings(1, 2, 3));
+  const std::string english = "rotorwerk: cannot open missing: No such file or directory\n";
+  const std::string chinese = "rotorwerk: 无法打开文件missing：No such file or directory\n";
+  for (const auto& [locale, expected] : {std::pair<std::string, std::string>{"C", english},
+                                         {"en_US.UTF-8", english},
+                                         {"zh_CN.UTF-8", chinese},
+                                         {"zh_CN.GBK", test::toGbk(chinese)}}) {
+    const auto result =
+        test::runProgram(dir_.path(), "", {.locale = locale, .arguments = {"decrypt", "missing"}});
+    EXPECT_EQ(result.err, expected) << locale;
+  }
+  const auto help = run({"encrypt", "--help"});
+  EXPECT_NE(help.out.find("-o, --output PATH"), std::string::npos) << help.out;
 }
 
 TEST_F(CommandLineTest, UsageErrorsExitWithTwo) {
