@@ -82,8 +82,18 @@ std::uint64_t sizeOf(const std::string& name) {
   return name == "-" ? 0 : fileSize(name).value_or(0);
 }
 
-Result<File> openInput(const std::string& name) {
-  return name == "-" ? standardInput() : openForReading(name);
+// What encrypt and decrypt start from: the machine of the settings and the open input.
+struct Source {
+  RotorMachine machine;
+  File input;
+};
+
+Result<Source> loadAndOpen(const JobOptions& options) {
+  const auto settings = loadSettings(options.settings);
+  if (!settings) return settings.fault();
+  auto input = options.file == "-" ? standardInput() : openForReading(options.file);
+  if (!input) return input.fault();
+  return Source{buildMachine(*settings), std::move(*input)};
 }
 
 std::string numbers(const std::array<std::int64_t, 3>& values) {
@@ -99,15 +109,13 @@ int failed(Console& console, const Fault& fault) {
 }
 
 int encryptJob(const JobOptions& options, Console& console) {
-  const auto settings = loadSettings(options.settings);
-  if (!settings) return failed(console, settings.fault());
-  auto input = openInput(options.file);
-  if (!input) return failed(console, input.fault());
+  auto source = loadAndOpen(options);
+  if (!source) return failed(console, source.fault());
   const std::string output = options.output.empty() ? kCodeFileName : options.output;
   ProgressLine progress(console, sizeOf(options.file));
-  const auto done = encryptCommand(
-      std::move(*input), options.file, options.language == "zh" ? 1 : 0, options.type,
-      buildMachine(*settings), output, [&](std::uint64_t bytes) { progress(bytes); });
+  const auto done = encryptCommand(std::move(source->input), options.file,
+                                   options.language == "zh" ? 1 : 0, options.type, source->machine,
+                                   output, [&](std::uint64_t bytes) { progress(bytes); });
   progress.finish();
   if (!done) return failed(console, done.fault());
   if (!options.quiet) tell(console, say(console, messages::kWritten, {displayName(output)}));
@@ -115,11 +123,9 @@ int encryptJob(const JobOptions& options, Console& console) {
 }
 
 int decryptJob(const JobOptions& options, Console& console) {
-  const auto settings = loadSettings(options.settings);
-  if (!settings) return failed(console, settings.fault());
-  auto input = openInput(options.file);
-  if (!input) return failed(console, input.fault());
-  const auto language = readCodeHeader(input->get(), options.file);
+  auto source = loadAndOpen(options);
+  if (!source) return failed(console, source.fault());
+  const auto language = readCodeHeader(source->input.get(), options.file);
   if (!language) return failed(console, language.fault());
   if (!options.quiet) {
     const auto label = *language == Language::kChinese ? messages::kChinese : messages::kEnglish;
@@ -131,7 +137,7 @@ int decryptJob(const JobOptions& options, Console& console) {
   ProgressLine progress(console, sizeOf(options.file));
   // The input is closed before the output replaces a file: they may be the same.
   const auto verification =
-      decryptCommand(std::move(*input), options.file, buildMachine(*settings), output.stream(),
+      decryptCommand(std::move(source->input), options.file, source->machine, output.stream(),
                      target, [&](std::uint64_t bytes) { progress(bytes); });
   progress.finish();
   if (!verification) return failed(console, verification.fault());
