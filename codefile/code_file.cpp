@@ -15,6 +15,9 @@ constexpr std::size_t kHeaderLimit = 16;
 
 std::int64_t endOf(std::FILE* file) { return seekTo(file, 0, SEEK_END) ? position(file) : -1; }
 
+// Longer than any coding type, so a cut-off word can never match one.
+constexpr std::size_t kCodeWordKeep = 16;
+
 int transformAt(const RotorMachine& machine, std::int8_t letter, const RotorPositions& p) {
   return transformLetter(machine, letter, p.left, p.middle, p.right);
 }
@@ -33,6 +36,30 @@ Result<Language> readCodeHeader(std::FILE* input, const std::string& name) {
   // body starts after it, whatever byte it is.
   (void)header.takePending();
   return word.text == kChineseHeader ? Language::kChinese : Language::kEnglish;
+}
+
+Result<File> spoolRest(std::FILE* input, std::vector<char>& block) {
+  auto copy = scratchFile();
+  if (!copy) return copy;
+  for (std::size_t size = 0; (size = readText(input, block.data(), block.size())) > 0;) {
+    if (std::fwrite(block.data(), 1, size, copy->get()) != size)
+      return systemFault(FaultKind::kCannotRead);
+  }
+  if (std::ferror(input) != 0 || std::fflush(copy->get()) != 0)
+    return systemFault(FaultKind::kCannotRead);
+  return copy;
+}
+
+Trailer readTrailer(std::FILE* file) {
+  FormattedInput input(file);
+  Word code;
+  Trailer trailer;
+  if (input.readWord(code, kCodeWordKeep) != ReadStatus::kOk) return trailer;
+  trailer.code = code.text;
+  if (trailer.code != kCheckedCode) return trailer;
+  Word check;
+  if (input.readWord(check, 3) == ReadStatus::kOk) trailer.check = check.text;
+  return trailer;
 }
 
 Result<CodeLayout> locateBody(std::FILE* file, std::int64_t begin, std::vector<char>& block) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "machine/rotor_machine.h"
+#include "platform/file.h"
 #include "platform/result.h"
 
 namespace rotorwerk {
@@ -63,6 +64,19 @@ struct CodeLayout {
 // Finds the layout of a file that can be read by offset: the body ends at the last '#',
 // since a trailer never holds one and the text may. kCannotRead when reading failed.
 Result<CodeLayout> locateBody(std::FILE* file, std::int64_t begin, std::vector<char>& block);
+
+// A pipe or device cannot be searched from its end, so what is left of it is copied
+// to a temporary file; memory stays flat either way. Copying stops at the first failed
+// write, so a full disk does not keep it reading. Faults are kCannotRead, unnamed.
+Result<File> spoolRest(std::FILE* input, std::vector<char>& block);
+
+// What follows the body's '#': the coding type's word and, for kCheckedCode, the word
+// of check letters (its first three bytes). Empty where missing or unreadable.
+struct Trailer {
+  std::string code;
+  std::string check;
+};
+Trailer readTrailer(std::FILE* file);
 
 // The three check letters, continuing from the positions after the body's last letter.
 std::string makeCheckLetters(const RotorMachine& machine, RotorPositions positions);

@@ -5,28 +5,9 @@
 #include <vector>
 
 #include "machine/keystream.h"
-#include "platform/formatted_input.h"
 
 namespace rotorwerk {
 namespace {
-
-// Longer than any coding type, so a cut-off word can never match one.
-constexpr std::size_t kCodeWordKeep = 16;
-
-// A pipe or device cannot be searched from its end, so what is left of it is
-// copied to a temporary file first; memory stays flat either way. Copying stops at
-// the first failed write, so a full disk does not keep it reading.
-Result<File> spool(std::FILE* input, std::vector<char>& block) {
-  auto copy = scratchFile();
-  if (!copy) return copy;
-  for (std::size_t size = 0; (size = readText(input, block.data(), block.size())) > 0;) {
-    if (std::fwrite(block.data(), 1, size, copy->get()) != size)
-      return systemFault(FaultKind::kCannotRead);
-  }
-  if (std::ferror(input) != 0 || std::fflush(copy->get()) != 0)
-    return systemFault(FaultKind::kCannotRead);
-  return copy;
-}
 
 // Deciphers [begin, end) of the file onto `output`, stopping at the first failure to
 // read or to write.
@@ -48,15 +29,12 @@ Result<void> decipherRange(std::FILE* file, const CodeLayout& layout, Keystream&
 }
 
 Verification verifyTrailer(std::FILE* file, const RotorMachine& machine, RotorPositions positions) {
-  FormattedInput trailer(file);
-  Word code;
+  const Trailer trailer = readTrailer(file);
   Verification verification;
-  verification.codingTypeKnown = trailer.readWord(code, kCodeWordKeep) == ReadStatus::kOk &&
-                                 CodingTypeRegistry().contains(code.text);
-  if (code.text != kCheckedCode) return verification;
-  Word check;
-  (void)trailer.readWord(check, 3);  // a missing word leaves every check failed
-  const auto holds = verifyCheckLetters(machine, positions, check.text);
+  verification.codingTypeKnown = CodingTypeRegistry().contains(trailer.code);
+  if (trailer.code != kCheckedCode) return verification;
+  // A missing word leaves every check failed.
+  const auto holds = verifyCheckLetters(machine, positions, trailer.check);
   verification.failedChecks = static_cast<int>(std::count(holds.begin(), holds.end(), false));
   return verification;
 }
@@ -77,7 +55,7 @@ Result<Verification> decryptCommand(File input, const std::string& inputName,
   if (readsAsStored(input.get())) {
     begin = position(input.get());
   } else {
-    auto copy = spool(input.get(), block);
+    auto copy = spoolRest(input.get(), block);
     if (!copy) return named(copy.fault(), inputName, outputName);
     spooled = std::move(*copy);
   }

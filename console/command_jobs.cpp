@@ -19,11 +19,6 @@
 namespace rotorwerk {
 namespace {
 
-// Every message of the command line is one line on standard error, named by the tool.
-void tell(Console& console, const std::string& message) {
-  console.message("rotorwerk: " + message + "\n");
-}
-
 // One line on a terminal's standard error that shows how far a long job has come.
 class ProgressLine {
  public:
@@ -91,7 +86,7 @@ struct Source {
 Result<Source> loadAndOpen(const JobOptions& options) {
   const auto settings = loadSettings(options.settings);
   if (!settings) return settings.fault();
-  auto input = options.file == "-" ? standardInput() : openForReading(options.file);
+  auto input = openInput(options.file);
   if (!input) return input.fault();
   return Source{buildMachine(*settings), std::move(*input)};
 }
@@ -102,6 +97,15 @@ std::string numbers(const std::array<std::int64_t, 3>& values) {
 }
 
 }  // namespace
+
+// Every message of the command line is one line on standard error, named by the tool.
+void tell(Console& console, const std::string& message) {
+  console.message("rotorwerk: " + message + "\n");
+}
+
+Result<File> openInput(const std::string& name) {
+  return name == "-" ? standardInput() : openForReading(name);
+}
 
 int failed(Console& console, const Fault& fault) {
   console.error(faultMessage(console, fault, FrontEnd::kCommandLine));

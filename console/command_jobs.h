@@ -23,6 +23,13 @@ struct JobOptions {
   std::string settings;  // empty: the working directory
   int rotors = kDefaultKeyRotors;
   int plugs = kDefaultKeyPlugs;
+  // trace
+  int letters = 26;           // letters to show
+  bool tsv = false;           // tab-separated for scripts, not aligned for people
+  bool traceChecks = false;   // the check letters too
+  // attack
+  unsigned threads = 0;       // 0: every core
+  int timeLimit = 300;        // seconds
   bool force = false;
   bool quiet = false;  // no word on success
 };
@@ -34,5 +41,11 @@ int checkJob(const JobOptions& options, Console& console);
 
 // Tells the fault on standard error and gives kExitError.
 int failed(Console& console, const Fault& fault);
+
+// One line of the command line on standard error, led by the tool's name.
+void tell(Console& console, const std::string& message);
+
+// The input FILE of a job: standard input for "-".
+Result<File> openInput(const std::string& name);
 
 }  // namespace rotorwerk

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "console/analysis_jobs.h"
 #include "console/command_jobs.h"
 #include "console/message_table.h"
 #include "console/messages.h"
@@ -24,6 +25,11 @@ namespace {
 struct Words {
   std::string rotors = std::to_string(kDefaultKeyRotors);
   std::string plugs = std::to_string(kDefaultKeyPlugs);
+  std::string letters = "26";
+  std::string format = "table";
+  std::string traceType;  // none: no check letters
+  std::string threads = "0";
+  std::string timeLimit = "300";
   bool help = false;
   bool version = false;
 };
@@ -36,9 +42,13 @@ struct Command {
   bool commandHelp = false;
 };
 
+constexpr int kMaxTraceLetters = 1000000;
+constexpr int kMaxThreads = 256;
+constexpr int kMaxTimeLimit = 86400;
+
 // A whole number in [min, max] written in decimal digits, or nothing.
 std::optional<int> wholeNumber(const std::string& word, int min, int max) {
-  if (word.empty() || word.size() > 2 ||
+  if (word.empty() || word.size() > std::to_string(max).size() ||
       !std::all_of(word.begin(), word.end(), [](char c) { return c >= '0' && c <= '9'; })) {
     return std::nullopt;
   }
@@ -51,7 +61,7 @@ std::optional<int> wholeNumber(const std::string& word, int min, int max) {
 std::string judge(const Command& command, const std::vector<std::string>& extras,
                   const Words& words, JobOptions& options, const Console& console) {
   const bool withFile =
-      command.help == messages::kHelpEncrypt || command.help == messages::kHelpDecrypt;
+      command.help != messages::kHelpKeygen && command.help != messages::kHelpCheck;
   std::vector<std::string> rest = extras;
   // The file is the first word that is no option; the parser leaves it with the rest.
   if (withFile && !rest.empty() && (rest.front() == "-" || rest.front().rfind('-', 0) != 0)) {
@@ -76,6 +86,22 @@ std::string judge(const Command& command, const std::vector<std::string>& extras
   if (!plugs) return invalid("--plugs", words.plugs);
   options.rotors = *rotors;
   options.plugs = *plugs;
+  const auto letters = wholeNumber(words.letters, 0, kMaxTraceLetters);
+  if (!letters) return invalid("--letters", words.letters);
+  options.letters = *letters;
+  if (words.format != "table" && words.format != "tsv") return invalid("--format", words.format);
+  options.tsv = words.format == "tsv";
+  if (!words.traceType.empty() && std::find(kCodingTypes.begin(), kCodingTypes.end(),
+                                            words.traceType) == kCodingTypes.end()) {
+    return invalid("--type", words.traceType);
+  }
+  options.traceChecks = words.traceType == kCheckedCode;
+  const auto threads = wholeNumber(words.threads, 0, kMaxThreads);
+  if (!threads) return invalid("--threads", words.threads);
+  options.threads = static_cast<unsigned>(*threads);
+  const auto timeLimit = wholeNumber(words.timeLimit, 1, kMaxTimeLimit);
+  if (!timeLimit) return invalid("--time-limit", words.timeLimit);
+  options.timeLimit = *timeLimit;
   return {};
 }
 
@@ -99,7 +125,7 @@ int runCommandLine(int argc, char** argv) {
   app.add_flag("-h,--help", words.help);
   app.add_flag("-V,--version", words.version);
   std::vector<Command> commands;
-  commands.reserve(4);  // each command's help flag points into its entry
+  commands.reserve(6);  // each command's help flag points into its entry
   const auto command = [&](const char* name, messages::Id help, auto job) -> CLI::App* {
     CLI::App* sub = app.add_subcommand(name);
     sub->set_help_flag();
@@ -121,6 +147,15 @@ int runCommandLine(int argc, char** argv) {
   keygen->add_option("-p,--plugs", words.plugs);
   keygen->add_flag("-f,--force", options.force);
   command("check", messages::kHelpCheck, checkJob);
+  CLI::App* trace = command("trace", messages::kHelpTrace, traceJob);
+  trace->add_option("-n,--letters", words.letters);
+  trace->add_option("-t,--type", words.traceType);
+  trace->add_option("--format", words.format);
+  CLI::App* attack = command("attack", messages::kHelpAttack, attackJob);
+  attack->add_option("-o,--output", options.output);
+  attack->add_flag("-f,--force", options.force);
+  attack->add_option("--threads", words.threads);
+  attack->add_option("--time-limit", words.timeLimit);
   app.require_subcommand(0, 1);
 
   std::vector<std::string> arguments = programArguments(argc, argv);

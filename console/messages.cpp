@@ -14,7 +14,11 @@ std::string say(const Console& console, messages::Id id,
   std::string message;
   const auto* fill = fills.begin();
   for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 1 < text.size() && text[i + 1] == 's' && fill != fills.end()) {
+    if (text[i] == '%' && i + 1 < text.size() && text[i + 1] == '%') {
+      message += '%';
+      ++i;
+    } else if (text[i] == '%' && i + 1 < text.size() && text[i + 1] == 's' &&
+               fill != fills.end()) {
       message += *fill++;
       ++i;
     } else {

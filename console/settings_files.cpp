@@ -20,13 +20,19 @@ Fault unopened(const Fault& opening, const std::string& name) {
 
 }  // namespace
 
-Result<Settings> loadSettings(const std::string& directory) {
+Result<Wiring> loadWiring(const std::string& directory) {
   const std::string wiringName = joinPath(directory, kWiringFileName);
   const auto wiringFile = openForReading(wiringName);
   if (!wiringFile) return unopened(wiringFile.fault(), wiringName);
   FormattedInput wiringInput(wiringFile->get());
   auto wiring = parseWiring(wiringInput);
   if (!wiring) return named(wiring.fault(), wiringName);
+  return wiring;
+}
+
+Result<Settings> loadSettings(const std::string& directory) {
+  auto wiring = loadWiring(directory);
+  if (!wiring) return wiring.fault();
   const std::string startName = joinPath(directory, kStartFileName);
   const auto startFile = openForReading(startName);
   if (!startFile) return unopened(startFile.fault(), startName);

@@ -12,4 +12,7 @@ namespace rotorwerk {
 // directory). A fault names the file, with the directory, and the item.
 Result<Settings> loadSettings(const std::string& directory = {});
 
+// Reads the wiring file alone, for the attack, which seeks the start file.
+Result<Wiring> loadWiring(const std::string& directory = {});
+
 }  // namespace rotorwerk

@@ -18,32 +18,43 @@ std::int64_t increment(std::int64_t value) {
 
 }  // namespace
 
-int transformLetter(const RotorMachine& machine, LetterIndex letter, std::int64_t left,
-                    std::int64_t middle, std::int64_t right) {
+LetterTrace traceLetter(const RotorMachine& machine, LetterIndex letter, std::int64_t left,
+                        std::int64_t middle, std::int64_t right) {
   const auto& rows = machine.forward;
   const auto& inverse = machine.inverse;
   const auto& slots = machine.slotRotors;
+  LetterTrace trace;
+  trace.in = letter;
   // A check letter may come from any offset's low 8 bits: only letters are plugged.
-  const std::int64_t value = letter >= 0 && letter < kLetters
-                                 ? machine.plugboard[static_cast<std::size_t>(letter)]
-                                 : letter;
+  trace.plugged = letter >= 0 && letter < kLetters
+                      ? machine.plugboard[static_cast<std::size_t>(letter)]
+                      : letter;
   assert(std::all_of(slots.begin(), slots.end(),
                      [&](std::int64_t slot) { return slot >= 1 && slot <= machine.rotorCount; }));
   const WiringRow& leftRow = rows[static_cast<std::size_t>(slots[0])];
   const WiringRow& middleRow = rows[static_cast<std::size_t>(slots[1])];
   const WiringRow& rightRow = rows[static_cast<std::size_t>(slots[2])];
   // On the way in only the next rotor's position is added to what leaves a rotor.
-  const int y1 = rightRow[static_cast<std::size_t>(modSum(value, right))];
-  const int y2 = middleRow[static_cast<std::size_t>(modSum(y1, middle))];
-  const int y3 = leftRow[static_cast<std::size_t>(modSum(y2, left))];
-  const int z = machine.reflector[static_cast<std::size_t>(mod26(y3))];
+  trace.right = rightRow[static_cast<std::size_t>(modSum(trace.plugged, right))];
+  trace.middle = middleRow[static_cast<std::size_t>(modSum(trace.right, middle))];
+  trace.left = leftRow[static_cast<std::size_t>(modSum(trace.middle, left))];
+  trace.reflected = machine.reflector[static_cast<std::size_t>(mod26(trace.left))];
   const auto& leftInverse = inverse[static_cast<std::size_t>(slots[0])];
   const auto& middleInverse = inverse[static_cast<std::size_t>(slots[1])];
   const auto& rightInverse = inverse[static_cast<std::size_t>(slots[2])];
-  const int x4 = modSum(leftInverse[static_cast<std::size_t>(mod26(z))], -mod26(left));
-  const int x5 = modSum(middleInverse[static_cast<std::size_t>(x4)], -mod26(middle));
-  const int out = modSum(rightInverse[static_cast<std::size_t>(x5)], -mod26(right));
-  return machine.plugboard[static_cast<std::size_t>(out)];
+  trace.leftBack =
+      modSum(leftInverse[static_cast<std::size_t>(mod26(trace.reflected))], -mod26(left));
+  trace.middleBack =
+      modSum(middleInverse[static_cast<std::size_t>(trace.leftBack)], -mod26(middle));
+  trace.rightBack =
+      modSum(rightInverse[static_cast<std::size_t>(trace.middleBack)], -mod26(right));
+  trace.out = machine.plugboard[static_cast<std::size_t>(trace.rightBack)];
+  return trace;
+}
+
+int transformLetter(const RotorMachine& machine, LetterIndex letter, std::int64_t left,
+                    std::int64_t middle, std::int64_t right) {
+  return traceLetter(machine, letter, left, middle, right).out;
 }
 
 void stepPositions(RotorPositions& positions) {

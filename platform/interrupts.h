@@ -24,6 +24,12 @@ class InterruptsHeld {
 int removeOnInterrupt(const char* path);
 void keepOnInterrupt(int slot);
 
+// While on, Ctrl-C (SIGINT; Ctrl-C or Ctrl-Break on Windows) only asks the running job
+// to stop, so that a long search can end with what it found. Other interrupts end the
+// program as before.
+void catchStopRequests(bool on);
+bool stopRequested();
+
 // While set, an interrupt restores the standard input terminal's saved settings.
 // `settings` points to the platform's terminal settings; nullptr clears it.
 void restoreTerminalOnInterrupt(const void* settings);

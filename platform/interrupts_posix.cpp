@@ -23,8 +23,14 @@ volatile std::sig_atomic_t gRemoveArmed[kSlots] = {};
 termios gTerminal;
 volatile std::sig_atomic_t gTerminalArmed = 0;
 sigset_t gHeldPrevious;
+volatile std::sig_atomic_t gCatchStop = 0;
+volatile std::sig_atomic_t gStopRequested = 0;
 
 extern "C" void onInterrupt(int signalNumber) {
+  if (signalNumber == SIGINT && gCatchStop != 0) {
+    gStopRequested = 1;
+    return;
+  }
   if (gTerminalArmed != 0) tcsetattr(STDIN_FILENO, TCSANOW, &gTerminal);
   for (int slot = 0; slot < kSlots; ++slot) {
     if (gRemoveArmed[slot] != 0) unlink(gRemovePath[slot]);
@@ -71,6 +77,10 @@ int removeOnInterrupt(const char* path) {
 void keepOnInterrupt(int slot) {
   if (slot >= 0 && slot < kSlots) gRemoveArmed[slot] = 0;
 }
+
+void catchStopRequests(bool on) { gCatchStop = on ? 1 : 0; }
+
+bool stopRequested() { return gStopRequested != 0; }
 
 void restoreTerminalOnInterrupt(const void* settings) {
   gTerminalArmed = 0;

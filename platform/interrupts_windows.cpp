@@ -16,8 +16,14 @@ wchar_t gRemovePath[kSlots][32768];
 volatile LONG gRemoveArmed[kSlots] = {};
 // Held while a file is created and armed; the handler waits for it.
 SRWLOCK gArming = SRWLOCK_INIT;
+volatile LONG gCatchStop = 0;
+volatile LONG gStopRequested = 0;
 
-BOOL WINAPI onControl(DWORD) {
+BOOL WINAPI onControl(DWORD type) {
+  if ((type == CTRL_C_EVENT || type == CTRL_BREAK_EVENT) && gCatchStop != 0) {
+    InterlockedExchange(&gStopRequested, 1);
+    return TRUE;
+  }
   AcquireSRWLockExclusive(&gArming);
   // The file is open with delete sharing, so it goes when the process's handle does.
   for (int slot = 0; slot < kSlots; ++slot) {
@@ -30,6 +36,10 @@ BOOL WINAPI onControl(DWORD) {
 }  // namespace
 
 void installInterruptHandlers() { SetConsoleCtrlHandler(onControl, TRUE); }
+
+void catchStopRequests(bool on) { InterlockedExchange(&gCatchStop, on ? 1 : 0); }
+
+bool stopRequested() { return InterlockedCompareExchange(&gStopRequested, 0, 0) != 0; }
 
 InterruptsHeld::InterruptsHeld() { AcquireSRWLockExclusive(&gArming); }
 

@@ -1,0 +1,485 @@
+// The attack: an exhaustive first stage over rotor choices and starts without plugs,
+// scored by coincidences, then hill climbing over the plugboard of the best candidates,
+// scored by English trigrams.
+#include "analysis/attack.h"
+
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <random>
+#include <thread>
+
+#include "analysis/ngram_scores.h"
+#include "machine/keystream.h"
+
+namespace rotorwerk {
+namespace {
+
+constexpr std::size_t kStates = Keystream::kStates;
+constexpr std::size_t kLetterCount = kLetters;
+// Candidates of the first stage that the second climbs on, best first.
+constexpr std::size_t kCandidates = 200000;
+// Below this many letters a climb can make random letters score like English.
+constexpr std::size_t kShortText = 100;
+constexpr int kMaxPairs = 13;
+
+using Clock = std::chrono::steady_clock;
+using Core = std::array<std::uint8_t, kLetterCount>;
+
+std::size_t at(int value) { return static_cast<std::size_t>(value); }
+
+// A slot choice and a start: the counter state before the first letter.
+struct Candidate {
+  std::int32_t coincidences = 0;  // without plugs
+  std::int32_t climbed = 0;       // with the plugs climbed on coincidences
+  std::uint16_t slots = 0;        // (left - 1) * 100 + (middle - 1) * 10 + right - 1
+  std::uint16_t start = 0;
+
+  friend bool operator>(const Candidate& a, const Candidate& b) {
+    return a.coincidences > b.coincidences;
+  }
+};
+
+std::array<int, 3> slotsOf(std::uint16_t code) {
+  return {code / 100 + 1, code / 10 % 10 + 1, code % 10 + 1};
+}
+
+// The machine without plugs at every counter state: what each letter deciphers to,
+// from the factored tables. Row s is the state s, the rows of the first states stand
+// again after the last, so that a text may run past the counter's wrap.
+class StateTable {
+ public:
+  StateTable(const RotorMachine& wiring, std::array<int, 3> slots, std::size_t extra) {
+    RotorMachine machine = wiring;
+    for (std::size_t k = 0; k < 3; ++k) machine.slotRotors[k] = slots[k];
+    machine.plugboard = straightRow();
+    const FactoredMachine factored(machine);
+    rows_.resize((kStates + extra) * kLetterCount);
+    for (std::size_t state = 0; state < kStates + extra; ++state) {
+      const auto& inner = factored.inner[state % kStates / kLetterCount];
+      const std::size_t right = state % kLetterCount;
+      std::uint8_t* row = &rows_[state * kLetterCount];
+      for (std::size_t x = 0; x < kLetterCount; ++x) {
+        const std::size_t through = inner[(x + right) % kLetterCount];
+        row[x] = static_cast<std::uint8_t>((through + kLetterCount - right) % kLetterCount);
+      }
+    }
+  }
+  const std::uint8_t* row(std::size_t state) const { return &rows_[state * kLetterCount]; }
+
+ private:
+  std::vector<std::uint8_t> rows_;
+};
+
+// The best candidates seen, the worst of them first out.
+class Best {
+ public:
+  explicit Best(std::size_t size) : size_(size) {}
+  std::int32_t floor() const { return heap_.size() < size_ ? -1 : heap_.front().coincidences; }
+  void offer(const Candidate& candidate) {
+    if (candidate.coincidences <= floor()) return;
+    heap_.push_back(candidate);
+    std::push_heap(heap_.begin(), heap_.end(), std::greater<>());
+    if (heap_.size() > size_) {
+      std::pop_heap(heap_.begin(), heap_.end(), std::greater<>());
+      heap_.pop_back();
+    }
+  }
+  std::vector<Candidate>& items() { return heap_; }
+
+ private:
+  std::size_t size_;
+  std::vector<Candidate> heap_;
+};
+
+// The first stage for one slot choice: every start, the text deciphered without plugs,
+// its coincidences counted. Four counters, so that repeated letters do not wait on one
+// another.
+void scoreStarts(const StateTable& table, const std::vector<std::uint32_t>& offsets,
+                 std::uint16_t slots, Best& best) {
+  const std::size_t n = offsets.size();
+  for (std::size_t start = 0; start < kStates; ++start) {
+    const std::uint8_t* rows = table.row(start + 1);
+    std::array<std::array<std::uint16_t, 32>, 4> counts{};
+    std::size_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+      ++counts[0][rows[offsets[i]]];
+      ++counts[1][rows[offsets[i + 1]]];
+      ++counts[2][rows[offsets[i + 2]]];
+      ++counts[3][rows[offsets[i + 3]]];
+    }
+    for (; i < n; ++i) ++counts[0][rows[offsets[i]]];
+    std::int64_t sum = 0;
+    for (std::size_t x = 0; x < kLetterCount; ++x) {
+      const std::int64_t c = counts[0][x] + counts[1][x] + counts[2][x] + counts[3][x];
+      sum += c * (c - 1);
+    }
+    best.offer({static_cast<std::int32_t>(sum), 0, slots, static_cast<std::uint16_t>(start)});
+  }
+}
+
+// A candidate's letters deciphered without plugs: per letter, what each letter going in
+// comes out as, at the letter's state.
+std::vector<Core> coresOf(const FactoredMachine& factored, std::size_t start, std::size_t count) {
+  std::vector<Core> cores(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::size_t state = (start + 1 + i) % kStates;
+    const auto& inner = factored.inner[state / kLetterCount];
+    const std::size_t right = state % kLetterCount;
+    for (std::size_t x = 0; x < kLetterCount; ++x) {
+      const std::size_t through = inner[(x + right) % kLetterCount];
+      cores[i][x] = static_cast<std::uint8_t>((through + kLetterCount - right) % kLetterCount);
+    }
+  }
+  return cores;
+}
+
+FactoredMachine factoredFor(const RotorMachine& wiring, std::array<int, 3> slots) {
+  RotorMachine machine = wiring;
+  for (std::size_t k = 0; k < 3; ++k) machine.slotRotors[k] = slots[k];
+  machine.plugboard = straightRow();
+  return FactoredMachine(machine);
+}
+
+// Coincidences of a candidate's text under any plugboard, fast: the plugs going in
+// choose, per cipher letter c, which letter a = plug(c) meets the rotors, and the plugs
+// going out only rename letters, which coincidences do not see. So the counts are sums
+// of per (c, a) counts kept once, and a move changes only the few letters it replugs.
+class CoincidenceScore {
+ public:
+  CoincidenceScore(const std::vector<Core>& cores, const std::vector<std::uint8_t>& cipher)
+      : counts_(kLetterCount * kLetterCount) {
+    for (std::size_t i = 0; i < cores.size(); ++i) {
+      for (std::size_t a = 0; a < kLetterCount; ++a) {
+        ++counts_[cipher[i] * kLetterCount + a][cores[i][a]];
+      }
+    }
+  }
+  void accept(const Core& plugs) {
+    plugs_ = plugs;
+    total_.fill(0);
+    for (std::size_t c = 0; c < kLetterCount; ++c) {
+      const auto& column = counts_[c * kLetterCount + plugs[c]];
+      for (std::size_t y = 0; y < kLetterCount; ++y) total_[y] += column[y];
+    }
+  }
+  std::int64_t operator()(const Core& trial) const {
+    std::array<std::int32_t, kLetterCount> total = total_;
+    for (std::size_t c = 0; c < kLetterCount; ++c) {
+      if (trial[c] == plugs_[c]) continue;
+      const auto& now = counts_[c * kLetterCount + plugs_[c]];
+      const auto& then = counts_[c * kLetterCount + trial[c]];
+      for (std::size_t y = 0; y < kLetterCount; ++y) total[y] += then[y] - now[y];
+    }
+    std::int64_t sum = 0;
+    for (const std::int64_t n : total) sum += n * (n - 1);
+    return sum;
+  }
+
+ private:
+  std::vector<std::array<std::uint16_t, kLetterCount>> counts_;  // [c * 26 + a][y]
+  std::array<std::int32_t, kLetterCount> total_{};
+  Core plugs_{};
+};
+
+// The trigram score of a candidate's text deciphered with a plugboard, which stands on
+// both sides of the rotors.
+class TrigramScore {
+ public:
+  TrigramScore(const std::vector<Core>& cores, const std::vector<std::uint8_t>& cipher)
+      : cores_(cores), cipher_(cipher), plain_(cores.size()) {}
+  void accept(const Core&) {}
+  std::int64_t operator()(const Core& plugs) {
+    for (std::size_t i = 0; i < cores_.size(); ++i) {
+      plain_[i] = plugs[cores_[i][plugs[cipher_[i]]]];
+    }
+    return trigramScore(plain_.data(), plain_.size());
+  }
+
+ private:
+  const std::vector<Core>& cores_;
+  const std::vector<std::uint8_t>& cipher_;
+  std::vector<std::uint8_t> plain_;
+};
+
+Core straightPlugs() {
+  Core plugs{};
+  for (std::size_t x = 0; x < kLetterCount; ++x) plugs[x] = static_cast<std::uint8_t>(x);
+  return plugs;
+}
+
+int pairsOf(const Core& plugs) {
+  int pairs = 0;
+  for (std::size_t x = 0; x < kLetterCount; ++x) pairs += plugs[x] > x ? 1 : 0;
+  return pairs;
+}
+
+void unplug(Core& plugs, std::size_t x) {
+  const std::size_t partner = plugs[x];
+  plugs[partner] = static_cast<std::uint8_t>(partner);
+  plugs[x] = static_cast<std::uint8_t>(x);
+}
+
+// Hill climbing: each move plugs two letters together (freeing their partners, which
+// may be plugged to each other instead) or pulls a pair out; a move is kept when the
+// score rises, until no move does.
+template <class Score>
+std::int64_t climb(Score& score, Core& plugs, const std::atomic<bool>& done) {
+  score.accept(plugs);
+  std::int64_t best = score(plugs);
+  for (bool rising = true; rising && !done.load(std::memory_order_relaxed);) {
+    rising = false;
+    for (std::size_t a = 0; a < kLetterCount; ++a) {
+      for (std::size_t b = a + 1; b < kLetterCount; ++b) {
+        const std::size_t oldA = plugs[a];
+        const std::size_t oldB = plugs[b];
+        std::array<Core, 2> trials{plugs, plugs};
+        std::size_t count = 1;
+        if (oldA == b) {
+          unplug(trials[0], a);
+        } else {
+          for (Core& trial : trials) {
+            unplug(trial, a);
+            unplug(trial, b);
+            trial[a] = static_cast<std::uint8_t>(b);
+            trial[b] = static_cast<std::uint8_t>(a);
+          }
+          if (oldA != a && oldB != b) {
+            trials[1][oldA] = static_cast<std::uint8_t>(oldB);
+            trials[1][oldB] = static_cast<std::uint8_t>(oldA);
+            count = 2;
+          }
+        }
+        for (std::size_t t = 0; t < count; ++t) {
+          if (pairsOf(trials[t]) > kMaxPairs) continue;
+          const std::int64_t value = score(trials[t]);
+          if (value > best) {
+            best = value;
+            plugs = trials[t];
+            score.accept(plugs);
+            rising = true;
+          }
+        }
+      }
+    }
+  }
+  return best;
+}
+
+AttackKey keyOf(const Candidate& candidate, const Core& plugs) {
+  AttackKey key;
+  key.slots = slotsOf(candidate.slots);
+  key.offsets = {static_cast<int>(candidate.start / (kLetterCount * kLetterCount)),
+                 static_cast<int>(candidate.start / kLetterCount % kLetterCount),
+                 static_cast<int>(candidate.start % kLetterCount)};
+  for (std::size_t x = 0; x < kLetterCount; ++x)
+    key.plugboard[x] = static_cast<std::int8_t>(plugs[x]);
+  return key;
+}
+
+// Whether the check letters decipher to the start offsets, with the key's plugs: the
+// letters after the body's last continue the same count.
+bool checkLettersHold(const RotorMachine& wiring, const AttackKey& key, const CipherSample& sample) {
+  if (sample.checkWord.size() < 3) return false;
+  RotorMachine machine = wiring;
+  for (std::size_t k = 0; k < 3; ++k) {
+    machine.slotRotors[k] = key.slots[k];
+    machine.startOffsets[k] = key.offsets[k];
+  }
+  machine.plugboard = key.plugboard;
+  const std::size_t start =
+      at(key.offsets[0]) * kLetterCount * kLetterCount + at(key.offsets[1]) * kLetterCount +
+      at(key.offsets[2]);
+  std::size_t state = (start + sample.totalLetters % kStates) % kStates;
+  for (std::size_t k = 0; k < 3; ++k) {
+    state = (state + 1) % kStates;
+    const auto c = static_cast<unsigned char>(sample.checkWord[k]);
+    if (c < 'a' || c > 'z') return false;
+    const int out = transformLetter(machine, static_cast<LetterIndex>(c - 'a'),
+                                    static_cast<std::int64_t>(state / (kLetterCount * kLetterCount)),
+                                    static_cast<std::int64_t>(state / kLetterCount % kLetterCount),
+                                    static_cast<std::int64_t>(state % kLetterCount));
+    if (out != key.offsets[k]) return false;
+  }
+  return true;
+}
+
+// What both stages share between the threads.
+struct Search {
+  Search(const RotorMachine& w, const CipherSample& s) : wiring(w), sample(s) {}
+  const RotorMachine& wiring;
+  const CipherSample& sample;
+  std::vector<std::uint8_t> letters;  // at most kAttackLetters
+  std::size_t slotChoices = 0;
+  std::atomic<std::size_t> next{0};
+  std::atomic<std::size_t> finished{0};
+  std::atomic<bool> done{false};  // found, out of time or stopped
+  std::mutex mutex;               // guards what follows
+  std::vector<Candidate> candidates;
+  std::vector<std::size_t> groups;  // where each slot choice's candidates begin, and the end
+  AttackResult best;
+  bool haveBest = false;
+};
+
+double perLetter(std::int64_t score, std::size_t count, bool english) {
+  if (!english) return indexOfCoincidence(score, count);
+  return count < 3 ? 0 : static_cast<double>(score) / (100.0 * static_cast<double>(count - 2));
+}
+
+bool confidentOf(const AttackResult& result, bool english, std::size_t letters) {
+  // Without English statistics only the check letters can confirm a key; so too in a
+  // text so short that climbing can make noise read like English.
+  if (!english || letters < kShortText) return result.checkLettersVerify;
+  return result.score >= kEnglishThreshold;
+}
+
+void firstStage(Search& search) {
+  const std::size_t n = search.letters.size();
+  std::vector<std::uint32_t> offsets(n);
+  for (std::size_t i = 0; i < n; ++i)
+    offsets[i] = static_cast<std::uint32_t>(i * kLetterCount + search.letters[i]);
+  Best best(kCandidates);
+  for (std::size_t choice; !search.done && (choice = search.next++) < search.slotChoices;) {
+    const std::size_t rotors = at(static_cast<int>(search.wiring.rotorCount));
+    const std::array<int, 3> slots = {static_cast<int>(choice / (rotors * rotors)) + 1,
+                                      static_cast<int>(choice / rotors % rotors) + 1,
+                                      static_cast<int>(choice % rotors) + 1};
+    const StateTable table(search.wiring, slots, n + 1);
+    const auto code = static_cast<std::uint16_t>((slots[0] - 1) * 100 + (slots[1] - 1) * 10 +
+                                                 slots[2] - 1);
+    scoreStarts(table, offsets, code, best);
+    ++search.finished;
+  }
+  const std::lock_guard lock(search.mutex);
+  auto& items = best.items();
+  search.candidates.insert(search.candidates.end(), items.begin(), items.end());
+}
+
+// Stage 2, per slot choice: every candidate's plugboard climbed on coincidences from
+// none, which ranks candidates far better than coincidences without plugs.
+void secondStage(Search& search) {
+  const std::size_t n = search.letters.size();
+  for (std::size_t group; !search.done && (group = search.next++) + 1 < search.groups.size();) {
+    const std::size_t first = search.groups[group];
+    const std::size_t last = search.groups[group + 1];
+    const FactoredMachine factored =
+        factoredFor(search.wiring, slotsOf(search.candidates[first].slots));
+    for (std::size_t index = first; index < last && !search.done; ++index) {
+      Candidate& candidate = search.candidates[index];
+      const auto cores = coresOf(factored, candidate.start, n);
+      CoincidenceScore score(cores, search.letters);
+      Core plugs = straightPlugs();
+      candidate.climbed = static_cast<std::int32_t>(climb(score, plugs, search.done));
+    }
+    search.finished += last - first;
+  }
+}
+
+// Stage 3, best first: the plugboard found again, then climbed on English trigrams; a
+// text of another language keeps the coincidences' plugboard and counts on the check
+// letters.
+void thirdStage(Search& search) {
+  const std::size_t n = search.letters.size();
+  const bool english = search.sample.english;
+  for (std::size_t index; !search.done && (index = search.next++) < search.candidates.size();) {
+    const Candidate& candidate = search.candidates[index];
+    const FactoredMachine factored = factoredFor(search.wiring, slotsOf(candidate.slots));
+    const auto cores = coresOf(factored, candidate.start, n);
+    CoincidenceScore coincidence(cores, search.letters);
+    Core plugs = straightPlugs();
+    std::int64_t score = climb(coincidence, plugs, search.done);
+    if (english) {
+      TrigramScore trigrams(cores, search.letters);
+      score = climb(trigrams, plugs, search.done);
+    }
+    AttackResult result;
+    result.key = keyOf(candidate, plugs);
+    result.score = perLetter(score, n, english);
+    result.checkLettersVerify = checkLettersHold(search.wiring, result.key, search.sample);
+    result.confident = confidentOf(result, english, n);
+    ++search.finished;
+    const std::lock_guard lock(search.mutex);
+    const auto rank = [](const AttackResult& r) { return std::pair(r.confident, r.score); };
+    if (!search.haveBest || rank(result) > rank(search.best)) {
+      search.best = result;
+      search.haveBest = true;
+    }
+    if (result.confident) search.done = true;
+  }
+}
+
+}  // namespace
+
+AttackResult attack(const RotorMachine& wiring, const CipherSample& sample,
+                    const AttackLimits& limits) {
+  Search search(wiring, sample);
+  search.letters.assign(sample.letters.begin(),
+                        sample.letters.begin() +
+                            static_cast<std::ptrdiff_t>(std::min(sample.letters.size(), kAttackLetters)));
+  const auto rotors = at(static_cast<int>(wiring.rotorCount));
+  search.slotChoices = rotors * rotors * rotors;
+  const auto begin = Clock::now();
+  const unsigned threads = std::max(1U, limits.threads);
+  // Runs one stage on every thread, telling its progress, until it is through, found
+  // what it sought, runs out of time or is asked to stop.
+  const auto run = [&](int stage, void (*work)(Search&), std::size_t total) {
+    search.next = 0;
+    search.finished = 0;
+    std::vector<std::thread> workers;
+    for (unsigned t = 0; t < threads; ++t) workers.emplace_back(work, std::ref(search));
+    while (search.finished < total && !search.done) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      const std::chrono::duration<double> used = Clock::now() - begin;
+      if (used >= limits.timeLimit || (limits.stopRequested && limits.stopRequested())) {
+        search.done = true;
+      }
+      if (limits.progress) {
+        AttackProgress progress;
+        progress.stage = stage;
+        progress.share = total == 0 ? 1 : static_cast<double>(search.finished) / total;
+        {
+          const std::lock_guard lock(search.mutex);
+          progress.best = search.best.score;
+        }
+        progress.secondsLeft = std::max(0.0, (limits.timeLimit - used).count());
+        limits.progress(progress);
+      }
+    }
+    for (auto& worker : workers) worker.join();
+  };
+  run(1, firstStage, search.slotChoices);
+  const bool firstDone = !search.done;
+  const std::chrono::duration<double> firstStageTime = Clock::now() - begin;
+  const std::uint64_t firstStageLetters =
+      std::uint64_t{search.finished} * kStates * search.letters.size();
+  std::sort(search.candidates.begin(), search.candidates.end(), std::greater<>());
+  if (search.candidates.size() > kCandidates) search.candidates.resize(kCandidates);
+  if (firstDone) {
+    // Each slot choice's candidates together, so that its tables are made once.
+    std::stable_sort(search.candidates.begin(), search.candidates.end(),
+                     [](const Candidate& x, const Candidate& y) { return x.slots < y.slots; });
+    for (std::size_t i = 0; i < search.candidates.size(); ++i) {
+      if (i == 0 || search.candidates[i].slots != search.candidates[i - 1].slots) {
+        search.groups.push_back(i);
+      }
+    }
+    search.groups.push_back(search.candidates.size());
+    run(2, secondStage, search.candidates.size());
+    std::stable_sort(search.candidates.begin(), search.candidates.end(),
+                     [](const Candidate& x, const Candidate& y) { return x.climbed > y.climbed; });
+  }
+  if (firstDone && !search.done) {
+    run(3, thirdStage, search.candidates.size());
+  } else if (!search.candidates.empty()) {
+    // Stopped early: the best candidate so far, without plugs.
+    search.best.key = keyOf(search.candidates.front(), straightPlugs());
+    search.best.score = 0;
+  }
+  AttackResult result = search.best;
+  result.firstStageLetters = firstStageLetters;
+  result.firstStageSeconds = firstStageTime.count();
+  result.searched = result.confident || !search.done;
+  return result;
+}
+
+}  // namespace rotorwerk

@@ -1,0 +1,39 @@
+// Trigram and coincidence scores.
+#include "analysis/ngram_scores.h"
+
+namespace rotorwerk {
+
+const std::array<std::int16_t, kTrigramCount>& englishTrigrams() {
+  static constexpr std::array<std::int16_t, kTrigramCount> kTable = {
+#include "analysis/english_trigrams.inc"
+  };
+  return kTable;
+}
+
+std::int64_t trigramScore(const std::uint8_t* letters, std::size_t count) {
+  const auto& table = englishTrigrams();
+  std::int64_t score = 0;
+  if (count < 3) return score;
+  std::size_t pair = letters[0] * 26U + letters[1];
+  for (std::size_t i = 2; i < count; ++i) {
+    const std::size_t trigram = pair * 26 + letters[i];
+    score += table[trigram];
+    pair = trigram % (26 * 26);
+  }
+  return score;
+}
+
+std::int64_t coincidences(const std::uint8_t* letters, std::size_t count) {
+  std::array<std::int64_t, 26> counts{};
+  for (std::size_t i = 0; i < count; ++i) ++counts[letters[i]];
+  std::int64_t sum = 0;
+  for (const std::int64_t n : counts) sum += n * (n - 1);
+  return sum;
+}
+
+double indexOfCoincidence(std::int64_t coincidences, std::size_t count) {
+  if (count < 2) return 0;
+  return static_cast<double>(coincidences) / (static_cast<double>(count) * (count - 1.0));
+}
+
+}  // namespace rotorwerk

@@ -1,0 +1,54 @@
+// A code file read for analysis.
+#include "codefile/code_sample.h"
+
+#include <algorithm>
+
+namespace rotorwerk {
+namespace {
+
+Fault named(Fault fault, const std::string& name) {
+  fault.file = name;
+  return fault;
+}
+
+}  // namespace
+
+Result<CodeSample> readCodeSample(File input, const std::string& name, std::size_t keep) {
+  CodeSample sample;
+  const auto language = readCodeHeader(input.get(), name);
+  if (!language) return language.fault();
+  sample.language = *language;
+  std::vector<char> block(kBlockSize);
+  File spooled;
+  std::int64_t begin = 0;
+  if (readsAsStored(input.get())) {
+    begin = position(input.get());
+  } else {
+    auto copy = spoolRest(input.get(), block);
+    if (!copy) return named(copy.fault(), name);
+    spooled = std::move(*copy);
+  }
+  std::FILE* file = spooled ? spooled.get() : input.get();
+  const auto layout = locateBody(file, begin, block);
+  if (!layout) return named(layout.fault(), name);
+  bool lineEnded = false;
+  for (std::int64_t from = layout->bodyBegin; from < layout->bodyEnd;) {
+    const auto size = static_cast<std::size_t>(
+        std::min<std::int64_t>(layout->bodyEnd - from, static_cast<std::int64_t>(block.size())));
+    if (!readAt(file, from, block.data(), size)) return named(systemFault(FaultKind::kCannotRead), name);
+    for (std::size_t i = 0; i < size; ++i) {
+      const auto byte = static_cast<unsigned char>(block[i]);
+      lineEnded = lineEnded || byte == '\n' || byte == '\r';
+      if (!lineEnded && sample.firstLine.size() < kLineKeep) sample.firstLine.push_back(block[i]);
+      const unsigned letter = (byte | 0x20U) - 'a';
+      if (letter >= 26) continue;
+      ++sample.totalLetters;
+      if (sample.letters.size() < keep) sample.letters.push_back(static_cast<std::uint8_t>(letter));
+    }
+    from += static_cast<std::int64_t>(size);
+  }
+  if (layout->trailer && seekTo(file, *layout->trailer)) sample.trailer = readTrailer(file);
+  return sample;
+}
+
+}  // namespace rotorwerk

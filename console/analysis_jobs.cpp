@@ -1,0 +1,304 @@
+// The command line's analysis jobs: trace and attack.
+#include "console/analysis_jobs.h"
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+#include <vector>
+
+#include "analysis/attack.h"
+#include "codefile/code_sample.h"
+#include "console/message_table.h"
+#include "console/messages.h"
+#include "console/settings_files.h"
+#include "machine/keystream.h"
+#include "platform/interrupts.h"
+#include "platform/replacement_file.h"
+#include "platform/terminal.h"
+
+namespace rotorwerk {
+namespace {
+
+// The trace's stages after the letter going in.
+constexpr std::size_t kStages = 10;
+constexpr const char* kTsvColumns =
+    "n\tleft\tmiddle\tright\tin\tplugboard\tright_rotor\tmiddle_rotor\tleft_rotor\treflector\t"
+    "left_back\tmiddle_back\tright_back\tplugboard_back\tout\n";
+// Widths of the aligned table: the letter's number, each position, each stage.
+constexpr std::size_t kNumberWidth = 5;
+constexpr std::size_t kPositionWidth = 4;
+constexpr std::size_t kStageWidth = 7;
+
+// Terminal cells a text takes: a Chinese character two, in UTF-8 or GBK.
+std::size_t cellsOf(const Console& console, std::string_view text) {
+  std::size_t cells = 0;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (console.utf8()) {
+      cells += byte < 0x80 ? 1 : byte >= 0xE0 ? 2 : 0;
+    } else {
+      cells += 1;
+    }
+  }
+  return cells;
+}
+
+std::string rightAligned(const Console& console, std::string_view text, std::size_t width) {
+  const std::size_t cells = cellsOf(console, text);
+  return std::string(width > cells ? width - cells : 0, ' ') + std::string(text);
+}
+
+// A stage's value as a letter; what no letter is (an offset outside 0..25 going in as a
+// check letter) as its number.
+std::string letterOf(int value, bool upper = false) {
+  if (value < 0 || value >= kLetters) return std::to_string(value);
+  return std::string(1, static_cast<char>((upper ? 'A' : 'a') + value));
+}
+
+std::string positionOf(std::int64_t position) { return std::to_string(position); }
+
+struct TraceRow {
+  std::string number;
+  RotorPositions positions;
+  std::string in;
+  LetterTrace trace;
+  bool upper = false;
+};
+
+std::string formatRow(const Console& console, const TraceRow& row, bool tsv) {
+  // The plugboard's letter on the way out is the out letter, which keeps the text's case.
+  const std::array<int, kStages> stages = {
+      row.trace.plugged,   row.trace.right,      row.trace.middle,    row.trace.left,
+      row.trace.reflected, row.trace.leftBack,   row.trace.middleBack, row.trace.rightBack,
+      row.trace.out,       row.trace.out};
+  std::vector<std::string> cells = {row.number, positionOf(row.positions.left),
+                                    positionOf(row.positions.middle),
+                                    positionOf(row.positions.right), row.in};
+  for (std::size_t k = 0; k < stages.size(); ++k) {
+    cells.push_back(letterOf(stages[k], row.upper && k + 1 == stages.size()));
+  }
+  std::string line;
+  for (std::size_t k = 0; k < cells.size(); ++k) {
+    if (tsv) {
+      line += (k > 0 ? "\t" : "") + cells[k];
+    } else {
+      const std::size_t width = k == 0 ? kNumberWidth : k <= 3 ? kPositionWidth : kStageWidth;
+      line += rightAligned(console, cells[k], width);
+    }
+  }
+  return line + "\n";
+}
+
+std::string tableHeader(const Console& console) {
+  // The column names are one message, separated by blanks, aligned here.
+  const std::string names = say(console, messages::kTraceColumns);
+  std::string line;
+  std::size_t k = 0;
+  for (std::size_t from = 0; from < names.size(); ++k) {
+    std::size_t to = names.find(' ', from);
+    if (to == std::string::npos) to = names.size();
+    const std::size_t width = k == 0 ? kNumberWidth : k <= 3 ? kPositionWidth : kStageWidth;
+    line += rightAligned(console, std::string_view(names).substr(from, to - from), width);
+    from = to + 1;
+  }
+  return say(console, messages::kTraceTitle) + line + "\n";
+}
+
+// A line on a terminal's standard error that shows how far the attack has come.
+class AttackProgressLine {
+ public:
+  explicit AttackProgressLine(Console& console)
+      : console_(console), shown_(Terminal::standardErrorIsTerminal()) {}
+  ~AttackProgressLine() { finish(); }
+  AttackProgressLine(const AttackProgressLine&) = delete;
+  AttackProgressLine& operator=(const AttackProgressLine&) = delete;
+
+  void operator()(const AttackProgress& progress) {
+    const auto now = Clock::now();
+    if (!shown_ || now - last_ < std::chrono::milliseconds(250)) return;
+    last_ = now;
+    const std::string share = number("%.0f", 100 * progress.share);
+    const std::string left = number("%.0f", progress.secondsLeft);
+    const std::string line =
+        progress.stage == 1
+            ? say(console_, messages::kAttackProgressRotors, {share, left})
+            : say(console_, messages::kAttackProgressPlugs,
+                  {share, number("%.2f", progress.best), left});
+    console_.message("\r" + line + std::string(kWidth > line.size() ? kWidth - line.size() : 0, ' '));
+    drawn_ = true;
+  }
+
+  void finish() {
+    if (drawn_) console_.message("\r" + std::string(kWidth, ' ') + "\r");
+    drawn_ = false;
+  }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  static constexpr std::size_t kWidth = 72;
+
+  static std::string number(const char* format, double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+  }
+
+  Console& console_;
+  bool shown_;
+  bool drawn_ = false;
+  Clock::time_point last_;
+};
+
+// The start file the attack found.
+Start startOf(const AttackKey& key) {
+  Start start;
+  for (std::size_t k = 0; k < 3; ++k) {
+    start.slots[k] = key.slots[k];
+    start.offsets[k] = key.offsets[k];
+  }
+  for (std::size_t x = 0; x < key.plugboard.size(); ++x) {
+    const auto y = static_cast<std::size_t>(key.plugboard[x]);
+    if (y > x) start.plugs.push_back({static_cast<char>('a' + x), static_cast<char>('a' + y)});
+  }
+  return start;
+}
+
+// Bytes of a deciphered line that a terminal shows as they are; others as '?'.
+std::string printable(std::string line) {
+  for (char& c : line) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) c = '?';
+  }
+  return line;
+}
+
+}  // namespace
+
+int traceJob(const JobOptions& options, Console& console) {
+  const auto settings = loadSettings(options.settings);
+  if (!settings) return failed(console, settings.fault());
+  auto input = openInput(options.file);
+  if (!input) return failed(console, input.fault());
+  const RotorMachine machine = buildMachine(*settings);
+  std::string table = options.tsv ? kTsvColumns : tableHeader(console);
+  RotorPositions positions = machine.startPositions();
+  // The check letters follow the text's last letter: the whole text is counted, through
+  // the same keystream as encrypt, once the rows are made.
+  Keystream keystream(machine, positions);
+  std::vector<char> block(kBlockSize);
+  int shown = 0;
+  for (std::size_t size = 0; (size = readText(input->get(), block.data(), block.size())) > 0;) {
+    for (std::size_t i = 0; i < size && shown < options.letters; ++i) {
+      const auto byte = static_cast<unsigned char>(block[i]);
+      const bool upper = byte >= 'A' && byte <= 'Z';
+      if (!upper && (byte < 'a' || byte > 'z')) continue;
+      stepPositions(positions);
+      const auto letter = static_cast<LetterIndex>((byte | 0x20U) - 'a');
+      ++shown;
+      table += formatRow(console,
+                         {std::to_string(shown), positions, std::string(1, block[i]),
+                          traceLetter(machine, letter, positions.left, positions.middle,
+                                      positions.right),
+                          upper},
+                         options.tsv);
+    }
+    if (!options.traceChecks && shown >= options.letters) break;
+    keystream.apply(block.data(), size);
+  }
+  if (std::ferror(input->get()) != 0) {
+    return failed(console, systemFault(FaultKind::kCannotRead, options.file));
+  }
+  if (options.traceChecks) {
+    positions = keystream.positions();
+    for (std::size_t k = 0; k < 3; ++k) {
+      stepPositions(positions);
+      // As the check letters are made: the offset's low 8 bits go in as a letter.
+      const auto offset = static_cast<std::int8_t>(
+          static_cast<std::uint8_t>(machine.startOffsets[k] & 0xFF));
+      const std::string number = {'c', static_cast<char>('1' + k)};
+      table += formatRow(console,
+                         {number, positions, letterOf(offset),
+                          traceLetter(machine, offset, positions.left, positions.middle,
+                                      positions.right)},
+                         options.tsv);
+    }
+  }
+  console.write(table);
+  return kExitSuccess;
+}
+
+int attackJob(const JobOptions& options, Console& console) {
+  const auto wiring = loadWiring(options.settings);
+  if (!wiring) return failed(console, wiring.fault());
+  auto input = openInput(options.file);
+  if (!input) return failed(console, input.fault());
+  const auto code = readCodeSample(std::move(*input), options.file, kAttackLetters);
+  if (!code) return failed(console, code.fault());
+  const std::string name = displayName(options.file);
+  if (code->totalLetters == 0) {
+    tell(console, say(console, messages::kAttackNoLetters, {name}));
+    return kExitError;
+  }
+  if (code->totalLetters < kFewLetters) {
+    tell(console, say(console, messages::kAttackFewLetters,
+                      {std::to_string(code->totalLetters), std::to_string(kFewLetters)}));
+  }
+  CipherSample sample;
+  sample.letters = code->letters;
+  sample.totalLetters = code->totalLetters;
+  sample.english = code->language == Language::kEnglish;
+  if (code->trailer.code == kCheckedCode) sample.checkWord = code->trailer.check;
+  if (!sample.english) tell(console, say(console, messages::kAttackNoStatistics));
+
+  Settings settings{*wiring, Start{{}, {1, 1, 1}, {0, 0, 0}}};
+  const RotorMachine known = buildMachine(settings);
+  AttackLimits limits;
+  limits.threads = options.threads > 0 ? options.threads : std::thread::hardware_concurrency();
+  limits.timeLimit = std::chrono::seconds(options.timeLimit);
+  limits.stopRequested = stopRequested;
+  AttackProgressLine progress(console);
+  limits.progress = [&](const AttackProgress& p) { progress(p); };
+  catchStopRequests(true);
+  const AttackResult result = attack(known, sample, limits);
+  catchStopRequests(false);
+  progress.finish();
+
+  settings.start = startOf(result.key);
+  const RotorMachine found = buildMachine(settings);
+  std::string line = code->firstLine;
+  Keystream(found, found.startPositions()).apply(line.data(), line.size());
+  const std::string startText = formatStart(settings.start);
+  if (!result.searched) tell(console, say(console, messages::kAttackStopped));
+  tell(console, say(console, messages::kAttackFirstLine, {printable(line)}));
+  char score[32];
+  std::snprintf(score, sizeof score, sample.english ? "%.2f" : "%.3f", result.score);
+  tell(console, say(console, sample.english ? messages::kAttackScoreEnglish
+                                            : messages::kAttackScoreLetters,
+                    {score}));
+  tell(console, say(console, sample.checkWord.empty()   ? messages::kAttackNoCheckLetters
+                             : result.checkLettersVerify ? messages::kAttackCheckHolds
+                                                         : messages::kAttackCheckFails));
+  if (!result.confident) {
+    console.write(startText);
+    tell(console, say(console, messages::kAttackNotFound));
+    return kExitError;
+  }
+  if (options.output.empty() || options.output == "-") {
+    console.write(startText);
+  } else {
+    const auto existing =
+        options.force ? ReplacementFile::Existing::kReplace : ReplacementFile::Existing::kRefuse;
+    ReplacementFile file(options.output, ReplacementFile::Access::kPrivate, existing);
+    auto written = file.open();
+    if (written) {
+      (void)file.write(startText);  // a failed write fails the commit
+      written = file.commit();
+    }
+    if (!written) return failed(console, written.fault());
+    if (!options.quiet) tell(console, say(console, messages::kWritten, {displayName(options.output)}));
+  }
+  tell(console, say(console, messages::kAttackFound));
+  return kExitSuccess;
+}
+
+}  // namespace rotorwerk
