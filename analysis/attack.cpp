@@ -19,6 +19,8 @@ constexpr std::size_t kStates = Keystream::kStates;
 constexpr std::size_t kLetterCount = kLetters;
 // Candidates of the first stage that the second climbs on, best first.
 constexpr std::size_t kCandidates = 200000;
+// Candidates climbed on trigrams straight after the first stage.
+constexpr std::size_t kFirstTried = 256;
 // Below this many letters a climb can make random letters score like English.
 constexpr std::size_t kShortText = 100;
 constexpr int kMaxPairs = 13;
@@ -317,6 +319,7 @@ struct Search {
   std::mutex mutex;               // guards what follows
   std::vector<Candidate> candidates;
   std::vector<std::size_t> groups;  // where each slot choice's candidates begin, and the end
+  std::size_t climbing = 0;          // how many of the first candidates stage 3 takes
   AttackResult best;
   bool haveBest = false;
 };
@@ -381,7 +384,7 @@ void secondStage(Search& search) {
 void thirdStage(Search& search) {
   const std::size_t n = search.letters.size();
   const bool english = search.sample.english;
-  for (std::size_t index; !search.done && (index = search.next++) < search.candidates.size();) {
+  for (std::size_t index; !search.done && (index = search.next++) < search.climbing;) {
     const Candidate& candidate = search.candidates[index];
     const FactoredMachine factored = factoredFor(search.wiring, slotsOf(candidate.slots));
     const auto cores = coresOf(factored, candidate.start, n);
@@ -454,7 +457,11 @@ AttackResult attack(const RotorMachine& wiring, const CipherSample& sample,
       std::uint64_t{search.finished} * kStates * search.letters.size();
   std::sort(search.candidates.begin(), search.candidates.end(), std::greater<>());
   if (search.candidates.size() > kCandidates) search.candidates.resize(kCandidates);
-  if (firstDone) {
+  // A long text or few plugs leave the right candidate among the very first: they are
+  // tried at once, before the slower ranking.
+  search.climbing = std::min(search.candidates.size(), kFirstTried);
+  if (firstDone) run(3, thirdStage, search.climbing);
+  if (firstDone && !search.done) {
     // Each slot choice's candidates together, so that its tables are made once.
     std::stable_sort(search.candidates.begin(), search.candidates.end(),
                      [](const Candidate& x, const Candidate& y) { return x.slots < y.slots; });
@@ -469,9 +476,10 @@ AttackResult attack(const RotorMachine& wiring, const CipherSample& sample,
                      [](const Candidate& x, const Candidate& y) { return x.climbed > y.climbed; });
   }
   if (firstDone && !search.done) {
-    run(3, thirdStage, search.candidates.size());
-  } else if (!search.candidates.empty()) {
-    // Stopped early: the best candidate so far, without plugs.
+    search.climbing = search.candidates.size();
+    run(3, thirdStage, search.climbing);
+  } else if (!search.haveBest && !search.candidates.empty()) {
+    // Stopped before any climb: the best candidate so far, without plugs.
     search.best.key = keyOf(search.candidates.front(), straightPlugs());
     search.best.score = 0;
   }

@@ -67,6 +67,6 @@ AttackResult attack(const RotorMachine& wiring, const CipherSample& sample,
 
 // Where a sound English break's score lies: a text deciphered right scores above this
 // per letter, letters at random well below.
-inline constexpr double kEnglishThreshold = -3.9;
+inline constexpr double kEnglishThreshold = -3.6;
 
 }  // namespace rotorwerk

@@ -120,10 +120,10 @@ class AttackProgressLine {
     const std::string share = number("%.0f", 100 * progress.share);
     const std::string left = number("%.0f", progress.secondsLeft);
     const std::string line =
-        progress.stage == 1
-            ? say(console_, messages::kAttackProgressRotors, {share, left})
-            : say(console_, messages::kAttackProgressPlugs,
-                  {share, number("%.2f", progress.best), left});
+        progress.stage == 1   ? say(console_, messages::kAttackProgressRotors, {share, left})
+        : progress.stage == 2 ? say(console_, messages::kAttackProgressCounts, {share, left})
+                              : say(console_, messages::kAttackProgressPlugs,
+                                    {share, number("%.2f", progress.best), left});
     console_.message("\r" + line + std::string(kWidth > line.size() ? kWidth - line.size() : 0, ' '));
     drawn_ = true;
   }
@@ -250,6 +250,15 @@ int attackJob(const JobOptions& options, Console& console) {
   if (code->trailer.code == kCheckedCode) sample.checkWord = code->trailer.check;
   if (!sample.english) tell(console, say(console, messages::kAttackNoStatistics));
 
+  // The start file's place is taken before the search, so that a name in use or a
+  // directory that cannot be written is told at once, not after minutes.
+  const bool toFile = !options.output.empty() && options.output != "-";
+  const auto existing =
+      options.force ? ReplacementFile::Existing::kReplace : ReplacementFile::Existing::kRefuse;
+  ReplacementFile file(toFile ? options.output : "-", ReplacementFile::Access::kPrivate, existing);
+  if (toFile) {
+    if (auto opened = file.open(); !opened) return failed(console, opened.fault());
+  }
   Settings settings{*wiring, Start{{}, {1, 1, 1}, {0, 0, 0}}};
   const RotorMachine known = buildMachine(settings);
   AttackLimits limits;
@@ -283,18 +292,11 @@ int attackJob(const JobOptions& options, Console& console) {
     tell(console, say(console, messages::kAttackNotFound));
     return kExitError;
   }
-  if (options.output.empty() || options.output == "-") {
+  if (!toFile) {
     console.write(startText);
   } else {
-    const auto existing =
-        options.force ? ReplacementFile::Existing::kReplace : ReplacementFile::Existing::kRefuse;
-    ReplacementFile file(options.output, ReplacementFile::Access::kPrivate, existing);
-    auto written = file.open();
-    if (written) {
-      (void)file.write(startText);  // a failed write fails the commit
-      written = file.commit();
-    }
-    if (!written) return failed(console, written.fault());
+    (void)file.write(startText);  // a failed write fails the commit
+    if (auto written = file.commit(); !written) return failed(console, written.fault());
     if (!options.quiet) tell(console, say(console, messages::kWritten, {displayName(options.output)}));
   }
   tell(console, say(console, messages::kAttackFound));

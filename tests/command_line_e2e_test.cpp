@@ -5,6 +5,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <random>
+#include <cctype>
+#include <sstream>
 
 #include "test_support.h"
 
@@ -101,6 +104,12 @@ TEST_F(CommandLineTest, ExitStatusOfEachOutcome) {
   dir_.write("text.txt", "Hello");
   dir_.write("odd.code", "RW-Eng Uryyb#RW-26001C ");
   dir_.write("wrong.code", "RW-Eng Uryyb#RW-26001B abd");
+  dir_.write("letterless.code", "RW-Eng 12, 34.#RW-26001A");
+  // Letters at random: no key makes them English.
+  std::string noise = "RW-Eng ";
+  std::mt19937 random(3);
+  for (int k = 0; k < 150; ++k) noise += static_cast<char>('a' + random() % 26);
+  dir_.write("noise.code", noise + "#RW-26001A");
   struct Case {
     std::vector<std::string> arguments;  // none: the console, with the input
     std::string input;
@@ -118,6 +127,12 @@ TEST_F(CommandLineTest, ExitStatusOfEachOutcome) {
         {{"check"}, "", 0},
         {{"decrypt", "--help"}, "", 0},
         {{"keygen", "-h"}, "", 0},
+        {{"trace", "text.txt"}, "", 0},
+        {{"trace", "missing.txt"}, "", 1},
+        {{"attack", "text.txt"}, "", 1},
+        {{"attack", "letterless.code"}, "", 1},
+        {{"attack", "noise.code", "--time-limit", "5"}, "", 1},
+        {{"attack", "wrong.code", "-s", "no-such-directory"}, "", 1},
         {{}, "-u text.txt 1 0 RW-26001A\n-u enigma_code.txt 0\n", 0},
         {{}, "-u odd.code 0\n-u wrong.code 0\n", 0},
         {{}, "-u text.txt 1 0 RW-26001C\n", 1},
@@ -154,7 +169,14 @@ TEST_F(CommandLineTest, UsageErrorsExitWithTwo) {
                                                     {"keygen", "--rotors", "11"},
                                                     {"encrypt", "a", "-o", ""},
                                                     {"-V", "encrypt", "a", "-o", "b"},
-                                                    {"check", "extra"}}) {
+                                                    {"check", "extra"},
+                                                    {"trace"},
+                                                    {"trace", "a", "-n", "x"},
+                                                    {"trace", "a", "--format", "csv"},
+                                                    {"trace", "a", "-t", "RW-26001C"},
+                                                    {"attack"},
+                                                    {"attack", "a", "--threads", "-1"},
+                                                    {"attack", "a", "--time-limit", "0"}}) {
     const auto result = run(arguments);
     EXPECT_EQ(result.status, 2) << arguments[0];
     EXPECT_EQ(result.err.rfind("rotorwerk: ", 0), 0U) << result.err;
@@ -355,6 +377,61 @@ TEST_F(CommandLineTest, OfTwoKeygensAtOnceExactlyOneWritesBothFiles) {
     const RotorMachine machine = test::loadMachine(dir.path());
     EXPECT_EQ(machine.rotorCount == 3 ? 4 : 24, test::pluggedLetters(machine)) << "round " << round;
   }
+}
+
+TEST_F(CommandLineTest, TraceShowsTheLettersEncryptWrites) {
+  test::writeSettings(dir_, test::randomSettings(7, {0, 13, 25}));
+  const std::string text = "Trace me, Mr. Rotor: 26 letters and more than that!\n";
+  dir_.write("text.txt", text);
+  const auto code = run({"encrypt", "text.txt", "-o", "-"});
+  const auto trace = run({"trace", "text.txt", "-n", "1000", "-t", "RW-26001B", "--format", "tsv"});
+  ASSERT_EQ(trace.status, 0) << trace.err;
+  // The last column, row by row after the header, is the body's letters, then the check
+  // letters.
+  std::string traced;
+  std::istringstream rows(trace.out);
+  std::string row;
+  std::getline(rows, row);
+  EXPECT_EQ(row.substr(0, 13), "n\tleft\tmiddle");
+  while (std::getline(rows, row)) traced += row.substr(row.rfind('\t') + 1);
+  std::string written;
+  for (const char c : test::asShown(code.out).substr(7)) {
+    if (std::isalpha(static_cast<unsigned char>(c)) != 0) written += c;
+  }
+  // The code type's letters (R, W, B) stand between the body and the check letters.
+  EXPECT_EQ(traced, written.substr(0, written.size() - 6) + written.substr(written.size() - 3));
+  const auto table = run({"trace", "-", "-n", "2"}, text);
+  EXPECT_EQ(std::count(table.out.begin(), table.out.end(), '\n'), 5) << table.out;
+}
+
+TEST_F(CommandLineTest, AttackFindsTheStartFileOfALetterFromItsWiring) {
+  // The sample's reflector and first three rotors.
+  dir_.write("enigma_config.ef",
+             "jlgkywcrmadbipvnxhtszofqeu 3 wgbzodnfaepxsrhvjtkcuqmyli "
+             "lekfhorgbswcuzjavyixmptqnd hoclsfbzakedngtyqujmxirwpv\n");
+  const std::string start = "5\nbw dx ej mu qr\n3 1 2\n11 4 20\n";
+  dir_.write("enigma_init.ef", start);
+  dir_.write("letter.txt",
+             "Dear Ada,\nThe mill by the river is quiet again. Last week the miller sold his "
+             "old grinding stones and bought a steam engine, which the village now hears from "
+             "dawn until dusk. Your brother says the engine will pay for itself before the "
+             "winter, but I doubt it. Meet me at the bridge on Sunday after church, and bring "
+             "the letters we spoke of. Nobody else should read them until we have decided what "
+             "to do with the house and the orchard behind it.\nCharles\n");
+  ASSERT_EQ(run({"encrypt", "letter.txt", "-q"}).status, 0);
+  test::ScratchDir wiringOnly;
+  std::filesystem::copy(dir_ / "enigma_config.ef", wiringOnly / "enigma_config.ef");
+  const auto found = run({"attack", "enigma_code.txt", "-s", wiringOnly.path().string(),
+                          "--threads", "2", "--time-limit", "600", "-o", "found.ef"});
+  EXPECT_EQ(found.status, 0) << found.err;
+  EXPECT_NE(found.err.find("first line: Dear Ada,\n"), std::string::npos) << found.err;
+  EXPECT_NE(found.err.find("the check letters verify\n"), std::string::npos) << found.err;
+  const RotorMachine expected = test::loadMachine(dir_.path());
+  std::filesystem::rename(dir_ / "found.ef", wiringOnly / "enigma_init.ef");
+  const RotorMachine recovered = test::loadMachine(wiringOnly.path());
+  EXPECT_EQ(recovered.slotRotors, expected.slotRotors);
+  EXPECT_EQ(recovered.startOffsets, expected.startOffsets);
+  EXPECT_EQ(recovered.plugboard, expected.plugboard);
 }
 
 TEST_F(CommandLineTest, CheckNamesAFaultAndWarnsOnSurprises) {
