@@ -6,6 +6,7 @@
 
 #include "console/settings_files.h"
 #include "fuzz_support.h"
+#include "machine/emulated_kernels.h"
 #include "machine/keystream.h"
 #include "machine/settings.h"
 
@@ -48,20 +49,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       }
     }
   }
-  // Long enough for whole vector groups, with every kernel giving the same bytes.
-  const std::string text =
-      "Attack at dawn, 0600; bring the Rotor! Zulu Yankee Xray, WHISKEY victor uniform tango.";
+  // Long enough for several whole vector groups and a carry of the middle rotor within
+  // one, with every kernel (the emulated one on any CPU) giving the same bytes.
+  std::string text;
+  for (int k = 0; k < 3; ++k) {
+    text += "Attack at dawn, 0600; bring the Rotor! Zulu Yankee Xray, WHISKEY victor uniform.";
+  }
   std::string first;
-  for (const Kernel kernel : {Kernel::kPortable, Kernel::kAvx2}) {
-    if (!kernelSupported(kernel)) continue;
+  const auto check = [&](const auto& start) {
     std::string round = text;
-    Keystream there(machine, machine.startPositions(), kernel);
+    Keystream there = start();
     there.apply(round.data(), round.size());
     if (first.empty()) first = round;
     if (round != first) std::abort();
-    Keystream back(machine, machine.startPositions(), kernel);
+    Keystream back = start();
     back.apply(round.data(), round.size());
     if (round != text) std::abort();
+  };
+  for (const Kernel kernel : {Kernel::kPortable, Kernel::kAvx2, Kernel::kAvx512Vbmi}) {
+    if (kernelSupported(kernel)) {
+      check([&] { return Keystream(machine, machine.startPositions(), kernel); });
+    }
   }
+  check([&] { return Keystream(machine, machine.startPositions(), applyAvx512VbmiEmulated); });
   return 0;
 }

@@ -73,7 +73,7 @@ char encipherAt(const FactoredMachine& machine, unsigned char byte, std::size_t 
 
 }  // namespace
 
-FactoredMachine::FactoredMachine(const RotorMachine& machine) : inner(kPairs) {
+FactoredMachine::FactoredMachine(const RotorMachine& machine) : inner(kPairs + kWrapTables) {
   const auto& slots = machine.slotRotors;
   const WiringRow& leftRow = machine.forward[at(slots[0])];
   const WiringRow& middleRow = machine.forward[at(slots[1])];
@@ -98,16 +98,20 @@ FactoredMachine::FactoredMachine(const RotorMachine& machine) : inner(kPairs) {
       }
     }
   }
+  std::copy_n(inner.begin(), kWrapTables, inner.begin() + kPairs);
 }
 
 bool kernelSupported(Kernel kernel) {
   switch (kernel) {
     case Kernel::kPortable: return true;
-    case Kernel::kAvx2:
-#if defined(__x86_64__) || defined(__i386__)
-      return static_cast<bool>(__builtin_cpu_supports("avx2"));
+#if defined(__x86_64__)
+    case Kernel::kAvx2: return static_cast<bool>(__builtin_cpu_supports("avx2"));
+    case Kernel::kAvx512Vbmi:
+      return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+             __builtin_cpu_supports("avx512vbmi");
 #else
-      return false;
+    case Kernel::kAvx2:
+    case Kernel::kAvx512Vbmi: return false;
 #endif
   }
   return false;
@@ -118,12 +122,20 @@ Kernel chosenKernel() {
   const std::string_view name = named != nullptr ? named : "";
   if (name == "portable") return Kernel::kPortable;
   if (name == "avx2" && kernelSupported(Kernel::kAvx2)) return Kernel::kAvx2;
+  if (name == "avx512vbmi" && kernelSupported(Kernel::kAvx512Vbmi)) return Kernel::kAvx512Vbmi;
+  if (kernelSupported(Kernel::kAvx512Vbmi)) return Kernel::kAvx512Vbmi;
   return kernelSupported(Kernel::kAvx2) ? Kernel::kAvx2 : Kernel::kPortable;
 }
 
 Keystream::Keystream(const RotorMachine& machine, RotorPositions start, Kernel kernel)
-    : kernel_(kernel), factored_(machine), positions_(start) {
-  if (kernel_ == Kernel::kPortable) buildRows();
+    : Keystream(machine, start,
+                kernel == Kernel::kAvx2         ? applyAvx2
+                : kernel == Kernel::kAvx512Vbmi ? applyAvx512Vbmi
+                                                : VectorKernel{nullptr}) {}
+
+Keystream::Keystream(const RotorMachine& machine, RotorPositions start, VectorKernel kernel)
+    : vector_(kernel), factored_(machine), positions_(start) {
+  if (vector_ == nullptr) buildRows();
   counting_ = inAlphabet(start.left) && inAlphabet(start.middle) && inAlphabet(start.right);
   if (counting_) {
     state_ =
@@ -135,7 +147,8 @@ void Keystream::buildRows() {
   rows_.assign((kStates + kGroup) * kRow, 0);
   std::uint8_t* row = rows_.data();
   // State by state in counter order: pair by pair, the right position within each.
-  for (const auto& inner : factored_.inner) {
+  for (std::size_t pair = 0; pair < FactoredMachine::kPairs; ++pair) {
+    const auto& inner = factored_.inner[pair];
     for (std::size_t right = 0; right < kLetters; ++right, row += kRow) {
       for (std::size_t letter = 0; letter < kLetters; ++letter) {
         std::size_t in = factored_.plug[letter] + right;
@@ -171,9 +184,9 @@ std::size_t Keystream::applyStepwise(char* data, std::size_t size) {
 }
 
 std::size_t Keystream::applyCounting(char* data, std::size_t size) {
-  if (kernel_ == Kernel::kAvx2) {
+  if (vector_ != nullptr) {
     // What is left after the last whole group goes letter by letter.
-    for (std::size_t i = applyAvx2(factored_, data, size, state_); i < size; ++i) {
+    for (std::size_t i = vector_(factored_, data, size, state_); i < size; ++i) {
       const auto byte = static_cast<unsigned char>(data[i]);
       const std::size_t letter = kLetterOf[byte];
       if (letter == kLetters) continue;

@@ -14,12 +14,21 @@ namespace rotorwerk {
 enum class Kernel {
   kPortable,  // one table lookup per byte
   kAvx2,      // 32 bytes at a time with AVX2 byte shuffles
+  kAvx512Vbmi,  // 64 bytes at a time with AVX-512 VBMI byte permutes
 };
+
+struct FactoredMachine;
+
+// A vector kernel: enciphers whole groups of `data` counting from `state`, which it
+// advances, and gives how many bytes it did; the rest is left to the caller.
+using VectorKernel = std::size_t (*)(const FactoredMachine& machine, char* data,
+                                     std::size_t size, std::size_t& state);
 
 // Whether this CPU can run the kernel.
 bool kernelSupported(Kernel kernel);
 // The fastest kernel this CPU runs, unless the environment variable ROTORWERK_KERNEL
-// names a supported one ("portable", "avx2"): tests and benchmarks force each path so.
+// names a supported one ("portable", "avx2", "avx512vbmi"): tests and benchmarks force
+// each path so.
 Kernel chosenKernel();
 
 // The factored machine at positions within 0..25: at (left, middle, right) a letter x
@@ -30,11 +39,14 @@ struct FactoredMachine {
   static constexpr std::size_t kPairs = std::size_t{kLetters} * kLetters;
   // Padded to 32 entries, so that a kernel can load each as two 16-byte halves.
   using Table = std::array<std::uint8_t, 32>;
+  // The first tables stand again after the last, so that a kernel can load the tables
+  // a group meets in one row, across the counter's wrap.
+  static constexpr std::size_t kWrapTables = 3;
 
   explicit FactoredMachine(const RotorMachine& machine);
 
   Table plug{};
-  std::vector<Table> inner;  // indexed by left * 26 + middle
+  std::vector<Table> inner;  // indexed by left * 26 + middle; kPairs + kWrapTables
 };
 
 // Gives exactly what stepPositions and transformLetter give letter by letter, for sound
@@ -45,6 +57,8 @@ class Keystream {
  public:
   // The machine's settings must be sound and stay unchanged while this lives.
   Keystream(const RotorMachine& machine, RotorPositions start, Kernel kernel = chosenKernel());
+  // With a vector kernel built apart, such as one emulated for tests on any CPU.
+  Keystream(const RotorMachine& machine, RotorPositions start, VectorKernel kernel);
 
   // Enciphers (or, being its own inverse, deciphers) every byte with the value of a
   // letter in place, keeping its case; the positions step before each letter.
@@ -63,7 +77,7 @@ class Keystream {
   std::size_t applyCounting(char* data, std::size_t size);
   void buildRows();
 
-  Kernel kernel_;
+  VectorKernel vector_ = nullptr;  // none: the portable kernel
   FactoredMachine factored_;
   bool counting_ = false;
   std::size_t state_ = 0;     // while counting: left * 676 + middle * 26 + right
@@ -74,10 +88,11 @@ class Keystream {
   std::vector<std::uint8_t> rows_;
 };
 
-// The AVX2 kernel: enciphers whole 32-byte groups of `data` counting from `state`,
-// which it advances, and gives how many bytes it did. Only to be called where
-// kernelSupported(Kernel::kAvx2).
+// The vector kernels, each only to be called where kernelSupported says so: whole
+// 32-byte and 64-byte groups.
 std::size_t applyAvx2(const FactoredMachine& machine, char* data, std::size_t size,
                       std::size_t& state);
+std::size_t applyAvx512Vbmi(const FactoredMachine& machine, char* data, std::size_t size,
+                            std::size_t& state);
 
 }  // namespace rotorwerk

@@ -2,9 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <random>
 
+#include "machine/emulated_kernels.h"
 #include "machine/keystream.h"
 #include "machine/settings.h"
 #include "test_support.h"
@@ -43,13 +46,43 @@ std::string randomText(std::mt19937& random, std::size_t size) {
   return text;
 }
 
-// Every kernel this CPU runs; each must give the plain machine's bytes.
-std::vector<Kernel> kernels() {
-  std::vector<Kernel> supported;
-  for (const Kernel kernel : {Kernel::kPortable, Kernel::kAvx2}) {
-    if (kernelSupported(kernel)) supported.push_back(kernel);
+// A kernel under test: one of the program's, or one built on SIMDe's portable
+// intrinsics, which runs on any CPU.
+struct TestedKernel {
+  const char* name;
+  Kernel kernel = Kernel::kPortable;
+  VectorKernel emulated = nullptr;
+
+  Keystream start(const RotorMachine& machine) const {
+    return emulated != nullptr ? Keystream(machine, machine.startPositions(), emulated)
+                               : Keystream(machine, machine.startPositions(), kernel);
   }
-  return supported;
+};
+
+// Every kernel this CPU runs natively, and every emulated one; each must give the plain
+// machine's bytes.
+std::vector<TestedKernel> kernels() {
+  std::vector<TestedKernel> tested;
+  for (const TestedKernel& native : {TestedKernel{"portable", Kernel::kPortable},
+                                     TestedKernel{"avx2", Kernel::kAvx2},
+                                     TestedKernel{"avx512vbmi", Kernel::kAvx512Vbmi}}) {
+    if (kernelSupported(native.kernel)) tested.push_back(native);
+  }
+  tested.push_back({"avx512vbmi emulated with SIMDe", Kernel::kPortable, applyAvx512VbmiEmulated});
+  return tested;
+}
+
+TEST(Keystream, TellsWhichKernelsRun) {
+  std::string ran;
+  for (const TestedKernel& kernel : kernels()) ran += std::string(ran.empty() ? "" : ", ") + kernel.name;
+  std::printf("kernels tested: %s\n", ran.c_str());
+  if (!kernelSupported(Kernel::kAvx512Vbmi)) {
+    std::printf("native avx512vbmi kernel skipped: this CPU has no AVX-512 VBMI\n");
+  }
+  // Unless forced, the chosen kernel is the fastest this CPU runs.
+  if (std::getenv("ROTORWERK_KERNEL") == nullptr) {
+    EXPECT_EQ(chosenKernel() == Kernel::kAvx512Vbmi, kernelSupported(Kernel::kAvx512Vbmi));
+  }
 }
 
 TEST(Keystream, MatchesThePlainMachineForEveryKindOfStartOffset) {
@@ -63,9 +96,9 @@ TEST(Keystream, MatchesThePlainMachineForEveryKindOfStartOffset) {
     const std::string text = randomText(random, 2000 + random() % 20000);
     RotorPositions plainPositions = machine.startPositions();
     const std::string expected = plainCipher(machine, text, plainPositions);
-    for (const Kernel kernel : kernels()) {
+    for (const TestedKernel& kernel : kernels()) {
       // Chunks of every size, so that nothing depends on where a block ends.
-      Keystream keystream(machine, machine.startPositions(), kernel);
+      Keystream keystream = kernel.start(machine);
       std::string actual = text;
       for (std::size_t at = 0; at < actual.size();) {
         const std::size_t size = std::min<std::size_t>(actual.size() - at, random() % 700);
@@ -74,7 +107,7 @@ TEST(Keystream, MatchesThePlainMachineForEveryKindOfStartOffset) {
       }
       const auto mismatch = std::mismatch(actual.begin(), actual.end(), expected.begin());
       ASSERT_EQ(mismatch.first, actual.end())
-          << "seed " << seed << ", kernel " << static_cast<int>(kernel)
+          << "seed " << seed << ", kernel " << kernel.name
           << ": first difference at byte " << (mismatch.first - actual.begin());
       ASSERT_EQ(keystream.positions(), plainPositions) << "seed " << seed;
     }
@@ -85,8 +118,8 @@ TEST(Keystream, CountsThroughTheWrapAroundOfTheRightPosition) {
   test::ScratchDir dir;
   test::writeSettings(dir, test::straightSettings(3, 4, kMax - 2));
   const RotorMachine machine = test::loadMachine(dir.path());
-  for (const Kernel kernel : kernels()) {
-    Keystream keystream(machine, machine.startPositions(), kernel);
+  for (const TestedKernel& kernel : kernels()) {
+    Keystream keystream = kernel.start(machine);
     std::string text(5, 'a');
     keystream.apply(text.data(), text.size());
     EXPECT_EQ(keystream.positions(), (RotorPositions{3, 4, kMin + 2}));

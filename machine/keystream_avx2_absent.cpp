@@ -1,9 +1,0 @@
-// Where the CPU has no AVX2 the kernel is never chosen (kernelSupported says so); this
-// keeps the dispatch whole without building x86 code for another architecture.
-#include "machine/keystream.h"
-
-namespace rotorwerk {
-
-std::size_t applyAvx2(const FactoredMachine&, char*, std::size_t, std::size_t&) { return 0; }
-
-}  // namespace rotorwerk
