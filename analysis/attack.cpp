@@ -281,7 +281,8 @@ AttackKey keyOf(const Candidate& candidate, const Core& plugs) {
 
 // Whether the check letters decipher to the start offsets, with the key's plugs: the
 // letters after the body's last continue the same count.
-bool checkLettersHold(const RotorMachine& wiring, const AttackKey& key, const CipherSample& sample) {
+bool checkLettersHold(const RotorMachine& wiring, const AttackKey& key,
+                      const CipherSample& sample) {
   if (sample.checkWord.size() < 3) return false;
   RotorMachine machine = wiring;
   for (std::size_t k = 0; k < 3; ++k) {
@@ -289,18 +290,18 @@ bool checkLettersHold(const RotorMachine& wiring, const AttackKey& key, const Ci
     machine.startOffsets[k] = key.offsets[k];
   }
   machine.plugboard = key.plugboard;
-  const std::size_t start =
-      at(key.offsets[0]) * kLetterCount * kLetterCount + at(key.offsets[1]) * kLetterCount +
-      at(key.offsets[2]);
+  const std::size_t start = at(key.offsets[0]) * kLetterCount * kLetterCount +
+                            at(key.offsets[1]) * kLetterCount + at(key.offsets[2]);
   std::size_t state = (start + sample.totalLetters % kStates) % kStates;
   for (std::size_t k = 0; k < 3; ++k) {
     state = (state + 1) % kStates;
     const auto c = static_cast<unsigned char>(sample.checkWord[k]);
     if (c < 'a' || c > 'z') return false;
-    const int out = transformLetter(machine, static_cast<LetterIndex>(c - 'a'),
-                                    static_cast<std::int64_t>(state / (kLetterCount * kLetterCount)),
-                                    static_cast<std::int64_t>(state / kLetterCount % kLetterCount),
-                                    static_cast<std::int64_t>(state % kLetterCount));
+    const int out =
+        transformLetter(machine, static_cast<LetterIndex>(c - 'a'),
+                        static_cast<std::int64_t>(state / (kLetterCount * kLetterCount)),
+                        static_cast<std::int64_t>(state / kLetterCount % kLetterCount),
+                        static_cast<std::int64_t>(state % kLetterCount));
     if (out != key.offsets[k]) return false;
   }
   return true;
@@ -319,7 +320,7 @@ struct Search {
   std::mutex mutex;               // guards what follows
   std::vector<Candidate> candidates;
   std::vector<std::size_t> groups;  // where each slot choice's candidates begin, and the end
-  std::size_t climbing = 0;          // how many of the first candidates stage 3 takes
+  std::size_t climbing = 0;         // how many of the first candidates stage 3 takes
   AttackResult best;
   bool haveBest = false;
 };
@@ -348,8 +349,8 @@ void firstStage(Search& search) {
                                       static_cast<int>(choice / rotors % rotors) + 1,
                                       static_cast<int>(choice % rotors) + 1};
     const StateTable table(search.wiring, slots, n + 1);
-    const auto code = static_cast<std::uint16_t>((slots[0] - 1) * 100 + (slots[1] - 1) * 10 +
-                                                 slots[2] - 1);
+    const auto code =
+        static_cast<std::uint16_t>((slots[0] - 1) * 100 + (slots[1] - 1) * 10 + slots[2] - 1);
     scoreStarts(table, offsets, code, best);
     ++search.finished;
   }
@@ -417,8 +418,8 @@ AttackResult attack(const RotorMachine& wiring, const CipherSample& sample,
                     const AttackLimits& limits) {
   Search search(wiring, sample);
   search.letters.assign(sample.letters.begin(),
-                        sample.letters.begin() +
-                            static_cast<std::ptrdiff_t>(std::min(sample.letters.size(), kAttackLetters)));
+                        sample.letters.begin() + static_cast<std::ptrdiff_t>(std::min(
+                                                     sample.letters.size(), kAttackLetters)));
   const auto rotors = at(static_cast<int>(wiring.rotorCount));
   search.slotChoices = rotors * rotors * rotors;
   const auto begin = Clock::now();
@@ -439,7 +440,8 @@ AttackResult attack(const RotorMachine& wiring, const CipherSample& sample,
       if (limits.progress) {
         AttackProgress progress;
         progress.stage = stage;
-        progress.share = total == 0 ? 1 : static_cast<double>(search.finished) / total;
+        progress.share =
+            total == 0 ? 1 : static_cast<double>(search.finished) / static_cast<double>(total);
         {
           const std::lock_guard lock(search.mutex);
           progress.best = search.best.score;

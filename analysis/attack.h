@@ -46,17 +46,17 @@ struct AttackResult {
 };
 
 struct AttackProgress {
-  int stage = 1;       // 1: every rotor choice and start, no plugs; 2: the plugboard
-  double share = 0;    // of the stage, 0..1
-  double best = 0;     // the best score so far, as in AttackResult
+  int stage = 1;     // 1: every rotor choice and start, no plugs; 2: the plugboard
+  double share = 0;  // of the stage, 0..1
+  double best = 0;   // the best score so far, as in AttackResult
   double secondsLeft = 0;
 };
 
 struct AttackLimits {
   unsigned threads = 1;
   std::chrono::duration<double> timeLimit{300};
-  std::function<bool()> stopRequested;                    // may be empty
-  std::function<void(const AttackProgress&)> progress;    // a few times a second; may be empty
+  std::function<bool()> stopRequested;                  // may be empty
+  std::function<void(const AttackProgress&)> progress;  // a few times a second; may be empty
 };
 
 // Searches every slot choice (1..rotor count each, repeats included) and start of

@@ -10,6 +10,12 @@ const std::array<std::int16_t, kTrigramCount>& englishTrigrams() {
   return kTable;
 }
 
+namespace {
+
+constexpr std::size_t kPairCount = std::size_t{26} * 26;
+
+}  // namespace
+
 std::int64_t trigramScore(const std::uint8_t* letters, std::size_t count) {
   const auto& table = englishTrigrams();
   std::int64_t score = 0;
@@ -18,7 +24,7 @@ std::int64_t trigramScore(const std::uint8_t* letters, std::size_t count) {
   for (std::size_t i = 2; i < count; ++i) {
     const std::size_t trigram = pair * 26 + letters[i];
     score += table[trigram];
-    pair = trigram % (26 * 26);
+    pair = trigram % kPairCount;
   }
   return score;
 }
@@ -33,7 +39,8 @@ std::int64_t coincidences(const std::uint8_t* letters, std::size_t count) {
 
 double indexOfCoincidence(std::int64_t coincidences, std::size_t count) {
   if (count < 2) return 0;
-  return static_cast<double>(coincidences) / (static_cast<double>(count) * (count - 1.0));
+  const auto n = static_cast<double>(count);
+  return static_cast<double>(coincidences) / (n * (n - 1.0));
 }
 
 }  // namespace rotorwerk

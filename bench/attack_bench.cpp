@@ -27,7 +27,8 @@ RotorMachine randomMachine(std::mt19937& random, int plugs) {
     std::iota(machine.forward[r].begin(), machine.forward[r].end(), std::int8_t{0});
     std::shuffle(machine.forward[r].begin(), machine.forward[r].end(), random);
     for (std::size_t k = 0; k < kLetters; ++k)
-      machine.inverse[r][static_cast<std::size_t>(machine.forward[r][k])] = static_cast<std::int8_t>(k);
+      machine.inverse[r][static_cast<std::size_t>(machine.forward[r][k])] =
+          static_cast<std::int8_t>(k);
   }
   std::array<std::int8_t, kLetters> order{};
   std::iota(order.begin(), order.end(), std::int8_t{0});
@@ -60,7 +61,8 @@ int main(int argc, char** argv) {
   std::string english;
   for (std::istreambuf_iterator<char> it(file), end; it != end; ++it) {
     const char c = *it;
-    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) english.push_back(static_cast<char>(c | 0x20));
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))
+      english.push_back(static_cast<char>(c | 0x20));
   }
   const auto letters = static_cast<std::size_t>(std::stoul(argv[2]));
   const int plugs = std::stoi(argv[3]);
@@ -90,7 +92,8 @@ int main(int argc, char** argv) {
     limits.timeLimit = std::chrono::duration<double>(seconds);
     const auto begin = std::chrono::steady_clock::now();
     const AttackResult result = attack(machine, sample, limits);
-    const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    const double took =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
     // Recovered when the whole text deciphers right: the key may differ only where it
     // makes no difference to this text.
     RotorMachine found = machine;
@@ -100,20 +103,24 @@ int main(int argc, char** argv) {
     }
     found.plugboard = result.key.plugboard;
     std::string deciphered = text;
-    Keystream(found, found.startPositions(), Kernel::kPortable).apply(deciphered.data(), deciphered.size());
+    Keystream(found, found.startPositions(), Kernel::kPortable)
+        .apply(deciphered.data(), deciphered.size());
     const bool right = deciphered == plain;
     recovered += right ? 1 : 0;
     withinLimit += right && took <= seconds ? 1 : 0;
-    const double rate = static_cast<double>(result.firstStageLetters) / result.firstStageSeconds / threads;
+    const double rate =
+        static_cast<double>(result.firstStageLetters) / result.firstStageSeconds / threads;
     rateSum += rate;
     slowest = std::max(slowest, took);
-    std::printf("key %2d: %s in %6.1f s, score %.3f, %s; first stage %.0f million letters/s per thread\n",
-                k + 1, right ? "recovered" : "missed   ", took, result.score,
-                result.confident ? "confident" : "not confident", rate / 1e6);
+    std::printf(
+        "key %2d: %s in %6.1f s, score %.3f, %s; first stage %.0f million letters/s per thread\n",
+        k + 1, right ? "recovered" : "missed   ", took, result.score,
+        result.confident ? "confident" : "not confident", rate / 1e6);
     std::fflush(stdout);
   }
-  std::printf("%zu letters, %d plug pairs, %u threads: %d of %d keys recovered within %.0f s "
-              "(slowest run %.1f s); first stage %.0f million letters/s per thread\n",
-              letters, plugs, threads, withinLimit, keys, seconds, slowest, rateSum / keys / 1e6);
+  std::printf(
+      "%zu letters, %d plug pairs, %u threads: %d of %d keys recovered within %.0f s "
+      "(slowest run %.1f s); first stage %.0f million letters/s per thread\n",
+      letters, plugs, threads, withinLimit, keys, seconds, slowest, rateSum / keys / 1e6);
   return 0;
 }

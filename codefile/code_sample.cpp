@@ -35,7 +35,8 @@ Result<CodeSample> readCodeSample(File input, const std::string& name, std::size
   for (std::int64_t from = layout->bodyBegin; from < layout->bodyEnd;) {
     const auto size = static_cast<std::size_t>(
         std::min<std::int64_t>(layout->bodyEnd - from, static_cast<std::int64_t>(block.size())));
-    if (!readAt(file, from, block.data(), size)) return named(systemFault(FaultKind::kCannotRead), name);
+    if (!readAt(file, from, block.data(), size))
+      return named(systemFault(FaultKind::kCannotRead), name);
     for (std::size_t i = 0; i < size; ++i) {
       const auto byte = static_cast<unsigned char>(block[i]);
       lineEnded = lineEnded || byte == '\n' || byte == '\r';

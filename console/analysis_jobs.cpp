@@ -68,8 +68,8 @@ struct TraceRow {
 std::string formatRow(const Console& console, const TraceRow& row, bool tsv) {
   // The plugboard's letter on the way out is the out letter, which keeps the text's case.
   const std::array<int, kStages> stages = {
-      row.trace.plugged,   row.trace.right,      row.trace.middle,    row.trace.left,
-      row.trace.reflected, row.trace.leftBack,   row.trace.middleBack, row.trace.rightBack,
+      row.trace.plugged,   row.trace.right,    row.trace.middle,     row.trace.left,
+      row.trace.reflected, row.trace.leftBack, row.trace.middleBack, row.trace.rightBack,
       row.trace.out,       row.trace.out};
   std::vector<std::string> cells = {row.number, positionOf(row.positions.left),
                                     positionOf(row.positions.middle),
@@ -124,7 +124,8 @@ class AttackProgressLine {
         : progress.stage == 2 ? say(console_, messages::kAttackProgressCounts, {share, left})
                               : say(console_, messages::kAttackProgressPlugs,
                                     {share, number("%.2f", progress.best), left});
-    console_.message("\r" + line + std::string(kWidth > line.size() ? kWidth - line.size() : 0, ' '));
+    console_.message("\r" + line +
+                     std::string(kWidth > line.size() ? kWidth - line.size() : 0, ' '));
     drawn_ = true;
   }
 
@@ -195,12 +196,11 @@ int traceJob(const JobOptions& options, Console& console) {
       stepPositions(positions);
       const auto letter = static_cast<LetterIndex>((byte | 0x20U) - 'a');
       ++shown;
-      table += formatRow(console,
-                         {std::to_string(shown), positions, std::string(1, block[i]),
-                          traceLetter(machine, letter, positions.left, positions.middle,
-                                      positions.right),
-                          upper},
-                         options.tsv);
+      table += formatRow(
+          console,
+          {std::to_string(shown), positions, std::string(1, block[i]),
+           traceLetter(machine, letter, positions.left, positions.middle, positions.right), upper},
+          options.tsv);
     }
     if (!options.traceChecks && shown >= options.letters) break;
     keystream.apply(block.data(), size);
@@ -213,14 +213,14 @@ int traceJob(const JobOptions& options, Console& console) {
     for (std::size_t k = 0; k < 3; ++k) {
       stepPositions(positions);
       // As the check letters are made: the offset's low 8 bits go in as a letter.
-      const auto offset = static_cast<std::int8_t>(
-          static_cast<std::uint8_t>(machine.startOffsets[k] & 0xFF));
+      const auto offset =
+          static_cast<std::int8_t>(static_cast<std::uint8_t>(machine.startOffsets[k] & 0xFF));
       const std::string number = {'c', static_cast<char>('1' + k)};
-      table += formatRow(console,
-                         {number, positions, letterOf(offset),
-                          traceLetter(machine, offset, positions.left, positions.middle,
-                                      positions.right)},
-                         options.tsv);
+      table += formatRow(
+          console,
+          {number, positions, letterOf(offset),
+           traceLetter(machine, offset, positions.left, positions.middle, positions.right)},
+          options.tsv);
     }
   }
   console.write(table);
@@ -281,10 +281,10 @@ int attackJob(const JobOptions& options, Console& console) {
   tell(console, say(console, messages::kAttackFirstLine, {printable(line)}));
   char score[32];
   std::snprintf(score, sizeof score, sample.english ? "%.2f" : "%.3f", result.score);
-  tell(console, say(console, sample.english ? messages::kAttackScoreEnglish
-                                            : messages::kAttackScoreLetters,
-                    {score}));
-  tell(console, say(console, sample.checkWord.empty()   ? messages::kAttackNoCheckLetters
+  tell(console,
+       say(console, sample.english ? messages::kAttackScoreEnglish : messages::kAttackScoreLetters,
+           {score}));
+  tell(console, say(console, sample.checkWord.empty()    ? messages::kAttackNoCheckLetters
                              : result.checkLettersVerify ? messages::kAttackCheckHolds
                                                          : messages::kAttackCheckFails));
   if (!result.confident) {
@@ -297,7 +297,8 @@ int attackJob(const JobOptions& options, Console& console) {
   } else {
     (void)file.write(startText);  // a failed write fails the commit
     if (auto written = file.commit(); !written) return failed(console, written.fault());
-    if (!options.quiet) tell(console, say(console, messages::kWritten, {displayName(options.output)}));
+    if (!options.quiet)
+      tell(console, say(console, messages::kWritten, {displayName(options.output)}));
   }
   tell(console, say(console, messages::kAttackFound));
   return kExitSuccess;

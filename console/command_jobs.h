@@ -24,12 +24,12 @@ struct JobOptions {
   int rotors = kDefaultKeyRotors;
   int plugs = kDefaultKeyPlugs;
   // trace
-  int letters = 26;           // letters to show
-  bool tsv = false;           // tab-separated for scripts, not aligned for people
-  bool traceChecks = false;   // the check letters too
+  int letters = 26;          // letters to show
+  bool tsv = false;          // tab-separated for scripts, not aligned for people
+  bool traceChecks = false;  // the check letters too
   // attack
-  unsigned threads = 0;       // 0: every core
-  int timeLimit = 300;        // seconds
+  unsigned threads = 0;  // 0: every core
+  int timeLimit = 300;   // seconds
   bool force = false;
   bool quiet = false;  // no word on success
 };

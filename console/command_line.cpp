@@ -91,8 +91,8 @@ std::string judge(const Command& command, const std::vector<std::string>& extras
   options.letters = *letters;
   if (words.format != "table" && words.format != "tsv") return invalid("--format", words.format);
   options.tsv = words.format == "tsv";
-  if (!words.traceType.empty() && std::find(kCodingTypes.begin(), kCodingTypes.end(),
-                                            words.traceType) == kCodingTypes.end()) {
+  if (!words.traceType.empty() &&
+      std::find(kCodingTypes.begin(), kCodingTypes.end(), words.traceType) == kCodingTypes.end()) {
     return invalid("--type", words.traceType);
   }
   options.traceChecks = words.traceType == kCheckedCode;

@@ -17,8 +17,7 @@ std::string say(const Console& console, messages::Id id,
     if (text[i] == '%' && i + 1 < text.size() && text[i + 1] == '%') {
       message += '%';
       ++i;
-    } else if (text[i] == '%' && i + 1 < text.size() && text[i + 1] == 's' &&
-               fill != fills.end()) {
+    } else if (text[i] == '%' && i + 1 < text.size() && text[i + 1] == 's' && fill != fills.end()) {
       message += *fill++;
       ++i;
     } else {

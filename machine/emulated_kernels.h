@@ -6,7 +6,7 @@
 
 namespace rotorwerk {
 
-std::size_t applyAvx512VbmiEmulated(const FactoredMachine& machine, char* data,
-                                    std::size_t size, std::size_t& state);
+std::size_t applyAvx512VbmiEmulated(const FactoredMachine& machine, char* data, std::size_t size,
+                                    std::size_t& state);
 
 }  // namespace rotorwerk

@@ -12,8 +12,8 @@ namespace rotorwerk {
 
 // The ways the keystream can run, fastest last. Each gives exactly the same bytes.
 enum class Kernel {
-  kPortable,  // one table lookup per byte
-  kAvx2,      // 32 bytes at a time with AVX2 byte shuffles
+  kPortable,    // one table lookup per byte
+  kAvx2,        // 32 bytes at a time with AVX2 byte shuffles
   kAvx512Vbmi,  // 64 bytes at a time with AVX-512 VBMI byte permutes
 };
 
@@ -21,8 +21,8 @@ struct FactoredMachine;
 
 // A vector kernel: enciphers whole groups of `data` counting from `state`, which it
 // advances, and gives how many bytes it did; the rest is left to the caller.
-using VectorKernel = std::size_t (*)(const FactoredMachine& machine, char* data,
-                                     std::size_t size, std::size_t& state);
+using VectorKernel = std::size_t (*)(const FactoredMachine& machine, char* data, std::size_t size,
+                                     std::size_t& state);
 
 // Whether this CPU can run the kernel.
 bool kernelSupported(Kernel kernel);

@@ -78,8 +78,8 @@ ROTORWERK_VBMI std::size_t ROTORWERK_KERNEL_NAME(const FactoredMachine& machine,
     Vector count = X(_mm512_maskz_mov_epi8)(isLetter, splat(1));
     for (int shift = 1; shift < 64; shift *= 2) {
       const Mask from = ~Mask{0} << shift;
-      const Vector moved = X(_mm512_maskz_permutexvar_epi8)(
-          from, X(_mm512_sub_epi8)(lane, splat(shift)), count);
+      const Vector moved =
+          X(_mm512_maskz_permutexvar_epi8)(from, X(_mm512_sub_epi8)(lane, splat(shift)), count);
       count = X(_mm512_add_epi8)(count, moved);
     }
     // The right position of each letter, and how often the middle rotor has stepped
@@ -95,9 +95,9 @@ ROTORWERK_VBMI std::size_t ROTORWERK_KERNEL_NAME(const FactoredMachine& machine,
     // The four tables a group can meet stand in a row, 32 bytes each: one two-register
     // permute looks each letter up in the table of its carry count.
     const auto* tables = reinterpret_cast<const std::uint8_t*>(machine.inner[pair].data());
-    const Vector through = X(_mm512_permutex2var_epi8)(
-        X(_mm512_loadu_si512)(tables), X(_mm512_add_epi8)(in, carries),
-        X(_mm512_loadu_si512)(tables + 64));
+    const Vector through =
+        X(_mm512_permutex2var_epi8)(X(_mm512_loadu_si512)(tables), X(_mm512_add_epi8)(in, carries),
+                                    X(_mm512_loadu_si512)(tables + 64));
     const Vector out = lookup(plug, reduceDown(X(_mm512_sub_epi8)(through, position)));
     const Vector letters = X(_mm512_or_si512)(X(_mm512_and_si512)(bytes, splat(0xE0)),
                                               X(_mm512_add_epi8)(out, splat(1)));

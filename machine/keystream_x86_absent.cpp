@@ -5,8 +5,6 @@
 namespace rotorwerk {
 
 std::size_t applyAvx2(const FactoredMachine&, char*, std::size_t, std::size_t&) { return 0; }
-std::size_t applyAvx512Vbmi(const FactoredMachine&, char*, std::size_t, std::size_t&) {
-  return 0;
-}
+std::size_t applyAvx512Vbmi(const FactoredMachine&, char*, std::size_t, std::size_t&) { return 0; }
 
 }  // namespace rotorwerk

@@ -46,8 +46,7 @@ LetterTrace traceLetter(const RotorMachine& machine, LetterIndex letter, std::in
       modSum(leftInverse[static_cast<std::size_t>(mod26(trace.reflected))], -mod26(left));
   trace.middleBack =
       modSum(middleInverse[static_cast<std::size_t>(trace.leftBack)], -mod26(middle));
-  trace.rightBack =
-      modSum(rightInverse[static_cast<std::size_t>(trace.middleBack)], -mod26(right));
+  trace.rightBack = modSum(rightInverse[static_cast<std::size_t>(trace.middleBack)], -mod26(right));
   trace.out = machine.plugboard[static_cast<std::size_t>(trace.rightBack)];
   return trace;
 }

@@ -61,15 +61,15 @@ int transformLetter(const RotorMachine& machine, LetterIndex letter, std::int64_
 // A letter's way through the machine: the letter index after each stage, in order.
 struct LetterTrace {
   int in = 0;
-  int plugged = 0;    // after the plugboard
-  int right = 0;      // after the right, middle and left rotor on the way in
+  int plugged = 0;  // after the plugboard
+  int right = 0;    // after the right, middle and left rotor on the way in
   int middle = 0;
   int left = 0;
   int reflected = 0;  // after the reflector
   int leftBack = 0;   // after the left, middle and right rotor on the way back
   int middleBack = 0;
   int rightBack = 0;
-  int out = 0;        // after the plugboard again: what transformLetter gives
+  int out = 0;  // after the plugboard again: what transformLetter gives
 };
 
 // transformLetter, stage by stage: what a trace shows is what enciphers.

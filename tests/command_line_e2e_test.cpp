@@ -5,8 +5,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <random>
 #include <cctype>
+#include <random>
 #include <sstream>
 
 #include "test_support.h"

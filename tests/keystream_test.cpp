@@ -63,9 +63,9 @@ struct TestedKernel {
 // machine's bytes.
 std::vector<TestedKernel> kernels() {
   std::vector<TestedKernel> tested;
-  for (const TestedKernel& native : {TestedKernel{"portable", Kernel::kPortable},
-                                     TestedKernel{"avx2", Kernel::kAvx2},
-                                     TestedKernel{"avx512vbmi", Kernel::kAvx512Vbmi}}) {
+  for (const TestedKernel& native :
+       {TestedKernel{"portable", Kernel::kPortable}, TestedKernel{"avx2", Kernel::kAvx2},
+        TestedKernel{"avx512vbmi", Kernel::kAvx512Vbmi}}) {
     if (kernelSupported(native.kernel)) tested.push_back(native);
   }
   tested.push_back({"avx512vbmi emulated with SIMDe", Kernel::kPortable, applyAvx512VbmiEmulated});
@@ -74,7 +74,8 @@ std::vector<TestedKernel> kernels() {
 
 TEST(Keystream, TellsWhichKernelsRun) {
   std::string ran;
-  for (const TestedKernel& kernel : kernels()) ran += std::string(ran.empty() ? "" : ", ") + kernel.name;
+  for (const TestedKernel& kernel : kernels())
+    ran += std::string(ran.empty() ? "" : ", ") + kernel.name;
   std::printf("kernels tested: %s\n", ran.c_str());
   if (!kernelSupported(Kernel::kAvx512Vbmi)) {
     std::printf("native avx512vbmi kernel skipped: this CPU has no AVX-512 VBMI\n");
@@ -107,8 +108,8 @@ TEST(Keystream, MatchesThePlainMachineForEveryKindOfStartOffset) {
       }
       const auto mismatch = std::mismatch(actual.begin(), actual.end(), expected.begin());
       ASSERT_EQ(mismatch.first, actual.end())
-          << "seed " << seed << ", kernel " << kernel.name
-          << ": first difference at byte " << (mismatch.first - actual.begin());
+          << "seed " << seed << ", kernel " << kernel.name << ": first difference at byte "
+          << (mismatch.first - actual.begin());
       ASSERT_EQ(keystream.positions(), plainPositions) << "seed " << seed;
     }
   }
