@@ -181,7 +181,8 @@ int traceJob(const JobOptions& options, Console& console) {
   auto input = openInput(options.file);
   if (!input) return failed(console, input.fault());
   const RotorMachine machine = buildMachine(*settings);
-  std::string table = options.tsv ? kTsvColumns : tableHeader(console);
+  // Rows are written as they are made: a long trace need not fit in memory.
+  console.write(options.tsv ? kTsvColumns : tableHeader(console));
   RotorPositions positions = machine.startPositions();
   // The check letters follow the text's last letter: the whole text is counted, through
   // the same keystream as encrypt, once the rows are made.
@@ -196,11 +197,11 @@ int traceJob(const JobOptions& options, Console& console) {
       stepPositions(positions);
       const auto letter = static_cast<LetterIndex>((byte | 0x20U) - 'a');
       ++shown;
-      table += formatRow(
+      console.write(formatRow(
           console,
           {std::to_string(shown), positions, std::string(1, block[i]),
            traceLetter(machine, letter, positions.left, positions.middle, positions.right), upper},
-          options.tsv);
+          options.tsv));
     }
     if (!options.traceChecks && shown >= options.letters) break;
     keystream.apply(block.data(), size);
@@ -216,14 +217,13 @@ int traceJob(const JobOptions& options, Console& console) {
       const auto offset =
           static_cast<std::int8_t>(static_cast<std::uint8_t>(machine.startOffsets[k] & 0xFF));
       const std::string number = {'c', static_cast<char>('1' + k)};
-      table += formatRow(
+      console.write(formatRow(
           console,
           {number, positions, letterOf(offset),
            traceLetter(machine, offset, positions.left, positions.middle, positions.right)},
-          options.tsv);
+          options.tsv));
     }
   }
-  console.write(table);
   return kExitSuccess;
 }
 
