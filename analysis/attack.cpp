@@ -1,12 +1,12 @@
 // The attack: an exhaustive first stage over rotor choices and starts without plugs,
-// scored by coincidences, then hill climbing over the plugboard of the best candidates,
-// scored by English trigrams.
+// scored by coincidences; a second that climbs the plugboard of the best candidates on
+// coincidences, which ranks them far better; a third that climbs them, best first, on
+// English trigrams until one reads like English.
 #include "analysis/attack.h"
 
 #include <algorithm>
 #include <atomic>
 #include <mutex>
-#include <random>
 #include <thread>
 
 #include "analysis/ngram_scores.h"
@@ -307,7 +307,7 @@ bool checkLettersHold(const RotorMachine& wiring, const AttackKey& key,
   return true;
 }
 
-// What both stages share between the threads.
+// What the stages share between the threads.
 struct Search {
   Search(const RotorMachine& w, const CipherSample& s) : wiring(w), sample(s) {}
   const RotorMachine& wiring;

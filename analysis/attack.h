@@ -27,8 +27,8 @@ inline constexpr std::size_t kAttackLetters = 800;
 inline constexpr std::size_t kFewLetters = 200;
 
 struct AttackKey {
-  std::array<int, 3> slots{};    // rotor numbers, left, middle, right
-  std::array<int, 3> offsets{};  // start offsets 0..25, left, middle, right
+  std::array<int, 3> slots{1, 1, 1};  // rotor numbers, left, middle, right
+  std::array<int, 3> offsets{};       // start offsets 0..25, left, middle, right
   WiringRow plugboard = straightRow();
 };
 
