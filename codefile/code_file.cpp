@@ -38,6 +38,9 @@ Result<Language> readCodeHeader(std::FILE* input, const std::string& name) {
   return word.text == kChineseHeader ? Language::kChinese : Language::kEnglish;
 }
 
+namespace {
+
+// Copying stops at the first failed write, so a full disk does not keep it reading.
 Result<File> spoolRest(std::FILE* input, std::vector<char>& block) {
   auto copy = scratchFile();
   if (!copy) return copy;
@@ -48,18 +51,6 @@ Result<File> spoolRest(std::FILE* input, std::vector<char>& block) {
   if (std::ferror(input) != 0 || std::fflush(copy->get()) != 0)
     return systemFault(FaultKind::kCannotRead);
   return copy;
-}
-
-Trailer readTrailer(std::FILE* file) {
-  FormattedInput input(file);
-  Word code;
-  Trailer trailer;
-  if (input.readWord(code, kCodeWordKeep) != ReadStatus::kOk) return trailer;
-  trailer.code = code.text;
-  if (trailer.code != kCheckedCode) return trailer;
-  Word check;
-  if (input.readWord(check, 3) == ReadStatus::kOk) trailer.check = check.text;
-  return trailer;
 }
 
 Result<CodeLayout> locateBody(std::FILE* file, std::int64_t begin, std::vector<char>& block) {
@@ -81,6 +72,37 @@ Result<CodeLayout> locateBody(std::FILE* file, std::int64_t begin, std::vector<c
     to = from;
   }
   return layout;
+}
+
+}  // namespace
+
+Result<StoredBody> storeBody(std::FILE* input, std::vector<char>& block) {
+  StoredBody body;
+  std::int64_t begin = 0;
+  if (readsAsStored(input)) {
+    begin = position(input);
+  } else {
+    auto copy = spoolRest(input, block);
+    if (!copy) return copy.fault();
+    body.copy = std::move(*copy);
+  }
+  body.file = body.copy ? body.copy.get() : input;
+  auto layout = locateBody(body.file, begin, block);
+  if (!layout) return layout.fault();
+  body.layout = *layout;
+  return body;
+}
+
+Trailer readTrailer(std::FILE* file) {
+  FormattedInput input(file);
+  Word code;
+  Trailer trailer;
+  if (input.readWord(code, kCodeWordKeep) != ReadStatus::kOk) return trailer;
+  trailer.code = code.text;
+  if (trailer.code != kCheckedCode) return trailer;
+  Word check;
+  if (input.readWord(check, 3) == ReadStatus::kOk) trailer.check = check.text;
+  return trailer;
 }
 
 std::string makeCheckLetters(const RotorMachine& machine, RotorPositions positions) {

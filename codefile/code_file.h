@@ -61,14 +61,17 @@ struct CodeLayout {
   std::optional<std::int64_t> trailer;  // just after the '#' that ends the body
 };
 
-// Finds the layout of a file that can be read by offset: the body ends at the last '#',
-// since a trailer never holds one and the text may. kCannotRead when reading failed.
-Result<CodeLayout> locateBody(std::FILE* file, std::int64_t begin, std::vector<char>& block);
-
-// A pipe or device cannot be searched from its end, so what is left of it is copied
-// to a temporary file; memory stays flat either way. Copying stops at the first failed
-// write, so a full disk does not keep it reading. Faults are kCannotRead, unnamed.
-Result<File> spoolRest(std::FILE* input, std::vector<char>& block);
+// The body of a code file whose header has been read, ready to be read by offset: in
+// the file itself, or in a copy of what was left of a pipe or device, since those cannot
+// be searched from their end; memory stays flat either way. The body ends at the last
+// '#', since a trailer never holds one and the text may. Faults are kCannotRead,
+// unnamed.
+struct StoredBody {
+  File copy;                  // the copy, when one was made
+  std::FILE* file = nullptr;  // where to read: the input or its copy
+  CodeLayout layout;
+};
+Result<StoredBody> storeBody(std::FILE* input, std::vector<char>& block);
 
 // What follows the body's '#': the coding type's word and, for kCheckedCode, the word
 // of check letters (its first three bytes). Empty where missing or unreadable.

@@ -19,22 +19,14 @@ Result<CodeSample> readCodeSample(File input, const std::string& name, std::size
   if (!language) return language.fault();
   sample.language = *language;
   std::vector<char> block(kBlockSize);
-  File spooled;
-  std::int64_t begin = 0;
-  if (readsAsStored(input.get())) {
-    begin = position(input.get());
-  } else {
-    auto copy = spoolRest(input.get(), block);
-    if (!copy) return named(copy.fault(), name);
-    spooled = std::move(*copy);
-  }
-  std::FILE* file = spooled ? spooled.get() : input.get();
-  const auto layout = locateBody(file, begin, block);
-  if (!layout) return named(layout.fault(), name);
+  auto body = storeBody(input.get(), block);
+  if (!body) return named(body.fault(), name);
+  std::FILE* file = body->file;
+  const CodeLayout& layout = body->layout;
   bool lineEnded = false;
-  for (std::int64_t from = layout->bodyBegin; from < layout->bodyEnd;) {
+  for (std::int64_t from = layout.bodyBegin; from < layout.bodyEnd;) {
     const auto size = static_cast<std::size_t>(
-        std::min<std::int64_t>(layout->bodyEnd - from, static_cast<std::int64_t>(block.size())));
+        std::min<std::int64_t>(layout.bodyEnd - from, static_cast<std::int64_t>(block.size())));
     if (!readAt(file, from, block.data(), size))
       return named(systemFault(FaultKind::kCannotRead), name);
     for (std::size_t i = 0; i < size; ++i) {
@@ -48,7 +40,7 @@ Result<CodeSample> readCodeSample(File input, const std::string& name, std::size
     }
     from += static_cast<std::int64_t>(size);
   }
-  if (layout->trailer && seekTo(file, *layout->trailer)) sample.trailer = readTrailer(file);
+  if (layout.trailer && seekTo(file, *layout.trailer)) sample.trailer = readTrailer(file);
   return sample;
 }
 

@@ -50,23 +50,15 @@ Result<Verification> decryptCommand(File input, const std::string& inputName,
                                     const RotorMachine& machine, std::FILE* output,
                                     const std::string& outputName, const Progress& progress) {
   std::vector<char> block(kBlockSize);
-  File spooled;
-  std::int64_t begin = 0;
-  if (readsAsStored(input.get())) {
-    begin = position(input.get());
-  } else {
-    auto copy = spoolRest(input.get(), block);
-    if (!copy) return named(copy.fault(), inputName, outputName);
-    spooled = std::move(*copy);
-  }
-  std::FILE* file = spooled ? spooled.get() : input.get();
-  const auto layout = locateBody(file, begin, block);
-  if (!layout) return named(layout.fault(), inputName, outputName);
+  auto body = storeBody(input.get(), block);
+  if (!body) return named(body.fault(), inputName, outputName);
+  std::FILE* file = body->file;
+  const CodeLayout& layout = body->layout;
   Keystream keystream(machine, machine.startPositions());
-  if (auto done = decipherRange(file, *layout, keystream, block, output, progress); !done) {
+  if (auto done = decipherRange(file, layout, keystream, block, output, progress); !done) {
     return named(done.fault(), inputName, outputName);
   }
-  if (!layout->trailer || !seekTo(file, *layout->trailer)) return Verification{false, 0};
+  if (!layout.trailer || !seekTo(file, *layout.trailer)) return Verification{false, 0};
   return verifyTrailer(file, machine, keystream.positions());
 }
 
