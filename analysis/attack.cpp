@@ -46,25 +46,43 @@ std::array<int, 3> slotsOf(std::uint16_t code) {
   return {code / 100 + 1, code / 10 % 10 + 1, code % 10 + 1};
 }
 
-// The machine without plugs at every counter state: what each letter deciphers to,
-// from the factored tables. Row s is the state s, the rows of the first states stand
-// again after the last, so that a text may run past the counter's wrap.
+// The machine of the slot choice, without plugs: the search tries the plugboard itself.
+FactoredMachine factoredFor(const RotorMachine& wiring, std::array<int, 3> slots) {
+  RotorMachine machine = wiring;
+  for (std::size_t k = 0; k < 3; ++k) machine.slotRotors[k] = slots[k];
+  machine.plugboard = straightRow();
+  return FactoredMachine(machine);
+}
+
+// What each letter deciphers to without plugs at a counter state.
+void fillCore(const FactoredMachine& factored, std::size_t state, std::uint8_t* row) {
+  const auto& inner = factored.inner[state / kLetterCount];
+  const std::size_t right = state % kLetterCount;
+  for (std::size_t x = 0; x < kLetterCount; ++x) {
+    const std::size_t through = inner[(x + right) % kLetterCount];
+    row[x] = static_cast<std::uint8_t>((through + kLetterCount - right) % kLetterCount);
+  }
+}
+
+// A candidate's letters deciphered without plugs: per letter, what each letter going in
+// comes out as, at the letter's state.
+std::vector<Core> coresOf(const FactoredMachine& factored, std::size_t start, std::size_t count) {
+  std::vector<Core> cores(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    fillCore(factored, (start + 1 + i) % kStates, cores[i].data());
+  }
+  return cores;
+}
+
+// The machine without plugs at every counter state. Row s is the state s, the rows of the
+// first states stand again after the last, so that a text may run past the counter's
+// wrap.
 class StateTable {
  public:
-  StateTable(const RotorMachine& wiring, std::array<int, 3> slots, std::size_t extra) {
-    RotorMachine machine = wiring;
-    for (std::size_t k = 0; k < 3; ++k) machine.slotRotors[k] = slots[k];
-    machine.plugboard = straightRow();
-    const FactoredMachine factored(machine);
-    rows_.resize((kStates + extra) * kLetterCount);
+  StateTable(const FactoredMachine& factored, std::size_t extra)
+      : rows_((kStates + extra) * kLetterCount) {
     for (std::size_t state = 0; state < kStates + extra; ++state) {
-      const auto& inner = factored.inner[state % kStates / kLetterCount];
-      const std::size_t right = state % kLetterCount;
-      std::uint8_t* row = &rows_[state * kLetterCount];
-      for (std::size_t x = 0; x < kLetterCount; ++x) {
-        const std::size_t through = inner[(x + right) % kLetterCount];
-        row[x] = static_cast<std::uint8_t>((through + kLetterCount - right) % kLetterCount);
-      }
+      fillCore(factored, state % kStates, &rows_[state * kLetterCount]);
     }
   }
   const std::uint8_t* row(std::size_t state) const { return &rows_[state * kLetterCount]; }
@@ -118,29 +136,6 @@ void scoreStarts(const StateTable& table, const std::vector<std::uint32_t>& offs
     }
     best.offer({static_cast<std::int32_t>(sum), 0, slots, static_cast<std::uint16_t>(start)});
   }
-}
-
-// A candidate's letters deciphered without plugs: per letter, what each letter going in
-// comes out as, at the letter's state.
-std::vector<Core> coresOf(const FactoredMachine& factored, std::size_t start, std::size_t count) {
-  std::vector<Core> cores(count);
-  for (std::size_t i = 0; i < count; ++i) {
-    const std::size_t state = (start + 1 + i) % kStates;
-    const auto& inner = factored.inner[state / kLetterCount];
-    const std::size_t right = state % kLetterCount;
-    for (std::size_t x = 0; x < kLetterCount; ++x) {
-      const std::size_t through = inner[(x + right) % kLetterCount];
-      cores[i][x] = static_cast<std::uint8_t>((through + kLetterCount - right) % kLetterCount);
-    }
-  }
-  return cores;
-}
-
-FactoredMachine factoredFor(const RotorMachine& wiring, std::array<int, 3> slots) {
-  RotorMachine machine = wiring;
-  for (std::size_t k = 0; k < 3; ++k) machine.slotRotors[k] = slots[k];
-  machine.plugboard = straightRow();
-  return FactoredMachine(machine);
 }
 
 // Coincidences of a candidate's text under any plugboard, fast: the plugs going in
@@ -348,7 +343,7 @@ void firstStage(Search& search) {
     const std::array<int, 3> slots = {static_cast<int>(choice / (rotors * rotors)) + 1,
                                       static_cast<int>(choice / rotors % rotors) + 1,
                                       static_cast<int>(choice % rotors) + 1};
-    const StateTable table(search.wiring, slots, n + 1);
+    const StateTable table(factoredFor(search.wiring, slots), n + 1);
     const auto code =
         static_cast<std::uint16_t>((slots[0] - 1) * 100 + (slots[1] - 1) * 10 + slots[2] - 1);
     scoreStarts(table, offsets, code, best);
