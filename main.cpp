@@ -5,6 +5,6 @@
 
 // Without arguments, the console; with them, one job for a script.
 int main(int argc, char** argv) {
-  rotorwerk::openStandardStreams();
+  if (!rotorwerk::openStandardStreams()) return rotorwerk::refuseToRun();
   return argc > 1 ? rotorwerk::runCommandLine(argc, argv) : rotorwerk::runRotorwerk();
 }

@@ -33,8 +33,9 @@ Result<Language> readCodeHeader(std::FILE* input, const std::string& name) {
     return Fault{FaultKind::kFormat, name};
   }
   // The byte that ended the word is the separator, taken from the stream already; the
-  // body starts after it, whatever byte it is.
-  (void)header.takePending();
+  // body starts after it, whatever byte it is. A line end is one character, also
+  // where it is stored as CR LF.
+  if (header.takePending() == "\r") completeLineEnd(input);
   return word.text == kChineseHeader ? Language::kChinese : Language::kEnglish;
 }
 

@@ -32,7 +32,16 @@ Verification verifyTrailer(std::FILE* file, const RotorMachine& machine, RotorPo
   const Trailer trailer = readTrailer(file);
   Verification verification;
   verification.codingTypeKnown = CodingTypeRegistry().contains(trailer.code);
+  // A trailer that stops inside a coding type's word, or before its check letters, was
+  // cut off; any other unknown word is just unknown.
+  verification.truncated =
+      trailer.code.empty() ||
+      (!verification.codingTypeKnown &&
+       std::any_of(kCodingTypes.begin(), kCodingTypes.end(), [&](std::string_view code) {
+         return code.substr(0, trailer.code.size()) == trailer.code;
+       }));
   if (trailer.code != kCheckedCode) return verification;
+  verification.truncated = trailer.check.size() < 3;
   // A missing word leaves every check failed.
   const auto holds = verifyCheckLetters(machine, positions, trailer.check);
   verification.failedChecks = static_cast<int>(std::count(holds.begin(), holds.end(), false));
@@ -58,7 +67,8 @@ Result<Verification> decryptCommand(File input, const std::string& inputName,
   if (auto done = decipherRange(file, layout, keystream, block, output, progress); !done) {
     return named(done.fault(), inputName, outputName);
   }
-  if (!layout.trailer || !seekTo(file, *layout.trailer)) return Verification{false, 0};
+  // Without its '#' the body ran to the end of the file: the trailer is missing.
+  if (!layout.trailer || !seekTo(file, *layout.trailer)) return Verification{false, 0, true};
   return verifyTrailer(file, machine, keystream.positions());
 }
 

@@ -15,6 +15,7 @@ namespace rotorwerk {
 struct Verification {
   bool codingTypeKnown = true;
   int failedChecks = 0;  // check letters that do not confirm their start offset
+  bool truncated = false;  // the file ends before its trailer does
 };
 
 // Deciphers the body of `input`, whose header has been read, onto `output`, stopping

@@ -8,14 +8,14 @@
 
 namespace rotorwerk {
 
-Result<void> encryptCommand(File input, const std::string& inputName, int lang,
+Result<CodeWrittenTo> encryptCommand(File input, const std::string& inputName, int lang,
                             const std::string& type, const RotorMachine& machine,
                             const std::string& target, const Progress& progress) {
   if (!CodingTypeRegistry().contains(type)) return Fault{FaultKind::kNoSuchCodingType, inputName};
   // The old code file stays until the new one is complete, so enciphering the code
   // file itself reads it whole before it is replaced.
   ReplacementFile output(target);
-  if (auto opened = output.open(); !opened) return opened;
+  if (auto opened = output.open(); !opened) return opened.fault();
   if (!output.write(lang != 0 ? kChineseHeader : kEnglishHeader) || !output.write(" ")) {
     return systemFault(FaultKind::kCannotWrite, target);
   }
@@ -36,7 +36,10 @@ Result<void> encryptCommand(File input, const std::string& inputName, int lang,
       !output.write(check)) {
     return systemFault(FaultKind::kCannotWrite, target);
   }
-  return output.commit();
+  const CodeWrittenTo place =
+      output.toStandardStream() ? CodeWrittenTo::kStandardStream : CodeWrittenTo::kFile;
+  if (auto committed = output.commit(); !committed) return committed.fault();
+  return place;
 }
 
 }  // namespace rotorwerk

@@ -10,12 +10,15 @@
 
 namespace rotorwerk {
 
+// Where a code file went: a file, or a standard stream that shows it as it is.
+enum class CodeWrittenTo { kFile, kStandardStream };
+
 // Enciphers `input` into the code file `target`, labelled Chinese when `lang` is not 0,
 // with coding type `type`. The target is replaced only once complete, and the input is
 // closed first: Windows replaces no file that is open, and the input may be the target.
 // Faults: kNoSuchCodingType (nothing read or written), kCannotRead naming `inputName`,
 // and those of the target's ReplacementFile; an earlier code file is kept.
-Result<void> encryptCommand(File input, const std::string& inputName, int lang,
+Result<CodeWrittenTo> encryptCommand(File input, const std::string& inputName, int lang,
                             const std::string& type, const RotorMachine& machine,
                             const std::string& target = kCodeFileName,
                             const Progress& progress = {});

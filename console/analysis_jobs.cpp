@@ -7,11 +7,13 @@
 #include <vector>
 
 #include "analysis/attack.h"
+#include "codefile/code_file.h"
 #include "codefile/code_sample.h"
 #include "console/message_table.h"
 #include "console/messages.h"
 #include "console/settings_files.h"
 #include "machine/keystream.h"
+#include "platform/formatted_input.h"
 #include "platform/interrupts.h"
 #include "platform/replacement_file.h"
 #include "platform/terminal.h"
@@ -53,6 +55,17 @@ std::string rightAligned(const Console& console, std::string_view text, std::siz
 std::string letterOf(int value, bool upper = false) {
   if (value < 0 || value >= kLetters) return std::to_string(value);
   return std::string(1, static_cast<char>((upper ? 'A' : 'a') + value));
+}
+
+// A code file's header word at the start of a text: the trace would encipher it again.
+bool looksLikeCodeFile(std::string_view text) {
+  const std::size_t word = text.find_first_not_of(" \t\n\v\f\r");
+  if (word == std::string_view::npos) return false;
+  const std::string_view rest = text.substr(word);
+  return rest.size() > kEnglishHeader.size() &&
+         (rest.substr(0, kEnglishHeader.size()) == kEnglishHeader ||
+          rest.substr(0, kChineseHeader.size()) == kChineseHeader) &&
+         isSpace(rest[kEnglishHeader.size()]);
 }
 
 std::string positionOf(std::int64_t position) { return std::to_string(position); }
@@ -190,6 +203,9 @@ int traceJob(const JobOptions& options, Console& console) {
   std::vector<char> block(kBlockSize);
   int shown = 0;
   for (std::size_t size = 0; (size = readText(input->get(), block.data(), block.size())) > 0;) {
+    if (shown == 0 && looksLikeCodeFile({block.data(), size})) {
+      tell(console, say(console, messages::kTraceCodeFile, {displayName(options.file)}));
+    }
     for (std::size_t i = 0; i < size && shown < options.letters; ++i) {
       const auto byte = static_cast<unsigned char>(block[i]);
       const bool upper = byte >= 'A' && byte <= 'Z';
@@ -257,6 +273,8 @@ int attackJob(const JobOptions& options, Console& console) {
       options.force ? ReplacementFile::Existing::kReplace : ReplacementFile::Existing::kRefuse;
   ReplacementFile file(toFile ? options.output : "-", ReplacementFile::Access::kPrivate, existing);
   if (toFile) {
+    const std::string folder = options.output.substr(0, baseNameStart(options.output));
+    if (auto made = createDirectories(folder); !made) return failed(console, made.fault());
     if (auto opened = file.open(); !opened) return failed(console, opened.fault());
   }
   Settings settings{*wiring, Start{{}, {1, 1, 1}, {0, 0, 0}}};
@@ -296,9 +314,15 @@ int attackJob(const JobOptions& options, Console& console) {
     console.write(startText);
   } else {
     (void)file.write(startText);  // a failed write fails the commit
-    if (auto written = file.commit(); !written) return failed(console, written.fault());
-    if (!options.quiet)
+    const bool shown = file.toStandardStream();
+    if (auto written = file.commit(); !written) {
+      // The key found is not lost with its file.
+      console.write(startText);
+      return failed(console, written.fault());
+    }
+    if (!options.quiet && !shown) {
       tell(console, say(console, messages::kWritten, {displayName(options.output)}));
+    }
   }
   tell(console, say(console, messages::kAttackFound));
   return kExitSuccess;

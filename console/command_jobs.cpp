@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <vector>
 
 #include "codefile/decrypt_command.h"
@@ -122,7 +123,10 @@ int encryptJob(const JobOptions& options, Console& console) {
                                    output, [&](std::uint64_t bytes) { progress(bytes); });
   progress.finish();
   if (!done) return failed(console, done.fault());
-  if (!options.quiet) tell(console, say(console, messages::kWritten, {displayName(output)}));
+  // Code shown on a terminal's stream needs no word after it.
+  if (!options.quiet && *done == CodeWrittenTo::kFile) {
+    tell(console, say(console, messages::kWritten, {displayName(output)}));
+  }
   return kExitSuccess;
 }
 
@@ -147,6 +151,7 @@ int decryptJob(const JobOptions& options, Console& console) {
   if (!verification) return failed(console, verification.fault());
   if (auto committed = output.commit(); !committed) return failed(console, committed.fault());
   const std::string name = displayName(options.file);
+  if (verification->truncated) tell(console, say(console, messages::kTruncated, {name}));
   if (!verification->codingTypeKnown) {
     tell(console, say(console, messages::kUnknownCodingType, {name}));
   }
@@ -158,28 +163,45 @@ int decryptJob(const JobOptions& options, Console& console) {
 }
 
 int keygenJob(const JobOptions& options, Console& console) {
-  const auto key = generateKey(options.rotors, options.plugs);
+  // Writers of one directory take turns, and one that was cut short is undone first.
+  const auto lock = DirectoryLock::forWriting(options.settings);
+  if (!lock) return failed(console, lock.fault());
+  std::optional<Wiring> kept;
+  if (options.startOnly) {
+    auto wiring = loadWiringLocked(options.settings);
+    if (!wiring) return failed(console, wiring.fault());
+    kept = std::move(*wiring);
+  }
+  const int rotors = kept ? static_cast<int>(kept->rotors.size()) : options.rotors;
+  const auto key = generateKey(rotors, options.plugs);
   if (!key) return failed(console, key.fault());
-  // The two files are one key: both are written, then both take their places, or
-  // neither does. Without --force the names must be free, taken atomically, so that
-  // of two runs at once exactly one writes both files. Only the owner may read them.
+  // Without --force the names must be free; only the owner may read the files.
   const auto existing =
       options.force ? ReplacementFile::Existing::kReplace : ReplacementFile::Existing::kRefuse;
-  ReplacementFile wiring(joinPath(options.settings, kWiringFileName),
-                         ReplacementFile::Access::kPrivate, existing);
-  ReplacementFile start(joinPath(options.settings, kStartFileName),
-                        ReplacementFile::Access::kPrivate, existing);
-  auto written = wiring.open();
+  const std::string startName = joinPath(options.settings, kStartFileName);
+  const std::string wiringName = joinPath(options.settings, kWiringFileName);
+  ReplacementFile start(startName, ReplacementFile::Access::kPrivate, existing);
+  std::optional<ReplacementFile> wiring;
+  if (!kept) wiring.emplace(wiringName, ReplacementFile::Access::kPrivate, existing);
+  Result<void> written;
+  if (wiring) written = wiring->open();
   if (written) written = start.open();
+  if (written && wiring &&
+      (wiring->path() == start.path() || sameFile(wiring->path(), start.path()))) {
+    written = Fault{FaultKind::kSameFile, startName, 0, 0, wiringName};
+  }
   if (written) {
     // A failed write stays with its file and fails the commit, naming that file.
-    (void)wiring.write(formatWiring(key->wiring));
+    if (wiring) (void)wiring->write(formatWiring(key->wiring));
     (void)start.write(formatStart(key->start));
-    written = ReplacementFile::commitBoth(wiring, start);
+    written = wiring ? ReplacementFile::commitTogether(*lock, {&*wiring, &start})
+                     : ReplacementFile::commitTogether(*lock, {&start});
   }
   if (!written) return failed(console, written.fault());
-  const std::string directory = options.settings.empty() ? "." : options.settings;
-  if (!options.quiet) tell(console, say(console, messages::kKeyWritten, {displayName(directory)}));
+  const std::string directory = displayName(options.settings.empty() ? "." : options.settings);
+  if (!options.quiet) {
+    tell(console, say(console, kept ? messages::kStartWritten : messages::kKeyWritten, {directory}));
+  }
   return kExitSuccess;
 }
 

@@ -31,6 +31,7 @@ struct JobOptions {
   unsigned threads = 0;  // 0: every core
   int timeLimit = 300;   // seconds
   bool force = false;
+  bool startOnly = false;  // keygen: a new start file under the existing wiring
   bool quiet = false;  // no word on success
 };
 

@@ -4,6 +4,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <deque>
 #include <optional>
 #include <string>
 #include <vector>
@@ -46,20 +47,61 @@ constexpr int kMaxTraceLetters = 1000000;
 constexpr int kMaxThreads = 256;
 constexpr int kMaxTimeLimit = 86400;
 
-// A whole number in [min, max] written in decimal digits, or nothing.
+// A whole number in [min, max] written in decimal digits, or nothing. Leading zeros
+// do not count: the value is judged, not its digits.
 std::optional<int> wholeNumber(const std::string& word, int min, int max) {
-  if (word.empty() || word.size() > std::to_string(max).size() ||
+  if (word.empty() ||
       !std::all_of(word.begin(), word.end(), [](char c) { return c >= '0' && c <= '9'; })) {
     return std::nullopt;
   }
-  const int value = std::stoi(word);
+  const std::string digits = word.substr(std::min(word.find_first_not_of('0'), word.size() - 1));
+  if (digits.size() > std::to_string(max).size()) return std::nullopt;
+  const int value = std::stoi(digits);
   if (value < min || value > max) return std::nullopt;
   return value;
 }
 
+bool isHelp(const std::string& word) { return word == "-h" || word == "--help"; }
+bool isVersion(const std::string& word) { return word == "-V" || word == "--version"; }
+
+// The option of `command` that a word names, when it takes a value; nullptr otherwise.
+const CLI::Option* valueOption(const CLI::App& command, const std::string& word) {
+  if (word.size() < 2 || word[0] != '-' || word.find('=') != std::string::npos) return nullptr;
+  if (word[1] != '-' && word.size() != 2) return nullptr;  // "-oFILE" holds its value
+  const CLI::Option* option = command.get_option_no_throw(word);
+  return option != nullptr && option->get_expected_min() > 0 ? option : nullptr;
+}
+
+// The command's words as the parser gets them, and those after "--", which are files
+// whatever they look like. A word that is the value of an option is never "--".
+struct SplitWords {
+  std::vector<std::string> options;
+  std::vector<std::string> files;
+  std::string lackingValue;  // an option that ends the words without its value
+};
+
+SplitWords splitAtDashes(const CLI::App& command, std::vector<std::string> words) {
+  SplitWords split;
+  for (std::size_t k = 0; k < words.size(); ++k) {
+    if (words[k] == "--") {
+      split.files.assign(words.begin() + static_cast<std::ptrdiff_t>(k) + 1, words.end());
+      break;
+    }
+    split.options.push_back(words[k]);
+    if (valueOption(command, words[k]) == nullptr) continue;
+    if (k + 1 == words.size()) {
+      split.lackingValue = words[k];
+    } else {
+      split.options.push_back(words[++k]);
+    }
+  }
+  return split;
+}
+
 // The fault of a command line the parser took, or an empty text.
 std::string judge(const Command& command, const std::vector<std::string>& extras,
-                  const Words& words, JobOptions& options, const Console& console) {
+                  const std::vector<std::string>& files, const Words& words,
+                  JobOptions& options, const Console& console) {
   const bool withFile =
       command.help != messages::kHelpKeygen && command.help != messages::kHelpCheck;
   std::vector<std::string> rest = extras;
@@ -68,6 +110,10 @@ std::string judge(const Command& command, const std::vector<std::string>& extras
     options.file = rest.front();
     rest.erase(rest.begin());
   }
+  // After "--" every word is a file, even one that begins with '-'.
+  auto file = files.begin();
+  if (withFile && options.file.empty() && file != files.end()) options.file = *file++;
+  rest.insert(rest.end(), file, files.end());
   if (!rest.empty())
     return say(console, messages::kUnexpectedArgument, {displayName(rest.front())});
   if (withFile && options.file.empty()) return say(console, messages::kMissingFile);
@@ -122,14 +168,17 @@ int runCommandLine(int argc, char** argv) {
   CLI::App app("rotorwerk");
   app.set_help_flag();  // the help texts are the tool's own, in the user's language
   app.allow_extras();
+  // An option given twice takes its last value, as GNU tools do.
+  app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   app.add_flag("-h,--help", words.help);
   app.add_flag("-V,--version", words.version);
-  std::vector<Command> commands;
-  commands.reserve(6);  // each command's help flag points into its entry
+  // A deque keeps each entry where it is, so CLI11 may hold a pointer into it.
+  std::deque<Command> commands;
   const auto command = [&](const char* name, messages::Id help, auto job) -> CLI::App* {
     CLI::App* sub = app.add_subcommand(name);
     sub->set_help_flag();
     sub->allow_extras();
+    sub->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
     commands.push_back({sub, help, job});
     sub->add_flag("-h,--help", commands.back().commandHelp);
     sub->add_option("-s,--settings", options.settings);
@@ -146,6 +195,7 @@ int runCommandLine(int argc, char** argv) {
   keygen->add_option("-r,--rotors", words.rotors);
   keygen->add_option("-p,--plugs", words.plugs);
   keygen->add_flag("-f,--force", options.force);
+  keygen->add_flag("--start-only", options.startOnly);
   command("check", messages::kHelpCheck, checkJob);
   CLI::App* trace = command("trace", messages::kHelpTrace, traceJob);
   trace->add_option("-n,--letters", words.letters);
@@ -158,15 +208,41 @@ int runCommandLine(int argc, char** argv) {
   attack->add_option("--time-limit", words.timeLimit);
   app.require_subcommand(0, 1);
 
-  std::vector<std::string> arguments = programArguments(argc, argv);
+  const std::vector<std::string> given = programArguments(argc, argv);
+  const auto named = std::find_if(given.begin(), given.end(), [&](const std::string& word) {
+    return std::any_of(commands.begin(), commands.end(),
+                       [&](const Command& c) { return c.app->get_name() == word; });
+  });
+  std::string fault;
+  // Before the command only --help and --version may stand: any other word there
+  // would be ignored in silence or taken for the command's.
+  for (auto word = given.begin(); word != named && named != given.end() && fault.empty();
+       ++word) {
+    if (isHelp(*word) || isVersion(*word)) continue;
+    fault = word->rfind('-', 0) == 0 && *word != "-"
+                ? say(console, messages::kOptionBeforeCommand,
+                      {displayName(*word), displayName(*word)})
+                : say(console, messages::kUnexpectedArgument, {displayName(*word)});
+  }
+  std::vector<std::string> arguments(given.begin(), named);
+  SplitWords split;
+  if (named != given.end()) {
+    const auto chosen = std::find_if(commands.begin(), commands.end(),
+                                     [&](const Command& c) { return c.app->get_name() == *named; });
+    split = splitAtDashes(*chosen->app, std::vector<std::string>(named + 1, given.end()));
+    arguments.push_back(*named);
+    arguments.insert(arguments.end(), split.options.begin(), split.options.end());
+  }
   arguments.insert(arguments.begin(), "rotorwerk");
   std::vector<char*> pointers;
   pointers.reserve(arguments.size());
   for (auto& word : arguments) pointers.push_back(word.data());
-  std::string fault;
+  if (fault.empty() && !split.lackingValue.empty()) {
+    fault = say(console, messages::kOptionNeedsValue, {displayName(split.lackingValue)});
+  }
   // The argument parser reports what it cannot take by throwing; it is caught here.
   try {
-    app.parse(static_cast<int>(pointers.size()), pointers.data());
+    if (fault.empty()) app.parse(static_cast<int>(pointers.size()), pointers.data());
   } catch (const CLI::ArgumentMismatch&) {
     fault = say(console, messages::kMissingValue);
   } catch (const CLI::ParseError&) {
@@ -182,16 +258,16 @@ int runCommandLine(int argc, char** argv) {
     }
   }
   if (fault.empty() && chosen != commands.end()) {
-    if (words.help || words.version) {
+    if (words.version) {
       fault = say(console, messages::kHelpVersionAlone);
-    } else if (chosen->commandHelp) {
+    } else if (chosen->commandHelp || words.help) {
       console.write(say(console, chosen->help));
       return finishOutput(console, kExitSuccess);
     } else if (const CLI::Option* output = chosen->app->get_option_no_throw("--output");
                output != nullptr && output->count() > 0 && options.output.empty()) {
       fault = say(console, messages::kInvalidValue, {"--output", ""});
     } else {
-      fault = judge(*chosen, chosen->app->remaining(), words, options, console);
+      fault = judge(*chosen, chosen->app->remaining(), split.files, words, options, console);
     }
   }
   if (!fault.empty()) {
@@ -200,10 +276,20 @@ int runCommandLine(int argc, char** argv) {
   }
   if (chosen == commands.end()) {
     console.write(words.help ? say(console, messages::kUsage)
-                             : say(console, messages::kVersion, {ROTORWERK_VERSION_LABEL}));
+                             : say(console, messages::kVersion, {ROTORWERK_VERSION}));
     return finishOutput(console, kExitSuccess);
   }
   return finishOutput(console, chosen->job(options, console));
+}
+
+int refuseToRun() {
+  const Console console = Console::standard();
+  const std::string message = say(console, messages::kUnsafeStreams);
+  // Wherever a stream is still open.
+  std::FILE* stream = !standardStreamWasClosed(2) ? stderr : stdout;
+  std::fwrite(message.data(), 1, message.size(), stream);
+  std::fflush(stream);
+  return kExitError;
 }
 
 }  // namespace rotorwerk

@@ -43,6 +43,7 @@ const ConsoleText& consoleText(FaultKind kind) {
     case FaultKind::kCannotWrite:
     case FaultKind::kNotRegular:
     case FaultKind::kExists:
+    case FaultKind::kSameFile:
     case FaultKind::kNoRandomness: return texts::kCannotWriteFile;
   }
   return texts::kCannotWriteFile;
@@ -67,9 +68,27 @@ messages::Id settingsItemMessage(SettingsItem item) {
   return messages::kItemCannotOpen;
 }
 
+messages::Id stepMessage(FaultStep step) {
+  switch (step) {
+    case FaultStep::kNone:
+    case FaultStep::kWrite: return messages::kStepWrite;
+    case FaultStep::kSync: return messages::kStepSync;
+    case FaultStep::kJournal: return messages::kStepJournal;
+    case FaultStep::kBackup: return messages::kStepBackup;
+    case FaultStep::kPlace: return messages::kStepPlace;
+    case FaultStep::kLock: return messages::kStepLock;
+    case FaultStep::kUndo: return messages::kStepUndo;
+  }
+  return messages::kStepWrite;
+}
+
 // The command line's message: the catalogue's, with the file and the system's reason.
 std::string commandLineMessage(const Console& console, const Fault& fault) {
   const std::string name = displayName(fault.file);
+  if (fault.kind == FaultKind::kCannotWrite && fault.step != FaultStep::kNone) {
+    return say(console, messages::kCannotWriteStep,
+               {name, say(console, stepMessage(fault.step)), fault.reason});
+  }
   switch (fault.kind) {
     case FaultKind::kFileNotFound:
       return say(console, messages::kFileNotFound, {name, fault.reason});
@@ -79,6 +98,8 @@ std::string commandLineMessage(const Console& console, const Fault& fault) {
       return say(console, messages::kCannotWrite, {name, fault.reason});
     case FaultKind::kNotRegular: return say(console, messages::kNotRegular, {name});
     case FaultKind::kExists: return say(console, messages::kExists, {name});
+    case FaultKind::kSameFile:
+      return say(console, messages::kSameFile, {displayName(fault.reason), name});
     case FaultKind::kNoRandomness: return say(console, messages::kNoRandomness);
     case FaultKind::kNoSuchCodingType: return say(console, messages::kNoSuchCodingType, {name});
     case FaultKind::kFormat: return say(console, messages::kFormat, {name});

@@ -2,6 +2,7 @@
 #include "console/settings_files.h"
 
 #include "platform/file.h"
+#include "platform/replacement_file.h"
 
 namespace rotorwerk {
 namespace {
@@ -18,27 +19,41 @@ Fault unopened(const Fault& opening, const std::string& name) {
   return fault;
 }
 
+// Reads one of the files; a byte-order mark before it is no part of the settings.
+template <typename Parse>
+auto parseFile(const std::string& name, Parse parse) -> decltype(parse(std::declval<FormattedInput&>())) {
+  const auto file = openForReading(name);
+  if (!file) return unopened(file.fault(), name);
+  FormattedInput input(file->get());
+  input.skipByteOrderMark();
+  auto parsed = parse(input);
+  if (!parsed) return named(parsed.fault(), name);
+  return parsed;
+}
+
 }  // namespace
 
+Result<Wiring> loadWiringLocked(const std::string& directory) {
+  return parseFile(joinPath(directory, kWiringFileName),
+                   [](FormattedInput& input) { return parseWiring(input); });
+}
+
 Result<Wiring> loadWiring(const std::string& directory) {
-  const std::string wiringName = joinPath(directory, kWiringFileName);
-  const auto wiringFile = openForReading(wiringName);
-  if (!wiringFile) return unopened(wiringFile.fault(), wiringName);
-  FormattedInput wiringInput(wiringFile->get());
-  auto wiring = parseWiring(wiringInput);
-  if (!wiring) return named(wiring.fault(), wiringName);
-  return wiring;
+  const auto lock = DirectoryLock::forReading(directory);
+  if (!lock) return lock.fault();
+  return loadWiringLocked(directory);
 }
 
 Result<Settings> loadSettings(const std::string& directory) {
-  auto wiring = loadWiring(directory);
+  // Both files under one lock: never one file of a key and one of another.
+  const auto lock = DirectoryLock::forReading(directory);
+  if (!lock) return lock.fault();
+  auto wiring = loadWiringLocked(directory);
   if (!wiring) return wiring.fault();
-  const std::string startName = joinPath(directory, kStartFileName);
-  const auto startFile = openForReading(startName);
-  if (!startFile) return unopened(startFile.fault(), startName);
-  FormattedInput startInput(startFile->get());
-  auto start = parseStart(startInput, wiring->rotors.size());
-  if (!start) return named(start.fault(), startName);
+  auto start = parseFile(joinPath(directory, kStartFileName), [&](FormattedInput& input) {
+    return parseStart(input, wiring->rotors.size());
+  });
+  if (!start) return start.fault();
   return Settings{std::move(*wiring), std::move(*start)};
 }
 

@@ -15,4 +15,7 @@ Result<Settings> loadSettings(const std::string& directory = {});
 // Reads the wiring file alone, for the attack, which seeks the start file.
 Result<Wiring> loadWiring(const std::string& directory = {});
 
+// The same, for a writer that holds the directory's lock already.
+Result<Wiring> loadWiringLocked(const std::string& directory);
+
 }  // namespace rotorwerk

@@ -6,6 +6,15 @@
 
 namespace rotorwerk {
 
+void Console::write(std::string_view bytes) {
+  if (outputClosed_) {
+    errno = EBADF;
+    loseOutput();
+  } else if (!writeText(out_, bytes)) {
+    loseOutput();
+  }
+}
+
 void Console::loseOutput() {
   if (!outputLost_) lossError_ = errno != 0 ? errno : EIO;
   outputLost_ = true;

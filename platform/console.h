@@ -13,8 +13,11 @@ namespace rotorwerk {
 class Console {
  public:
   // `utf8` picks the UTF-8 form of the console texts instead of GBK.
-  Console(std::FILE* out, std::FILE* err, bool utf8, bool outputLost = false, bool chinese = true)
-      : out_(out), err_(err), utf8_(utf8), chinese_(chinese), outputLost_(outputLost) {}
+  // `outputClosed`: standard output was closed at start-up, so whatever is written
+  // to it is lost.
+  Console(std::FILE* out, std::FILE* err, bool utf8, bool outputClosed = false,
+          bool chinese = true)
+      : out_(out), err_(err), utf8_(utf8), chinese_(chinese), outputClosed_(outputClosed) {}
 
   // The process's standard output and error, with the encoding the platform calls for:
   // UTF-8 on a UTF-8 POSIX locale, GBK otherwise; Chinese messages for a user whose
@@ -29,14 +32,13 @@ class Console {
 
   // Screens on standard output. A screen that cannot be shown is remembered as lost.
   void write(const ConsoleText& text) { write(this->text(text)); }
-  void write(std::string_view bytes) {
-    if (!writeText(out_, bytes)) loseOutput();
-  }
+  void write(std::string_view bytes);
   void flush() {
     if (std::fflush(out_) != 0) loseOutput();
   }
   // True once anything written to standard output may have been lost; a stream that
-  // was closed at start-up loses everything.
+  // was closed at start-up loses everything written to it, but a job that writes
+  // nothing there loses nothing.
   bool outputLost() const { return outputLost_; }
   // The system's reason for the first loss.
   std::string lossReason() const;
@@ -69,6 +71,7 @@ class Console {
   bool utf8_;
   bool chinese_;
   bool errorReported_ = false;
+  bool outputClosed_;
   bool outputLost_ = false;
   int lossError_ = 0;  // errno of the first loss
 };

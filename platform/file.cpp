@@ -11,11 +11,42 @@ std::string joinPath(const std::string& directory, const std::string& name) {
   return last == '/' || last == '\\' ? directory + name : directory + '/' + name;
 }
 
+namespace {
+
+// The length of the UTF-8 character that starts at `at`, or 0 where none does.
+std::size_t utf8Length(const std::string& text, std::size_t at) {
+  const auto lead = static_cast<unsigned char>(text[at]);
+  const std::size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
+                             : lead >= 0xE0 && lead <= 0xEF ? 3
+                             : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                            : 0;
+  if (length == 0 || at + length > text.size()) return 0;
+  for (std::size_t k = 1; k < length; ++k) {
+    if ((static_cast<unsigned char>(text[at + k]) & 0xC0U) != 0x80U) return 0;
+  }
+  return length;
+}
+
+}  // namespace
+
+// C0 and C1 controls both move a terminal's cursor or start an escape sequence (0x9B
+// is CSI), as a raw byte or as the UTF-8 character U+0080 to U+009F.
 std::string escapeControls(const std::string& name) {
   std::string shown;
-  for (const char c : name) {
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const char c = name[i];
     const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte != 0x7F) {
+    char escaped[8];
+    if (const std::size_t length = utf8Length(name, i); length > 0) {
+      const auto second = static_cast<unsigned char>(name[i + 1]);
+      if (byte == 0xC2 && second <= 0x9F) {
+        std::snprintf(escaped, sizeof escaped, "\\u%04X", static_cast<unsigned>(second));
+        shown += escaped;
+      } else {
+        shown.append(name, i, length);
+      }
+      i += length - 1;
+    } else if ((byte >= 0x20 && byte < 0x7F) || byte >= 0xA0) {
       shown += c;
     } else if (c == '\n') {
       shown += "\\n";
@@ -24,8 +55,7 @@ std::string escapeControls(const std::string& name) {
     } else if (c == '\r') {
       shown += "\\r";
     } else {
-      char escaped[5];
-      std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned>(byte));
       shown += escaped;
     }
   }

@@ -24,11 +24,14 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 // A fault of the given kind with the system's reason for the last call that failed
 // (errno, or on Windows the last error), as the system words it.
 Fault systemFault(FaultKind kind, std::string file = {});
+// A fault whose reason is the C library's word for the error number `error`.
+Fault errorFault(FaultKind kind, std::string file, int error);
 
 // Makes sure standard input, output and error are open before any file is, so that no
 // file the tool opens is taken for one of them: a closed one is opened on the null
-// device and remembered as closed. Call once, first thing.
-void openStandardStreams();
+// device and remembered as closed. Call once, first thing. False when a closed one
+// could not be made safe: the program must not run.
+[[nodiscard]] bool openStandardStreams();
 
 // True when standard input (0) or output (1) was closed when the program started:
 // nothing can be read from it or written to it.
@@ -61,6 +64,12 @@ FileKind kindOf(const std::string& path);
 // True when the name itself is taken, also by a link that leads nowhere.
 bool nameTaken(const std::string& path);
 
+// True when both names lead to one existing file.
+bool sameFile(const std::string& a, const std::string& b);
+
+// Creates a directory with any parents that are missing, readable by the user alone.
+Result<void> createDirectories(const std::string& path);
+
 // The size of a regular file, or nothing.
 std::optional<std::uint64_t> fileSize(const std::string& path);
 
@@ -83,6 +92,10 @@ std::string escapeControls(const std::string& name);
 // Reads up to `size` bytes of text, with the line ends the platform stores text with
 // turned into LF (CR LF on Windows). Gives 0 at the end or on failure, as fread does.
 std::size_t readText(std::FILE* file, char* data, std::size_t size);
+
+// After a CR just taken from `file` as a separator: where the platform stores a line
+// end as CR LF, takes the LF that makes the two one line end.
+void completeLineEnd(std::FILE* file);
 
 // Turns each CR LF of a block just read from `file` into LF and gives the block's new
 // size. A CR that ends the block is decided by the stream's next byte, which is put

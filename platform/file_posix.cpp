@@ -22,14 +22,26 @@ Fault systemFault(FaultKind kind, std::string file) {
   return fault;
 }
 
-void openStandardStreams() {
+Fault errorFault(FaultKind kind, std::string file, int error) {
+  Fault fault{kind, std::move(file)};
+  fault.reason = std::strerror(error);
+  return fault;
+}
+
+bool openStandardStreams() {
   for (int number = 0; number < 3; ++number) {
     if (fcntl(number, F_GETFD) != -1 || errno != EBADF) continue;
+    gClosedAtStart[number] = true;
     // open() takes the lowest free descriptor, which is this one.
     const int opened = open("/dev/null", number == 0 ? O_RDONLY : O_WRONLY);
-    gClosedAtStart[number] = true;
-    if (opened != number && opened >= 0) close(opened);
+    if (opened != number) {
+      // Without the null device the descriptor stays free, and the next file opened
+      // would take it: a key written into standard error's place.
+      if (opened >= 0) close(opened);
+      return false;
+    }
   }
+  return true;
 }
 
 bool standardStreamWasClosed(int number) {
@@ -75,6 +87,26 @@ bool nameTaken(const std::string& path) {
   return lstat(path.c_str(), &status) == 0;
 }
 
+bool sameFile(const std::string& a, const std::string& b) {
+  struct stat first {};
+  struct stat second {};
+  return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 &&
+         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+Result<void> createDirectories(const std::string& path) {
+  if (path.empty() || kindOf(path) == FileKind::kDirectory) return {};
+  for (std::size_t end = path.find('/', 1);; end = path.find('/', end + 1)) {
+    const std::string part = path.substr(0, end);
+    if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
+      return systemFault(FaultKind::kCannotWrite, path);
+    }
+    if (end == std::string::npos) break;
+  }
+  if (kindOf(path) != FileKind::kDirectory) return errorFault(FaultKind::kCannotWrite, path, ENOTDIR);
+  return {};
+}
+
 std::optional<std::uint64_t> fileSize(const std::string& path) {
   struct stat status {};
   if (stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
@@ -89,6 +121,8 @@ std::size_t baseNameStart(const std::string& path) {
 }
 
 std::string displayName(const std::string& name) { return escapeControls(name); }
+
+void completeLineEnd(std::FILE*) {}
 
 std::size_t readText(std::FILE* file, char* data, std::size_t size) {
   return std::fread(data, 1, size, file);

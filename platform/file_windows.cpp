@@ -36,15 +36,25 @@ Fault systemFault(FaultKind kind, std::string file) {
            (words.back() == L'\n' || words.back() == L'\r' || words.back() == L'.')) {
       words.pop_back();
     }
-    fault.reason = narrow(words);
+    // In the console's encoding, as every text of a message.
+    fault.reason = toCodePage(words, kGbkCodePage);
   } else {
     fault.reason = std::strerror(errno != 0 ? errno : EIO);
   }
   return fault;
 }
 
-void openStandardStreams() {
+Fault errorFault(FaultKind kind, std::string file, int error) {
+  Fault fault{kind, std::move(file)};
+  fault.reason = std::strerror(error);
+  return fault;
+}
+
+// The C runtime keeps descriptors 0 to 2 for the standard streams even without a
+// handle, so no file can take their place.
+bool openStandardStreams() {
   for (int number = 0; number < 3; ++number) gClosedAtStart[number] = _get_osfhandle(number) < 0;
+  return true;
 }
 
 bool standardStreamWasClosed(int number) {
@@ -124,6 +134,37 @@ bool nameTaken(const std::string& path) {
   return GetFileAttributesW(widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+bool sameFile(const std::string& a, const std::string& b) {
+  const auto identity = [](const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
+    const HANDLE handle = CreateFileW(widen(path).c_str(), 0,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    const bool known = GetFileInformationByHandle(handle, &info) != 0;
+    CloseHandle(handle);
+    return known;
+  };
+  BY_HANDLE_FILE_INFORMATION first{};
+  BY_HANDLE_FILE_INFORMATION second{};
+  return identity(a, first) && identity(b, second) &&
+         first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+         first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
+}
+
+Result<void> createDirectories(const std::string& path) {
+  if (path.empty() || kindOf(path) == FileKind::kDirectory) return {};
+  for (std::size_t end = path.find_first_of("/\\", 1);; end = path.find_first_of("/\\", end + 1)) {
+    const std::string part = path.substr(0, end);
+    // A drive ("C:") is no folder to make.
+    if (!part.empty() && part.back() != ':' && CreateDirectoryW(widen(part).c_str(), nullptr) == 0 &&
+        GetLastError() != ERROR_ALREADY_EXISTS) {
+      return systemFault(FaultKind::kCannotWrite, path);
+    }
+    if (end == std::string::npos) break;
+  }
+  return {};
+}
+
 std::optional<std::uint64_t> fileSize(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (GetFileAttributesExW(widen(path).c_str(), GetFileExInfoStandard, &data) == 0 ||
@@ -147,6 +188,11 @@ std::size_t baseNameStart(const std::string& path) {
 // Messages are GBK, as every console text.
 std::string displayName(const std::string& name) {
   return toCodePage(widen(escapeControls(name)), kGbkCodePage);
+}
+
+void completeLineEnd(std::FILE* file) {
+  const int next = std::getc(file);
+  if (next != '\n' && next != EOF) std::ungetc(next, file);
 }
 
 std::size_t readText(std::FILE* file, char* data, std::size_t size) {

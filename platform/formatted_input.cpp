@@ -1,6 +1,8 @@
 // Whitespace-delimited reading of words, numbers and characters.
 #include "platform/formatted_input.h"
 
+#include <string_view>
+
 namespace rotorwerk {
 
 int FormattedInput::get() {
@@ -100,6 +102,16 @@ ReadStatus FormattedInput::readNumber(std::int64_t& value, std::int64_t min, std
 bool FormattedInput::atItemEnd() {
   const int c = peek();
   return c == EOF || isSpace(c);
+}
+
+void FormattedInput::skipByteOrderMark() {
+  constexpr std::string_view kMark = "\xEF\xBB\xBF";
+  std::string read;
+  for (int c = 0; read.size() < kMark.size() && (c = get()) != EOF;) {
+    read.push_back(static_cast<char>(c));
+    if (read.back() != kMark[read.size() - 1]) break;
+  }
+  if (read != kMark) pushback_.append(read.rbegin(), read.rend());
 }
 
 ReadStatus FormattedInput::readChar(char& c) {

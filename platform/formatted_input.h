@@ -37,6 +37,8 @@ class FormattedInput {
   ReadStatus readChar(char& c);
   // True when the input ends or whitespace follows: an item read last ended there.
   bool atItemEnd();
+  // Passes over a UTF-8 byte-order mark, which Windows editors put before a text.
+  void skipByteOrderMark();
 
   static constexpr std::size_t kNoLimit = static_cast<std::size_t>(-1);
 

@@ -5,6 +5,7 @@
 #include <cerrno>
 
 #include "platform/file.h"
+#include "platform/file_operations.h"
 #include "platform/interrupts.h"
 
 namespace rotorwerk {
@@ -13,6 +14,8 @@ namespace {
 // Room for the dot, the stem, ".XXXXXX" and a backup's "~" within the 255 bytes (or
 // UTF-16 units) that file systems allow a name.
 constexpr std::size_t kStemLimit = 200;
+
+}  // namespace
 
 // Hidden, beside the file it replaces, so that the rename stays within one file system.
 std::string temporaryPattern(const std::string& path) {
@@ -28,30 +31,66 @@ std::string temporaryPattern(const std::string& path) {
   return path.substr(0, start) + '.' + path.substr(start, length) + ".XXXXXX";
 }
 
-}  // namespace
+int descriptorNamed(std::string_view name, int processId) {
+  constexpr std::string_view kStreams[] = {"/dev/stdin", "/dev/stdout", "/dev/stderr"};
+  for (int number = 0; number < 3; ++number) {
+    if (name == kStreams[number]) return number;
+  }
+  const std::string own = "/proc/" + std::to_string(processId) + "/fd/";
+  for (const std::string_view folder :
+       {std::string_view("/dev/fd/"), std::string_view("/proc/self/fd/"),
+        std::string_view("/proc/thread-self/fd/"), std::string_view(own)}) {
+    if (name.substr(0, folder.size()) != folder) continue;
+    const std::string_view digits = name.substr(folder.size());
+    // Descriptors are small: nine digits cannot overflow.
+    if (digits.empty() || digits.size() > 9) return -1;
+    int number = 0;
+    for (const char c : digits) {
+      if (c < '0' || c > '9') return -1;
+      number = number * 10 + (c - '0');
+    }
+    return number;
+  }
+  return -1;
+}
 
 ReplacementFile::~ReplacementFile() { discard(); }
 
-Fault ReplacementFile::fault(FaultKind kind) const { return systemFault(kind, target_); }
+Fault ReplacementFile::fault(FaultKind kind, FaultStep step) const {
+  Fault fault = systemFault(kind, target_);
+  fault.step = step;
+  return fault;
+}
 
 Result<void> ReplacementFile::open() {
-  if (target_ == "-") {
+  int descriptor = target_ == "-" ? 1 : -1;
+  if (descriptor < 0) {
+    if (target_.empty()) return fault(FaultKind::kCannotWrite);
+    const bool refuse = existing_ == Existing::kRefuse;
+    if (refuse && nameTaken(target_)) return fault(FaultKind::kExists);
+    auto destination = resolve(target_);
+    if (!destination) return destination.fault();
+    descriptor = destination->descriptor;
+    path_ = refuse ? target_ : destination->path;
+  }
+  if (descriptor >= 0) {
+    // Written through the descriptor where it stands, as a shell's redirection left
+    // it: replacing the file behind it would lose what it held.
     inPlace_ = true;
-    file_ = stdout;
-    if (standardStreamWasClosed(1)) {
-      errno = EBADF;
-      return fault(FaultKind::kCannotWrite);
+    path_.clear();
+    file_ = descriptor == 1 ? stdout : descriptor == 2 ? stderr : openDescriptor(descriptor);
+    if (standardStreamWasClosed(descriptor) || file_ == nullptr) {
+      file_ = nullptr;
+      return errorFault(FaultKind::kCannotWrite, target_, EBADF);
     }
     return {};
   }
-  if (target_.empty()) return fault(FaultKind::kCannotWrite);
-  const bool refuse = existing_ == Existing::kRefuse;
-  if (refuse && nameTaken(target_)) return fault(FaultKind::kExists);
-  path_ = refuse ? target_ : finalName(target_);
   const FileKind kind = kindOf(path_);
   if (access_ == Access::kPrivate && kind != FileKind::kAbsent && kind != FileKind::kRegular) {
     return fault(FaultKind::kNotRegular);
   }
+  // Refused at once, not after the whole output is written.
+  if (kind == FileKind::kDirectory) return errorFault(FaultKind::kCannotWrite, target_, EISDIR);
   if (kind == FileKind::kOther) {
     inPlace_ = true;
     file_ = openInPlace(path_);
@@ -75,23 +114,34 @@ Result<void> ReplacementFile::open() {
 
 bool ReplacementFile::write(std::string_view bytes) {
   if (file_ == nullptr || failed_) return false;
-  failed_ = std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size();
+  failed_ = !fileOperations().write(file_, bytes);
   if (failed_) failedReason_ = fault(FaultKind::kCannotWrite).reason;
   return !failed_;
 }
 
 Result<void> ReplacementFile::finish() {
-  if (file_ == nullptr) return fault(FaultKind::kCannotWrite);
+  if (file_ == nullptr) return fault(FaultKind::kCannotWrite, FaultStep::kWrite);
   // A full disk or a size limit may show only when the last bytes are flushed.
-  bool finished = !failed_ && std::fflush(file_) == 0;
-  // A key must survive a crash as a whole; code files skip the cost.
-  if (finished && access_ == Access::kPrivate) finished = sync(file_);
-  if (file_ != stdout) finished = std::fclose(file_) == 0 && finished;
+  Result<void> finished;
+  if (failed_ || std::fflush(file_) != 0) {
+    finished = fault(FaultKind::kCannotWrite, FaultStep::kWrite);
+    // A key must survive a crash as a whole; code files skip the cost.
+  } else if (access_ == Access::kPrivate && !inPlace_ && !fileOperations().sync(file_)) {
+    finished = fault(FaultKind::kCannotWrite, FaultStep::kSync);
+  }
+  if (!toStandardStream()) {
+    errno = 0;
+    if (std::fclose(file_) != 0 && finished) {
+      finished = fault(FaultKind::kCannotWrite, FaultStep::kWrite);
+    }
+  }
   file_ = nullptr;
-  if (finished) return {};
-  Fault unwritten = fault(FaultKind::kCannotWrite);
-  if (failed_) unwritten.reason = failedReason_;
-  return unwritten;
+  if (!finished && failed_) {
+    Fault unwritten = finished.fault();
+    unwritten.reason = failedReason_;
+    return unwritten;
+  }
+  return finished;
 }
 
 Result<void> ReplacementFile::commit() {
@@ -100,13 +150,10 @@ Result<void> ReplacementFile::commit() {
     return finished;
   }
   if (inPlace_) return {};
-  return place();
-}
-
-Result<void> ReplacementFile::place() {
-  if (!moveIntoPlace(temporary_, path_, existing_ == Existing::kReplace)) {
-    const bool taken = existing_ == Existing::kRefuse && nameTaken(path_);
-    const Fault unplaced = fault(taken ? FaultKind::kExists : FaultKind::kCannotWrite);
+  if (!fileOperations().rename(temporary_, path_, existing_ == Existing::kReplace)) {
+    // The reason is taken before anything else can overwrite it.
+    Fault unplaced = fault(FaultKind::kCannotWrite, FaultStep::kPlace);
+    if (existing_ == Existing::kRefuse && nameTaken(path_)) unplaced.kind = FaultKind::kExists;
     discard();
     return unplaced;
   }
@@ -115,45 +162,11 @@ Result<void> ReplacementFile::place() {
   return {};
 }
 
-Result<void> ReplacementFile::commitBoth(ReplacementFile& first, ReplacementFile& second) {
-  assert(!first.inPlace_ && !second.inPlace_);
-  auto finished = first.finish();
-  if (finished) finished = second.finish();
-  if (!finished) {
-    first.discard();
-    second.discard();
-    return finished;
-  }
-  // No interrupt may leave one file new and the other old.
-  const InterruptsHeld held;
-  // The first file's old text keeps a second name until the second file is in place.
-  std::string backup;
-  if (kindOf(first.path_) == FileKind::kRegular) {
-    backup = first.temporary_ + "~";
-    if (!linkName(first.path_, backup)) backup.clear();
-  }
-  const bool created = !nameTaken(first.path_);
-  auto placed = first.place();
-  if (placed) {
-    placed = second.place();
-    // The first file took its place before the second failed: it goes back.
-    if (!placed && !backup.empty()) {
-      (void)moveIntoPlace(backup, first.path_, true);
-    } else if (!placed && created) {
-      (void)removeName(first.path_);
-    }
-  }
-  if (!backup.empty()) (void)removeName(backup);
-  first.discard();
-  second.discard();
-  return placed;
-}
-
 void ReplacementFile::discard() {
-  if (file_ != nullptr && file_ != stdout) std::fclose(file_);
+  if (file_ != nullptr && !toStandardStream()) std::fclose(file_);
   file_ = nullptr;
   if (!temporary_.empty()) {
-    (void)removeName(temporary_);
+    (void)fileOperations().remove(temporary_);
     temporary_.clear();
   }
   if (armed_ >= 0) keepOnInterrupt(armed_);

@@ -18,34 +18,39 @@ namespace {
 // As many links as the kernel follows before it gives up.
 constexpr int kMaxLinks = 40;
 
-bool sameFile(const std::string& a, const std::string& b) {
-  struct stat first {};
-  struct stat second {};
-  return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 &&
-         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
-}
-
 }  // namespace
 
-std::string ReplacementFile::finalName(const std::string& target) {
+Result<ReplacementFile::Destination> ReplacementFile::resolve(const std::string& target) {
+  const int self = static_cast<int>(getpid());
   std::string name = target;
   std::vector<char> buffer(PATH_MAX);
-  for (int links = 0; links < kMaxLinks; ++links) {
+  for (int links = 0;; ++links) {
+    if (const int descriptor = descriptorNamed(name, self); descriptor >= 0) {
+      return Destination{name, descriptor};
+    }
     const ssize_t size = readlink(name.c_str(), buffer.data(), buffer.size());
-    if (size < 0 || static_cast<std::size_t>(size) >= buffer.size()) break;
+    if (size < 0) break;  // no link: the name is the file's own
+    if (links == kMaxLinks) return errorFault(FaultKind::kCannotWrite, target, ELOOP);
+    if (static_cast<std::size_t>(size) >= buffer.size()) {
+      return errorFault(FaultKind::kCannotWrite, target, ENAMETOOLONG);
+    }
     std::string next(buffer.data(), static_cast<std::size_t>(size));
     if (next.front() != '/') next.insert(0, name, 0, baseNameStart(name));
     name = std::move(next);
   }
-  // /dev/stdout and /proc/self/fd/N lead to a descriptor's file, which may have no
-  // name ("pipe:[7]") or another one by now: then the target itself is written.
-  struct stat status {};
-  if (stat(target.c_str(), &status) == 0 && !sameFile(target, name)) return target;
-  return name;
+  return Destination{name, -1};
 }
 
 std::FILE* ReplacementFile::openInPlace(const std::string& path) {
   return std::fopen(path.c_str(), "w");
+}
+
+std::FILE* ReplacementFile::openDescriptor(int number) {
+  const int copy = fcntl(number, F_DUPFD_CLOEXEC, 3);
+  if (copy < 0) return nullptr;
+  std::FILE* file = fdopen(copy, "w");
+  if (file == nullptr) close(copy);
+  return file;
 }
 
 std::FILE* ReplacementFile::createTemporary(std::string& path, const std::string& target,
@@ -81,21 +86,5 @@ std::FILE* ReplacementFile::createTemporary(std::string& path, const std::string
   setvbuf(file, nullptr, _IONBF, 0);
   return file;
 }
-
-bool ReplacementFile::moveIntoPlace(const std::string& from, const std::string& to, bool replace) {
-  if (replace) return std::rename(from.c_str(), to.c_str()) == 0;
-  // A second name that cannot exist twice takes the target atomically.
-  if (link(from.c_str(), to.c_str()) != 0) return false;
-  unlink(from.c_str());
-  return true;
-}
-
-bool ReplacementFile::linkName(const std::string& from, const std::string& to) {
-  return link(from.c_str(), to.c_str()) == 0;
-}
-
-bool ReplacementFile::removeName(const std::string& path) { return unlink(path.c_str()) == 0; }
-
-bool ReplacementFile::sync(std::FILE* file) { return fsync(fileno(file)) == 0; }
 
 }  // namespace rotorwerk

@@ -28,8 +28,52 @@ bool fillPattern(std::string& path) {
 
 }  // namespace
 
-// Links are rare on Windows and need rights to make; a name is taken as it is.
-std::string ReplacementFile::finalName(const std::string& target) { return target; }
+// A name that leads to an existing file is replaced where that file is, so that a
+// symbolic link stays and its file gets the new text, as on POSIX systems.
+Result<ReplacementFile::Destination> ReplacementFile::resolve(const std::string& target) {
+  if (const int descriptor = descriptorNamed(target, static_cast<int>(GetCurrentProcessId()));
+      descriptor >= 0 && descriptor <= 2) {
+    return Destination{target, descriptor};
+  }
+  const std::wstring wide = widen(target);
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return Destination{target};
+  }
+  const HANDLE handle = CreateFileW(wide.c_str(), 0,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    // A link that leads nowhere or into a loop: nothing is changed.
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+      return systemFault(FaultKind::kCannotWrite, target);
+    }
+    return Destination{target};
+  }
+  std::wstring final(32768, L'\0');
+  const DWORD size = GetFinalPathNameByHandleW(handle, final.data(),
+                                               static_cast<DWORD>(final.size()), VOLUME_NAME_DOS);
+  CloseHandle(handle);
+  if (size == 0 || size >= final.size()) return Destination{target};
+  final.resize(size);
+  // The long-path prefix is not part of the name the user would know.
+  constexpr std::wstring_view kUnc = L"\\\\?\\UNC\\";
+  constexpr std::wstring_view kLong = L"\\\\?\\";
+  if (final.compare(0, kUnc.size(), kUnc) == 0) {
+    final.replace(0, kUnc.size(), L"\\\\");
+  } else if (final.compare(0, kLong.size(), kLong) == 0) {
+    final.erase(0, kLong.size());
+  }
+  return Destination{narrow(final)};
+}
+
+std::FILE* ReplacementFile::openDescriptor(int number) {
+  const int copy = _dup(number);
+  if (copy < 0) return nullptr;
+  std::FILE* file = _fdopen(copy, "w");
+  if (file == nullptr) _close(copy);
+  return file;
+}
 
 std::FILE* ReplacementFile::openInPlace(const std::string& path) {
   return _wfopen(widen(path).c_str(), L"w");
@@ -64,24 +108,6 @@ std::FILE* ReplacementFile::createTemporary(std::string& path, const std::string
     DeleteFileW(widen(path).c_str());
   }
   return file;
-}
-
-bool ReplacementFile::moveIntoPlace(const std::string& from, const std::string& to, bool replace) {
-  return MoveFileExW(widen(from).c_str(), widen(to).c_str(),
-                     replace ? MOVEFILE_REPLACE_EXISTING : 0) != 0;
-}
-
-bool ReplacementFile::linkName(const std::string& from, const std::string& to) {
-  return CreateHardLinkW(widen(to).c_str(), widen(from).c_str(), nullptr) != 0;
-}
-
-bool ReplacementFile::removeName(const std::string& path) {
-  return DeleteFileW(widen(path).c_str()) != 0;
-}
-
-bool ReplacementFile::sync(std::FILE* file) {
-  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
-  return FlushFileBuffers(handle) != 0;
 }
 
 }  // namespace rotorwerk

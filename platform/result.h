@@ -23,6 +23,19 @@ enum class FaultKind {
   kCannotOutput,      // deciphered text could not be written out
   kOutputLost,        // screens or messages for standard output were lost
   kSettings,          // a settings file: `item` and `number` say where
+  kSameFile,          // two key files lead to one file: `reason` holds the other name
+};
+
+// The step of replacing a file that failed, where the message names it.
+enum class FaultStep {
+  kNone,
+  kWrite,    // writing the new file
+  kSync,     // making it reach the disk
+  kJournal,  // recording the commit, so that a crash can be undone
+  kBackup,   // moving the old file aside
+  kPlace,    // putting the new file in place
+  kLock,     // locking the settings directory
+  kUndo,     // undoing an unfinished commit
 };
 
 struct Fault {
@@ -31,6 +44,7 @@ struct Fault {
   int item = 0;             // kSettings: the item, a SettingsItem
   std::int64_t number = 0;  // kSettings: the rotor or plug pair, counted from 1
   std::string reason{};     // the system's word for it, such as "Permission denied"
+  FaultStep step = FaultStep::kNone;
 };
 
 // Either a value or a fault; a caller returns the fault early when it has one:

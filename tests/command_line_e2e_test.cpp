@@ -182,7 +182,7 @@ TEST_F(CommandLineTest, UsageErrorsExitWithTwo) {
     EXPECT_EQ(result.err.rfind("rotorwerk: ", 0), 0U) << result.err;
     EXPECT_NE(result.err.find(" (see 'rotorwerk --help')\n"), std::string::npos) << result.err;
   }
-  EXPECT_EQ(run({"--version"}).out, "Rotorwerk Pro v1.0-beta1\n");
+  EXPECT_EQ(run({"--version"}).out.rfind("rotorwerk (Rotorwerk Pro) 1.0.0-beta1\nCopyright", 0), 0U);
   EXPECT_NE(run({"-h"}).out.find("  keygen "), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(dir_ / "b"));
 }

@@ -1,0 +1,82 @@
+// The file operations on POSIX systems.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "platform/file_operations.h"
+
+namespace rotorwerk {
+namespace {
+
+// Errors that say a file system cannot make a second name for a file (FAT, exFAT).
+bool noLinks(int error) {
+  return error == EPERM || error == ENOTSUP || error == EOPNOTSUPP || error == EMLINK ||
+         error == ENOSYS;
+}
+
+}  // namespace
+
+bool FileOperations::write(std::FILE* file, std::string_view bytes) {
+  return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+}
+
+bool FileOperations::sync(std::FILE* file) {
+  return std::fflush(file) == 0 && fsync(fileno(file)) == 0;
+}
+
+bool FileOperations::rename(const std::string& from, const std::string& to, bool replace) {
+  if (replace) return std::rename(from.c_str(), to.c_str()) == 0;
+  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
+  // A file system that cannot rename without replacing: a second name that cannot
+  // exist twice takes the name atomically.
+  if (::link(from.c_str(), to.c_str()) == 0) {
+    (void)::unlink(from.c_str());
+    return true;
+  }
+  if (!noLinks(errno)) return false;
+  // Neither: the settings directory's lock keeps the tool's other writers out.
+  struct stat status {};
+  if (lstat(to.c_str(), &status) == 0) {
+    errno = EEXIST;
+    return false;
+  }
+  return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool FileOperations::remove(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+bool FileOperations::link(const std::string& from, const std::string& to) {
+  return ::link(from.c_str(), to.c_str()) == 0;
+}
+
+// The directory itself is locked: nothing is created in it.
+std::intptr_t FileOperations::lock(const std::string& directory, bool exclusive, bool) {
+  const int fd = open(directory.empty() ? "." : directory.c_str(),
+                      O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return kLockFailed;
+  int locked = 0;
+  do {
+    locked = flock(fd, exclusive ? LOCK_EX : LOCK_SH);
+  } while (locked != 0 && errno == EINTR);
+  if (locked != 0) {
+    const int error = errno;
+    close(fd);
+    errno = error;
+    // A network file system may lock no directory.
+    return error == ENOLCK || error == EBADF || error == ENOTSUP || error == EOPNOTSUPP
+               ? kNoLocks
+               : kLockFailed;
+  }
+  return fd;
+}
+
+void FileOperations::unlock(std::intptr_t handle) {
+  if (handle >= 0) close(static_cast<int>(handle));
+}
+
+}  // namespace rotorwerk
