@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/result.h"
 
@@ -66,6 +67,10 @@ bool nameTaken(const std::string& path);
 
 // True when both names lead to one existing file.
 bool sameFile(const std::string& a, const std::string& b);
+
+// The names in a directory (empty: the working directory), without "." and "..";
+// none where it cannot be read.
+std::vector<std::string> namesIn(const std::string& directory);
 
 // Creates a directory with any parents that are missing, readable by the user alone.
 Result<void> createDirectories(const std::string& path);

@@ -151,6 +151,20 @@ bool sameFile(const std::string& a, const std::string& b) {
          first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
 }
 
+std::vector<std::string> namesIn(const std::string& directory) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAW found{};
+  const HANDLE search =
+      FindFirstFileW(widen(directory.empty() ? "*" : directory + "\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::string name = narrow(found.cFileName);
+    if (name != "." && name != "..") names.push_back(name);
+  } while (FindNextFileW(search, &found) != 0);
+  FindClose(search);
+  return names;
+}
+
 Result<void> createDirectories(const std::string& path) {
   if (path.empty() || kindOf(path) == FileKind::kDirectory) return {};
   for (std::size_t end = path.find_first_of("/\\", 1);; end = path.find_first_of("/\\", end + 1)) {

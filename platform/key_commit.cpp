@@ -2,6 +2,7 @@
 // old file is moved aside lets the next reader of the directory undo a commit that a
 // crash cut short: the command that made it never said it succeeded, so the old key
 // is what its user still expects (as with SQLite's rollback journal).
+#include <algorithm>
 #include <cassert>
 #include <cerrno>
 #include <optional>
@@ -90,6 +91,23 @@ Result<void> undo(const std::string& directory, const std::vector<Entry>& entrie
   if (failure) return *failure;
   if (!operations.remove(journalOf(directory))) return stepFault(journalOf(directory), FaultStep::kUndo);
   return {};
+}
+
+// A temporary or backup file of a key's file or of the journal: ".NAME.XXXXXX" or
+// ".NAME.XXXXXX~".
+bool isLeftover(std::string_view name) {
+  if (!name.empty() && name.back() == '~') name.remove_suffix(1);
+  for (const std::string_view base : {"enigma_config.ef", "enigma_init.ef", ".enigma_commit"}) {
+    if (name.size() != base.size() + 8 || name[0] != '.' || name.substr(1, base.size()) != base ||
+        name[base.size() + 1] != '.') {
+      continue;
+    }
+    const std::string_view random = name.substr(base.size() + 2);
+    return std::all_of(random.begin(), random.end(), [](char c) {
+      return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    });
+  }
+  return false;
 }
 
 // Undoes the commit whose journal stands in the directory; the caller holds the lock.
@@ -193,6 +211,10 @@ Result<DirectoryLock> DirectoryLock::forWriting(const std::string& directory) {
   }
   DirectoryLock lock(directory, handle);
   if (auto undone = finishInterruptedCommit(directory); !undone) return undone.fault();
+  // What a writer killed before its journal left behind: no other writer is at work.
+  for (const std::string& name : namesIn(directory)) {
+    if (isLeftover(name)) (void)fileOperations().remove(joinPath(directory, name));
+  }
   return lock;
 }
 

@@ -5,6 +5,7 @@
 
 #include <array>
 
+#include "platform/file.h"
 #include "platform/random.h"
 #include "platform/replacement_file.h"
 #include "platform/unicode_windows.h"

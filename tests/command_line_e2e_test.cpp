@@ -48,6 +48,14 @@ TEST_F(CommandLineTest, EncryptWritesTheConsolesCodeFile) {
       dir_.read("text.txt"));
   EXPECT_EQ(piped.status, 0);
   EXPECT_EQ(test::asShown(piped.out), console);
+  // "--" ends the options, so a file may begin with '-'; the last -o counts.
+  dir_.write("-text.txt", dir_.read("text.txt"));
+  EXPECT_EQ(run({"encrypt", "-l", "zh", "-t", "RW-26001A", "-o", "x", "-o", "dashed.code",
+                 "-s", elsewhere.path().string(), "--", "-text.txt"})
+                .status,
+            0);
+  EXPECT_EQ(dir_.read("dashed.code"), console);
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "x"));
 }
 
 TEST_F(CommandLineTest, DecryptGivesOnlyTheTextAndTellsVerificationByStatus) {
@@ -76,6 +84,18 @@ TEST_F(CommandLineTest, DecryptGivesOnlyTheTextAndTellsVerificationByStatus) {
       std::string::npos);
   EXPECT_EQ(run({"decrypt", "text.txt"}).err,
             "rotorwerk: text.txt is no code file: it does not begin with RW-Eng or RW-Chn\n");
+  // A code file cut off in its check letters, in its coding type, or after its '#'.
+  const std::string code = dir_.read("code.txt");
+  for (const std::size_t cut : {2, 9, 13}) {
+    dir_.write("cut.code", code.substr(0, code.size() - cut));
+    const auto result = run({"decrypt", "cut.code", "-o", "cut.txt"});
+    EXPECT_EQ(result.status, 3) << cut;
+    EXPECT_NE(result.err.find("rotorwerk: warning: cut.code ends early: its coding type or check "
+                              "letters are cut off\n"),
+              std::string::npos)
+        << result.err;
+  }
+  EXPECT_EQ(run({"decrypt", "code.txt"}).err.find("ends early"), std::string::npos);
 }
 
 TEST_F(CommandLineTest, OutputThatIsNoRegularFileIsWrittenInPlace) {
@@ -104,7 +124,9 @@ TEST_F(CommandLineTest, ExitStatusOfEachOutcome) {
   dir_.write("text.txt", "Hello");
   dir_.write("odd.code", "RW-Eng Uryyb#RW-26001C ");
   dir_.write("wrong.code", "RW-Eng Uryyb#RW-26001B abd");
-  dir_.write("letterless.code", "RW-Eng 12, 34.#RW-26001A");
+  // The bytes just beside the letters are no letters.
+  dir_.write("letterless.code", "RW-Eng 12, [34]{@`}.#RW-26001A");
+  dir_.write("longer.code", "RW-Eng Uryyb#RW-26001AA ");
   // Letters at random: no key makes them English.
   std::string noise = "RW-Eng ";
   std::mt19937 random(3);
@@ -122,6 +144,7 @@ TEST_F(CommandLineTest, ExitStatusOfEachOutcome) {
         {{"decrypt", "enigma_code.txt"}, "", 0},
         {{"decrypt", "odd.code"}, "", 3},
         {{"decrypt", "wrong.code"}, "", 3},
+        {{"decrypt", "longer.code"}, "", 3},
         {{"decrypt", "text.txt"}, "", 1},
         {{"check", "--settings", "no-such-directory"}, "", 1},
         {{"check"}, "", 0},
@@ -151,7 +174,11 @@ TEST_F(CommandLineTest, MessagesFollowTheLocalesLanguageAndEncoding) {
   for (const auto& [locale, expected] : {std::pair<std::string, std::string>{"C", english},
                                          {"en_US.UTF-8", english},
                                          {"zh_CN.UTF-8", chinese},
-                                         {"zh_CN.GBK", test::toGbk(chinese)}}) {
+                                         {"zh_CN.GBK", test::toGbk(chinese)},
+                                         // LC_MESSAGES before LANG, as gettext reads them.
+                                         {"LC_MESSAGES=zh_CN.UTF-8 LANG=en_US.UTF-8", chinese},
+                                         {"LC_MESSAGES=en_US.UTF-8 LANG=zh_CN.UTF-8", english},
+                                         {"LANG=zh_CN.UTF-8", chinese}}) {
     const auto result =
         test::runProgram(dir_.path(), "", {.locale = locale, .arguments = {"decrypt", "missing"}});
     EXPECT_EQ(result.err, expected) << locale;
@@ -176,7 +203,11 @@ TEST_F(CommandLineTest, UsageErrorsExitWithTwo) {
                                                     {"trace", "a", "-t", "RW-26001C"},
                                                     {"attack"},
                                                     {"attack", "a", "--threads", "-1"},
-                                                    {"attack", "a", "--time-limit", "0"}}) {
+                                                    {"attack", "a", "--time-limit", "0"},
+                                                    {"-s", "k2", "encrypt", "a", "-o", "b"},
+                                                    {"-q", "encrypt", "a", "-o", "b"},
+                                                    {"k2", "encrypt", "a", "-o", "b"},
+                                                    {"encrypt", "a", "--", "-b", "c"}}) {
     const auto result = run(arguments);
     EXPECT_EQ(result.status, 2) << arguments[0];
     EXPECT_EQ(result.err.rfind("rotorwerk: ", 0), 0U) << result.err;
@@ -184,7 +215,14 @@ TEST_F(CommandLineTest, UsageErrorsExitWithTwo) {
   }
   EXPECT_EQ(run({"--version"}).out.rfind("rotorwerk (Rotorwerk Pro) 1.0.0-beta1\nCopyright", 0), 0U);
   EXPECT_NE(run({"-h"}).out.find("  keygen "), std::string::npos);
+  EXPECT_EQ(run({"--help", "encrypt"}).out, run({"encrypt", "--help"}).out);
   EXPECT_FALSE(std::filesystem::exists(dir_ / "b"));
+  // Messages name the option at fault.
+  EXPECT_EQ(run({"-s", "k2", "encrypt", "a"}).err,
+            "rotorwerk: -s must follow the command, as in 'rotorwerk COMMAND -s' (see "
+            "'rotorwerk --help')\n");
+  EXPECT_EQ(run({"encrypt", "a", "--output"}).err,
+            "rotorwerk: the option --output needs a value (see 'rotorwerk --help')\n");
 }
 
 TEST_F(CommandLineTest, OutputLinksAreWrittenThroughAndStay) {
@@ -198,23 +236,39 @@ TEST_F(CommandLineTest, OutputLinksAreWrittenThroughAndStay) {
   std::filesystem::create_symlink("target.txt", dir_ / "to-file");
   std::filesystem::create_symlink("folder", dir_ / "to-folder");
   std::filesystem::create_symlink("made.txt", dir_ / "dangling");
+  // A loop, and a chain of 41 links, one more than the system follows.
+  std::filesystem::create_symlink("loop-b", dir_ / "loop-a");
+  std::filesystem::create_symlink("loop-a", dir_ / "loop-b");
+  std::filesystem::create_symlink("target.txt", dir_ / "chain0");
+  for (int k = 1; k <= 41; ++k) {
+    std::filesystem::create_symlink("chain" + std::to_string(k - 1),
+                                    dir_ / ("chain" + std::to_string(k)));
+  }
   struct Case {
     std::string output;
     int status;
     std::string written;  // the file that receives the code
   };
   for (const auto& [output, status, written] :
-       {Case{"to-file", 0, "target.txt"}, {"to-folder", 1, ""}, {"dangling", 0, "made.txt"}}) {
+       {Case{"to-file", 0, "target.txt"}, {"to-folder", 1, ""}, {"dangling", 0, "made.txt"},
+        {"loop-a", 1, ""}, {"chain41", 1, ""}}) {
+    dir_.write("target.txt", "old");
     EXPECT_EQ(run({"encrypt", "text.txt", "-o", output}).status, status) << output;
     EXPECT_TRUE(std::filesystem::is_symlink(dir_ / output)) << output;
+    EXPECT_EQ(dir_.read("target.txt"), written == "target.txt" ? code : "old") << output;
     if (!written.empty()) {
       EXPECT_EQ(dir_.read(written), code) << output;
     }
   }
   EXPECT_TRUE(std::filesystem::is_empty(dir_ / "folder"));
-  // A descriptor's name leads to its file, which is replaced; the system's links stay.
-  // Run as nobody where possible, so that a link in /dev could not be replaced anyway.
-  test::RunOptions options{.locale = "C.UTF-8", .output = (dir_ / "out.txt").string()};
+  for (int k = 0; k <= 41; ++k) {
+    EXPECT_TRUE(std::filesystem::is_symlink(dir_ / ("chain" + std::to_string(k))));
+  }
+  // A descriptor's name is the descriptor, written where the shell left it: '>>' keeps
+  // what the file held. Run as nobody where possible, so that a link in /dev could not
+  // be replaced anyway.
+  test::RunOptions options{
+      .locale = "C.UTF-8", .output = (dir_ / "out.txt").string(), .appendOutput = true};
   if (geteuid() == 0) {
     options.command = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
     ASSERT_EQ(chmod(dir_.path().c_str(), 0777), 0);
@@ -224,7 +278,7 @@ TEST_F(CommandLineTest, OutputLinksAreWrittenThroughAndStay) {
     ASSERT_EQ(chmod((dir_ / "out.txt").c_str(), 0666), 0);
     options.arguments = {"encrypt", "text.txt", "-o", name};
     EXPECT_EQ(test::runProgram(dir_.path(), "", options).status, 0) << name;
-    EXPECT_EQ(dir_.read("out.txt"), code) << name;
+    EXPECT_EQ(dir_.read("out.txt"), "old" + code) << name;
   }
   EXPECT_TRUE(std::filesystem::is_symlink("/dev/stdout"));
 }
@@ -244,6 +298,12 @@ TEST_F(CommandLineTest, NamesOutsideAnyCodePageAreTakenWhole) {
   // The reason is the system's own: "No such file or directory", or Windows' words.
   EXPECT_EQ(run({"decrypt", "a\nb\x1b[2J"}).err.rfind("rotorwerk: cannot open a\\nb\\x1B[2J: ", 0),
             0U);
+  // C1 controls too: CSI as the character U+009B, and on POSIX as a lone byte.
+  EXPECT_EQ(run({"decrypt", "c\xC2\x9B" "2J\xC3\xA9"}).err.rfind("rotorwerk: cannot open c\\u009B2J\xC3\xA9: ", 0),
+            0U);
+  if (!test::windowsBuild()) {
+    EXPECT_EQ(run({"decrypt", "d\x9B" "2J"}).err.rfind("rotorwerk: cannot open d\\x9B2J: ", 0), 0U);
+  }
 }
 
 TEST_F(CommandLineTest, UnreadableInputIsAReadErrorAndReplacesNothing) {
@@ -285,6 +345,16 @@ TEST_F(CommandLineTest, OutputThatCannotBeWrittenFailsTheRun) {
     EXPECT_EQ(result.err.substr(result.err.size() - std::min(result.err.size(), expected.size())),
               expected)
         << output;
+  }
+  // A job that writes nothing there loses nothing by a closed standard output.
+  dir_.write("text.txt", "Hello");
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{"keygen", "-s", "fresh"}, {"encrypt", "text.txt", "-o", "x"}}) {
+    EXPECT_EQ(test::runProgram(dir_.path(), "",
+                               {.locale = "C.UTF-8", .output = test::kClosed, .arguments = arguments})
+                  .status,
+              0)
+        << arguments[0];
   }
 }
 
@@ -330,6 +400,9 @@ TEST_F(CommandLineTest, KeyFilesAreOneKeyOrNothing) {
     cases.push_back(
         {"nowhere", false, "rotorwerk: enigma_init.ef exists; --force overwrites it\n"});
     cases.push_back({"init.saved", true, ""});
+    cases.push_back({"enigma_config.ef", true,
+                     "rotorwerk: enigma_config.ef and enigma_init.ef lead to one file; a key "
+                     "needs two\n"});
   }
   const auto wiringFile = dir_ / "enigma_config.ef";
   const auto blocker = dir_ / "enigma_init.ef";
@@ -364,16 +437,28 @@ TEST_F(CommandLineTest, KeyFilesAreOneKeyOrNothing) {
 }
 
 TEST_F(CommandLineTest, OfTwoKeygensAtOnceExactlyOneWritesBothFiles) {
-  for (int round = 0; round < 8; ++round) {
+  // Rounds 0 to 7 make a new key; in later ones --force replaces an old one, alone or
+  // beside a run without it: the key left is always one run's whole key.
+  for (int round = 0; round < 16; ++round) {
     test::ScratchDir dir;
-    const test::RunOptions small{
-        .locale = "C.UTF-8", .arguments = {"keygen", "-s", ".", "--rotors", "3", "--plugs", "2"}};
-    const test::RunOptions large{.locale = "C.UTF-8",
-                                 .arguments = {"keygen", "--rotors", "9", "--plugs", "12"}};
+    const bool replacing = round >= 8;
+    if (replacing) {
+      ASSERT_EQ(test::runProgram(dir.path(), "", {.arguments = {"keygen", "-r", "5", "-p", "7"}})
+                    .status,
+                0);
+    }
+    test::RunOptions small{.locale = "C.UTF-8",
+                           .arguments = {"keygen", "-s", ".", "--rotors", "3", "--plugs", "2"}};
+    test::RunOptions large{.locale = "C.UTF-8",
+                           .arguments = {"keygen", "--rotors", "9", "--plugs", "12"}};
+    if (replacing) large.arguments.push_back("--force");
+    if (replacing && round < 12) small.arguments.push_back("--force");
     test::RunningProgram first(dir.path(), "", small);
     test::RunningProgram second(dir.path(), "", large);
     const int statuses = first.wait().status + second.wait().status;
-    EXPECT_EQ(statuses, 1) << "round " << round;
+    // One run fails where the names are taken without --force: by the other run, or by
+    // the old key.
+    EXPECT_EQ(statuses, replacing && round < 12 ? 0 : 1) << "round " << round;
     const RotorMachine machine = test::loadMachine(dir.path());
     EXPECT_EQ(machine.rotorCount == 3 ? 4 : 24, test::pluggedLetters(machine)) << "round " << round;
   }
@@ -435,12 +520,12 @@ TEST_F(CommandLineTest, AttackFindsTheStartFileOfALetterFromItsWiring) {
 }
 
 TEST_F(CommandLineTest, CheckNamesAFaultAndWarnsOnSurprises) {
-  test::writeSettings(dir_, test::straightSettings(1, 2, 30, "2 aa qr"));
+  test::writeSettings(dir_, test::straightSettings(1, 2, 26, "2 aa qr"));
   const auto result = run({"check"});
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.out,
             "rotors: 3\nslots (left middle right): 1 2 3\nplug pairs: qr\n"
-            "offsets (left middle right): 1 2 30\n");
+            "offsets (left middle right): 1 2 26\n");
   EXPECT_EQ(result.err,
             "rotorwerk: warning: the right offset is outside 0 to 25, so its check letter always "
             "fails\nrotorwerk: warning: a plug pair joins a with itself\n"

@@ -129,5 +129,37 @@ TEST(Keystream, CountsThroughTheWrapAroundOfTheRightPosition) {
   }
 }
 
+// The last 70 states before the positions come round to 0 0 0, each reached with the
+// text cut at another place, so that the wrap falls inside a vector group, at its
+// edge and in the scalar tail alike.
+TEST(Keystream, CountsThroughTheLastStatesOfTheCycle) {
+  constexpr std::int64_t kStates = std::int64_t{kLetters} * kLetters * kLetters;
+  std::mt19937 random(5);
+  const std::string text = randomText(random, 300);
+  for (std::int64_t k = 1; k <= 70; ++k) {
+    const std::int64_t state = kStates - k;
+    test::ScratchDir dir;
+    test::SettingsText settings = test::randomSettings(static_cast<unsigned>(k), {0});
+    // The start file ends with its three offsets, here "0 0 0 ".
+    settings.start.resize(settings.start.size() - 6);
+    settings.start += std::to_string(state / (kLetters * kLetters)) + " " +
+                      std::to_string(state / kLetters % kLetters) + " " +
+                      std::to_string(state % kLetters) + "\n";
+    test::writeSettings(dir, settings);
+    const RotorMachine machine = test::loadMachine(dir.path());
+    RotorPositions plainPositions = machine.startPositions();
+    const std::string expected = plainCipher(machine, text, plainPositions);
+    for (const TestedKernel& kernel : kernels()) {
+      Keystream keystream = kernel.start(machine);
+      std::string actual = text;
+      const auto cut = static_cast<std::size_t>(k);
+      keystream.apply(actual.data(), cut);
+      keystream.apply(actual.data() + cut, actual.size() - cut);
+      ASSERT_EQ(actual, expected) << "state " << state << ", kernel " << kernel.name;
+      ASSERT_EQ(keystream.positions(), plainPositions) << "state " << state;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace rotorwerk

@@ -47,8 +47,9 @@ class SettingsTest : public ::testing::Test {
 TEST_F(SettingsTest, LineStructureDoesNotMatter) {
   ASSERT_EQ(load(kNeighbours + " 2 " + kAlphabet + " " + kShift, "0 1 2 2 3 4 5"), std::nullopt);
   const RotorMachine oneLine = machine_;
-  ASSERT_EQ(load("\n\t" + kNeighbours + "\n2\n" + kAlphabet + "\n\n" + kShift + "\n",
-                 "0\n1\n2\n2\n3\n4\n5\n"),
+  // As a Windows editor saves them: a byte-order mark first, CR LF line ends.
+  ASSERT_EQ(load("\xEF\xBB\xBF\n\t" + kNeighbours + "\r\n2\n" + kAlphabet + "\n\n" + kShift + "\n",
+                 "\xEF\xBB\xBF" "0\r\n1\n2\n2\n3\n4\n5\n"),
             std::nullopt);
   EXPECT_EQ(machine_.forward, oneLine.forward);
   EXPECT_EQ(machine_.inverse, oneLine.inverse);
@@ -140,6 +141,9 @@ TEST_F(SettingsTest, ReportsTheFirstFaultInFileOrder) {
       {"pair missing a letter", good, "2 ab c", startFault(kPlug, 2)},
       {"pair uppercase", good, "1 aB 1 2 3 0 0 0", startFault(kPlug, 1)},
       {"letter in two pairs", good, "2 ab ca 1 2 3 0 0 0", startFault(kPlug, 2)},
+      {"second letter in two pairs", good, "2 ab bc 1 2 3 0 0 0", startFault(kPlug, 2)},
+      {"byte-order mark not first", good, "0 \xEF\xBB\xBF" "1 2 3 0 0 0", startFault(kLeftRotor)},
+      {"half a byte-order mark", "\xEF\xBB" + good, okStart, wiringFault(kReflector)},
       {"self pair then reuse", good, "2 aa ab 1 2 3 0 0 0", startFault(kPlug, 2)},
       {"huge count", good, "99999999999999 ab cd ef gh ij kl mn op qr st uv wx yz za",
        startFault(kPlug, 14)},

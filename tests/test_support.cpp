@@ -161,8 +161,9 @@ RunningProgram::RunningProgram(const std::filesystem::path& directory, const std
   if (output == kClosed) {
     posix_spawn_file_actions_addclose(&actions, 1);
   } else {
-    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
+    posix_spawn_file_actions_addopen(
+        &actions, 1, output.c_str(),
+        O_WRONLY | O_CREAT | (options.appendOutput ? O_APPEND : O_TRUNC), 0600);
   }
   posix_spawn_file_actions_addopen(&actions, 2, (io_ / "stderr").c_str(),
                                    O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -174,7 +175,12 @@ RunningProgram::RunningProgram(const std::filesystem::path& directory, const std
       environment.push_back(variable);
     }
   }
-  environment.push_back("LC_ALL=" + options.locale);
+  if (options.locale.find('=') == std::string::npos) {
+    environment.push_back("LC_ALL=" + options.locale);
+  } else {
+    std::istringstream variables(options.locale);
+    for (std::string variable; variables >> variable;) environment.push_back(variable);
+  }
   std::vector<char*> envp;
   for (auto& variable : environment) envp.push_back(variable.data());
   envp.push_back(nullptr);

@@ -77,9 +77,12 @@ struct RunResult {
 inline const std::string kClosed = "<closed>";
 
 struct RunOptions {
+  // LC_ALL, or where it holds '=', the locale variables to set, such as
+  // "LC_MESSAGES=zh_CN.UTF-8 LANG=C.UTF-8".
   std::string locale = "C";
   std::string input{};                   // a path for standard input instead of the text given
   std::string output{};                  // a path for standard output instead of a file
+  bool appendOutput = false;             // `output` opened as '>>' opens it, not emptied
   std::vector<std::string> command{};    // words put before the program, such as setpriv
   std::vector<std::string> arguments{};  // the program's own arguments
 };

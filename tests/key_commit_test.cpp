@@ -1,0 +1,181 @@
+// Writing a key under failure: every system call of a commit is made to fail, or the
+// process to die, in turn, and the directory must hold the old key or the new one.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <set>
+
+#include "console/command_jobs.h"
+#include "console/settings_files.h"
+#include "platform/file_operations.h"
+#include "test_support.h"
+
+namespace rotorwerk {
+namespace {
+
+// The system's operations, but the call numbered `failAt` (from 1) fails, and with
+// `failLater` every call after it too, as when a disk goes away. With `crash` the
+// process ends at that call instead, as a SIGKILL or a power loss would end it.
+class FailingOperations : public FileOperations {
+ public:
+  int failAt = 0;
+  bool failLater = false;
+  bool crash = false;
+  int calls = 0;
+
+  bool write(std::FILE* file, std::string_view bytes) override {
+    return !fails() && FileOperations::write(file, bytes);
+  }
+  bool sync(std::FILE* file) override { return !fails() && FileOperations::sync(file); }
+  bool rename(const std::string& from, const std::string& to, bool replace) override {
+    return !fails() && FileOperations::rename(from, to, replace);
+  }
+  bool remove(const std::string& path) override {
+    return !fails() && FileOperations::remove(path);
+  }
+  std::intptr_t lock(const std::string& directory, bool exclusive, bool create) override {
+    return fails() ? kLockFailed : FileOperations::lock(directory, exclusive, create);
+  }
+
+ private:
+  bool fails() {
+    ++calls;
+    const bool failing = failAt > 0 && (calls == failAt || (failLater && calls > failAt));
+    if (failing && crash) _exit(0);
+    if (failing) errno = EIO;
+    return failing;
+  }
+};
+
+class KeyCommitTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // The old key: 3 rotors and 2 plug pairs; a new one has 9 and 12, so that a key
+    // made of one file of each shows.
+    ASSERT_EQ(keygen(3, 2), 0);
+    oldKey_ = key();
+  }
+  void TearDown() override { useFileOperations(nullptr); }
+
+  // keygen in this process, writing into the scratch directory.
+  int keygen(int rotors, int plugs, bool force = false) {
+    JobOptions options;
+    options.settings = dir_.path().string();
+    options.rotors = rotors;
+    options.plugs = plugs;
+    options.force = force;
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    Console console(out, err, true, false, false);
+    const int status = keygenJob(options, console);
+    std::rewind(err);
+    char text[512] = {};
+    message_ = std::string(text, std::fread(text, 1, sizeof text - 1, err));
+    std::fclose(out);
+    std::fclose(err);
+    return status;
+  }
+  std::string key() const { return dir_.read("enigma_config.ef") + dir_.read("enigma_init.ef"); }
+  // What a command that reads the directory finds.
+  std::pair<std::size_t, std::size_t> rotorsAndPairs() const {
+    const auto settings = loadSettings(dir_.path().string());
+    EXPECT_TRUE(settings) << (settings ? "" : settings.fault().reason);
+    if (!settings) return {};
+    return {settings->wiring.rotors.size(), settings->start.plugs.size()};
+  }
+  // Names in the directory besides the key, which no finished commit may leave.
+  std::set<std::string> leftovers() const {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
+      const std::string name = entry.path().filename().string();
+      if (name != "enigma_config.ef" && name != "enigma_init.ef") names.insert(name);
+    }
+    return names;
+  }
+
+  test::ScratchDir dir_;
+  std::string oldKey_;
+  std::string message_;
+  FailingOperations operations_;
+};
+
+TEST_F(KeyCommitTest, AFailureAtAnyStepLeavesTheOldKeyAndNamesTheStep) {
+  // A commit that succeeds, counting its calls.
+  useFileOperations(&operations_);
+  ASSERT_EQ(keygen(9, 12, true), 0);
+  const int calls = operations_.calls;
+  ASSERT_GE(calls, 8);  // lock, 2 writes, 2 syncs, journal, 2 backups, 2 places, ...
+  int failures = 0;
+  for (int at = 1; at <= calls; ++at) {
+    for (const bool later : {false, true}) {
+      useFileOperations(nullptr);
+      std::filesystem::remove_all(dir_.path());
+      std::filesystem::create_directory(dir_.path());
+      ASSERT_EQ(keygen(3, 2), 0);
+      oldKey_ = key();
+      operations_ = FailingOperations();
+      operations_.failAt = at;
+      operations_.failLater = later;
+      useFileOperations(&operations_);
+      const int status = keygen(9, 12, true);
+      useFileOperations(nullptr);
+      if (status != 0) {
+        ++failures;
+        EXPECT_EQ(message_.rfind("rotorwerk: cannot write ", 0), 0U) << at << ": " << message_;
+        // A rollback that failed too leaves its journal: the next reader finishes it.
+        EXPECT_EQ(rotorsAndPairs(), (std::pair<std::size_t, std::size_t>{3, 2})) << at;
+        EXPECT_EQ(key(), oldKey_) << "call " << at << (later ? " and after" : "");
+      } else {
+        // Only removing the old files' backups may fail after the key is in place.
+        EXPECT_EQ(rotorsAndPairs(), (std::pair<std::size_t, std::size_t>{9, 12})) << at;
+      }
+      // A disk gone for good may keep temporaries, which the next writer clears.
+      for (const std::string& name : later ? std::set<std::string>{} : leftovers()) {
+        EXPECT_EQ(name.back(), '~') << "call " << at << " left " << name;
+      }
+    }
+  }
+  EXPECT_GE(failures, 2 * (calls - 2));
+}
+
+TEST_F(KeyCommitTest, ACrashAtAnyStepIsUndoneByTheNextReader) {
+  useFileOperations(&operations_);
+  ASSERT_EQ(keygen(9, 12, true), 0);
+  const int calls = operations_.calls;
+  useFileOperations(nullptr);
+  for (int at = 1; at <= calls; ++at) {
+    std::filesystem::remove_all(dir_.path());
+    std::filesystem::create_directory(dir_.path());
+    ASSERT_EQ(keygen(3, 2), 0);
+    oldKey_ = key();
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      operations_ = FailingOperations();
+      operations_.failAt = at;
+      operations_.crash = true;
+      useFileOperations(&operations_);
+      _exit(keygen(9, 12, true) == 0 ? 3 : 4);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_EQ(WEXITSTATUS(status), 0) << "the crash did not come at call " << at;
+    const auto found = rotorsAndPairs();
+    // Before the journal is gone the old key stands; after, the whole new one.
+    if (found.first == 3) {
+      EXPECT_EQ(key(), oldKey_) << "crash at call " << at;
+    } else {
+      EXPECT_EQ(found, (std::pair<std::size_t, std::size_t>{9, 12})) << "crash at call " << at;
+    }
+    EXPECT_EQ(leftovers().count(".enigma_commit"), 0U) << "crash at call " << at;
+    // The next writer clears what the crash left.
+    ASSERT_EQ(keygen(9, 12, true), 0);
+    EXPECT_EQ(leftovers(), std::set<std::string>{}) << "crash at call " << at;
+  }
+}
+
+}  // namespace
+}  // namespace rotorwerk
