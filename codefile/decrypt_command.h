@@ -14,7 +14,7 @@ namespace rotorwerk {
 // What the code file's trailer says of the settings that deciphered it.
 struct Verification {
   bool codingTypeKnown = true;
-  int failedChecks = 0;  // check letters that do not confirm their start offset
+  int failedChecks = 0;    // check letters that do not confirm their start offset
   bool truncated = false;  // the file ends before its trailer does
 };
 

@@ -9,8 +9,8 @@
 namespace rotorwerk {
 
 Result<CodeWrittenTo> encryptCommand(File input, const std::string& inputName, int lang,
-                            const std::string& type, const RotorMachine& machine,
-                            const std::string& target, const Progress& progress) {
+                                     const std::string& type, const RotorMachine& machine,
+                                     const std::string& target, const Progress& progress) {
   if (!CodingTypeRegistry().contains(type)) return Fault{FaultKind::kNoSuchCodingType, inputName};
   // The old code file stays until the new one is complete, so enciphering the code
   // file itself reads it whole before it is replaced.

@@ -19,8 +19,8 @@ enum class CodeWrittenTo { kFile, kStandardStream };
 // Faults: kNoSuchCodingType (nothing read or written), kCannotRead naming `inputName`,
 // and those of the target's ReplacementFile; an earlier code file is kept.
 Result<CodeWrittenTo> encryptCommand(File input, const std::string& inputName, int lang,
-                            const std::string& type, const RotorMachine& machine,
-                            const std::string& target = kCodeFileName,
-                            const Progress& progress = {});
+                                     const std::string& type, const RotorMachine& machine,
+                                     const std::string& target = kCodeFileName,
+                                     const Progress& progress = {});
 
 }  // namespace rotorwerk

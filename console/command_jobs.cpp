@@ -200,7 +200,8 @@ int keygenJob(const JobOptions& options, Console& console) {
   if (!written) return failed(console, written.fault());
   const std::string directory = displayName(options.settings.empty() ? "." : options.settings);
   if (!options.quiet) {
-    tell(console, say(console, kept ? messages::kStartWritten : messages::kKeyWritten, {directory}));
+    tell(console,
+         say(console, kept ? messages::kStartWritten : messages::kKeyWritten, {directory}));
   }
   return kExitSuccess;
 }

@@ -32,7 +32,7 @@ struct JobOptions {
   int timeLimit = 300;   // seconds
   bool force = false;
   bool startOnly = false;  // keygen: a new start file under the existing wiring
-  bool quiet = false;  // no word on success
+  bool quiet = false;      // no word on success
 };
 
 int encryptJob(const JobOptions& options, Console& console);

@@ -100,8 +100,8 @@ SplitWords splitAtDashes(const CLI::App& command, std::vector<std::string> words
 
 // The fault of a command line the parser took, or an empty text.
 std::string judge(const Command& command, const std::vector<std::string>& extras,
-                  const std::vector<std::string>& files, const Words& words,
-                  JobOptions& options, const Console& console) {
+                  const std::vector<std::string>& files, const Words& words, JobOptions& options,
+                  const Console& console) {
   const bool withFile =
       command.help != messages::kHelpKeygen && command.help != messages::kHelpCheck;
   std::vector<std::string> rest = extras;
@@ -216,13 +216,12 @@ int runCommandLine(int argc, char** argv) {
   std::string fault;
   // Before the command only --help and --version may stand: any other word there
   // would be ignored in silence or taken for the command's.
-  for (auto word = given.begin(); word != named && named != given.end() && fault.empty();
-       ++word) {
+  for (auto word = given.begin(); word != named && named != given.end() && fault.empty(); ++word) {
     if (isHelp(*word) || isVersion(*word)) continue;
-    fault = word->rfind('-', 0) == 0 && *word != "-"
-                ? say(console, messages::kOptionBeforeCommand,
-                      {displayName(*word), displayName(*word)})
-                : say(console, messages::kUnexpectedArgument, {displayName(*word)});
+    fault =
+        word->rfind('-', 0) == 0 && *word != "-"
+            ? say(console, messages::kOptionBeforeCommand, {displayName(*word), displayName(*word)})
+            : say(console, messages::kUnexpectedArgument, {displayName(*word)});
   }
   std::vector<std::string> arguments(given.begin(), named);
   SplitWords split;

@@ -21,7 +21,8 @@ Fault unopened(const Fault& opening, const std::string& name) {
 
 // Reads one of the files; a byte-order mark before it is no part of the settings.
 template <typename Parse>
-auto parseFile(const std::string& name, Parse parse) -> decltype(parse(std::declval<FormattedInput&>())) {
+auto parseFile(const std::string& name, Parse parse)
+    -> decltype(parse(std::declval<FormattedInput&>())) {
   const auto file = openForReading(name);
   if (!file) return unopened(file.fault(), name);
   FormattedInput input(file->get());

@@ -15,8 +15,7 @@ class Console {
   // `utf8` picks the UTF-8 form of the console texts instead of GBK.
   // `outputClosed`: standard output was closed at start-up, so whatever is written
   // to it is lost.
-  Console(std::FILE* out, std::FILE* err, bool utf8, bool outputClosed = false,
-          bool chinese = true)
+  Console(std::FILE* out, std::FILE* err, bool utf8, bool outputClosed = false, bool chinese = true)
       : out_(out), err_(err), utf8_(utf8), chinese_(chinese), outputClosed_(outputClosed) {}
 
   // The process's standard output and error, with the encoding the platform calls for:

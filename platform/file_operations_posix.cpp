@@ -56,8 +56,8 @@ bool FileOperations::link(const std::string& from, const std::string& to) {
 
 // The directory itself is locked: nothing is created in it.
 std::intptr_t FileOperations::lock(const std::string& directory, bool exclusive, bool) {
-  const int fd = open(directory.empty() ? "." : directory.c_str(),
-                      O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int fd =
+      open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return kLockFailed;
   int locked = 0;
   do {

@@ -37,20 +37,18 @@ bool FileOperations::link(const std::string& from, const std::string& to) {
 }
 
 std::intptr_t FileOperations::lock(const std::string& directory, bool exclusive, bool create) {
-  const std::string name =
-      directory.empty() ? kLockFileName : directory + "\\" + kLockFileName;
-  const HANDLE handle = CreateFileW(widen(name).c_str(), GENERIC_READ | GENERIC_WRITE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, create ? OPEN_ALWAYS : OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_HIDDEN, nullptr);
+  const std::string name = directory.empty() ? kLockFileName : directory + "\\" + kLockFileName;
+  const HANDLE handle =
+      CreateFileW(widen(name).c_str(), GENERIC_READ | GENERIC_WRITE,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  create ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_HIDDEN, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return kLockFailed;
   OVERLAPPED whole{};
   if (LockFileEx(handle, exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0, 0, 1, 0, &whole) == 0) {
     const DWORD error = GetLastError();
     CloseHandle(handle);
     SetLastError(error);
-    return error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION ? kNoLocks
-                                                                           : kLockFailed;
+    return error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION ? kNoLocks : kLockFailed;
   }
   return reinterpret_cast<std::intptr_t>(handle);
 }

@@ -116,7 +116,8 @@ Result<void> createDirectories(const std::string& path) {
     }
     if (end == std::string::npos) break;
   }
-  if (kindOf(path) != FileKind::kDirectory) return errorFault(FaultKind::kCannotWrite, path, ENOTDIR);
+  if (kindOf(path) != FileKind::kDirectory)
+    return errorFault(FaultKind::kCannotWrite, path, ENOTDIR);
   return {};
 }
 

@@ -136,9 +136,9 @@ bool nameTaken(const std::string& path) {
 
 bool sameFile(const std::string& a, const std::string& b) {
   const auto identity = [](const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
-    const HANDLE handle = CreateFileW(widen(path).c_str(), 0,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE handle =
+        CreateFileW(widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return false;
     const bool known = GetFileInformationByHandle(handle, &info) != 0;
     CloseHandle(handle);
@@ -148,7 +148,8 @@ bool sameFile(const std::string& a, const std::string& b) {
   BY_HANDLE_FILE_INFORMATION second{};
   return identity(a, first) && identity(b, second) &&
          first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
-         first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
+         first.nFileIndexHigh == second.nFileIndexHigh &&
+         first.nFileIndexLow == second.nFileIndexLow;
 }
 
 std::vector<std::string> namesIn(const std::string& directory) {
@@ -170,7 +171,8 @@ Result<void> createDirectories(const std::string& path) {
   for (std::size_t end = path.find_first_of("/\\", 1);; end = path.find_first_of("/\\", end + 1)) {
     const std::string part = path.substr(0, end);
     // A drive ("C:") is no folder to make.
-    if (!part.empty() && part.back() != ':' && CreateDirectoryW(widen(part).c_str(), nullptr) == 0 &&
+    if (!part.empty() && part.back() != ':' &&
+        CreateDirectoryW(widen(part).c_str(), nullptr) == 0 &&
         GetLastError() != ERROR_ALREADY_EXISTS) {
       return systemFault(FaultKind::kCannotWrite, path);
     }

@@ -89,7 +89,8 @@ Result<void> undo(const std::string& directory, const std::vector<Entry>& entrie
     }
   }
   if (failure) return *failure;
-  if (!operations.remove(journalOf(directory))) return stepFault(journalOf(directory), FaultStep::kUndo);
+  if (!operations.remove(journalOf(directory)))
+    return stepFault(journalOf(directory), FaultStep::kUndo);
   return {};
 }
 

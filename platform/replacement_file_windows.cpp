@@ -41,9 +41,9 @@ Result<ReplacementFile::Destination> ReplacementFile::resolve(const std::string&
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     return Destination{target};
   }
-  const HANDLE handle = CreateFileW(wide.c_str(), 0,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  const HANDLE handle =
+      CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     // A link that leads nowhere or into a loop: nothing is changed.
     if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {

@@ -50,8 +50,8 @@ TEST_F(CommandLineTest, EncryptWritesTheConsolesCodeFile) {
   EXPECT_EQ(test::asShown(piped.out), console);
   // "--" ends the options, so a file may begin with '-'; the last -o counts.
   dir_.write("-text.txt", dir_.read("text.txt"));
-  EXPECT_EQ(run({"encrypt", "-l", "zh", "-t", "RW-26001A", "-o", "x", "-o", "dashed.code",
-                 "-s", elsewhere.path().string(), "--", "-text.txt"})
+  EXPECT_EQ(run({"encrypt", "-l", "zh", "-t", "RW-26001A", "-o", "x", "-o", "dashed.code", "-s",
+                 elsewhere.path().string(), "--", "-text.txt"})
                 .status,
             0);
   EXPECT_EQ(dir_.read("dashed.code"), console);
@@ -213,7 +213,8 @@ TEST_F(CommandLineTest, UsageErrorsExitWithTwo) {
     EXPECT_EQ(result.err.rfind("rotorwerk: ", 0), 0U) << result.err;
     EXPECT_NE(result.err.find(" (see 'rotorwerk --help')\n"), std::string::npos) << result.err;
   }
-  EXPECT_EQ(run({"--version"}).out.rfind("rotorwerk (Rotorwerk Pro) 1.0.0-beta1\nCopyright", 0), 0U);
+  EXPECT_EQ(run({"--version"}).out.rfind("rotorwerk (Rotorwerk Pro) 1.0.0-beta1\nCopyright", 0),
+            0U);
   EXPECT_NE(run({"-h"}).out.find("  keygen "), std::string::npos);
   EXPECT_EQ(run({"--help", "encrypt"}).out, run({"encrypt", "--help"}).out);
   EXPECT_FALSE(std::filesystem::exists(dir_ / "b"));
@@ -249,9 +250,11 @@ TEST_F(CommandLineTest, OutputLinksAreWrittenThroughAndStay) {
     int status;
     std::string written;  // the file that receives the code
   };
-  for (const auto& [output, status, written] :
-       {Case{"to-file", 0, "target.txt"}, {"to-folder", 1, ""}, {"dangling", 0, "made.txt"},
-        {"loop-a", 1, ""}, {"chain41", 1, ""}}) {
+  for (const auto& [output, status, written] : {Case{"to-file", 0, "target.txt"},
+                                                {"to-folder", 1, ""},
+                                                {"dangling", 0, "made.txt"},
+                                                {"loop-a", 1, ""},
+                                                {"chain41", 1, ""}}) {
     dir_.write("target.txt", "old");
     EXPECT_EQ(run({"encrypt", "text.txt", "-o", output}).status, status) << output;
     EXPECT_TRUE(std::filesystem::is_symlink(dir_ / output)) << output;
@@ -299,10 +302,17 @@ TEST_F(CommandLineTest, NamesOutsideAnyCodePageAreTakenWhole) {
   EXPECT_EQ(run({"decrypt", "a\nb\x1b[2J"}).err.rfind("rotorwerk: cannot open a\\nb\\x1B[2J: ", 0),
             0U);
   // C1 controls too: CSI as the character U+009B, and on POSIX as a lone byte.
-  EXPECT_EQ(run({"decrypt", "c\xC2\x9B" "2J\xC3\xA9"}).err.rfind("rotorwerk: cannot open c\\u009B2J\xC3\xA9: ", 0),
+  EXPECT_EQ(run({"decrypt",
+                 "c\xC2\x9B"
+                 "2J\xC3\xA9"})
+                .err.rfind("rotorwerk: cannot open c\\u009B2J\xC3\xA9: ", 0),
             0U);
   if (!test::windowsBuild()) {
-    EXPECT_EQ(run({"decrypt", "d\x9B" "2J"}).err.rfind("rotorwerk: cannot open d\\x9B2J: ", 0), 0U);
+    EXPECT_EQ(run({"decrypt",
+                   "d\x9B"
+                   "2J"})
+                  .err.rfind("rotorwerk: cannot open d\\x9B2J: ", 0),
+              0U);
   }
 }
 
@@ -350,10 +360,11 @@ TEST_F(CommandLineTest, OutputThatCannotBeWrittenFailsTheRun) {
   dir_.write("text.txt", "Hello");
   for (const std::vector<std::string>& arguments :
        {std::vector<std::string>{"keygen", "-s", "fresh"}, {"encrypt", "text.txt", "-o", "x"}}) {
-    EXPECT_EQ(test::runProgram(dir_.path(), "",
-                               {.locale = "C.UTF-8", .output = test::kClosed, .arguments = arguments})
-                  .status,
-              0)
+    EXPECT_EQ(
+        test::runProgram(dir_.path(), "",
+                         {.locale = "C.UTF-8", .output = test::kClosed, .arguments = arguments})
+            .status,
+        0)
         << arguments[0];
   }
 }
@@ -443,9 +454,9 @@ TEST_F(CommandLineTest, OfTwoKeygensAtOnceExactlyOneWritesBothFiles) {
     test::ScratchDir dir;
     const bool replacing = round >= 8;
     if (replacing) {
-      ASSERT_EQ(test::runProgram(dir.path(), "", {.arguments = {"keygen", "-r", "5", "-p", "7"}})
-                    .status,
-                0);
+      ASSERT_EQ(
+          test::runProgram(dir.path(), "", {.arguments = {"keygen", "-r", "5", "-p", "7"}}).status,
+          0);
     }
     test::RunOptions small{.locale = "C.UTF-8",
                            .arguments = {"keygen", "-s", ".", "--rotors", "3", "--plugs", "2"}};

@@ -33,9 +33,7 @@ class FailingOperations : public FileOperations {
   bool rename(const std::string& from, const std::string& to, bool replace) override {
     return !fails() && FileOperations::rename(from, to, replace);
   }
-  bool remove(const std::string& path) override {
-    return !fails() && FileOperations::remove(path);
-  }
+  bool remove(const std::string& path) override { return !fails() && FileOperations::remove(path); }
   std::intptr_t lock(const std::string& directory, bool exclusive, bool create) override {
     return fails() ? kLockFailed : FileOperations::lock(directory, exclusive, create);
   }

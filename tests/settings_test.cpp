@@ -49,7 +49,8 @@ TEST_F(SettingsTest, LineStructureDoesNotMatter) {
   const RotorMachine oneLine = machine_;
   // As a Windows editor saves them: a byte-order mark first, CR LF line ends.
   ASSERT_EQ(load("\xEF\xBB\xBF\n\t" + kNeighbours + "\r\n2\n" + kAlphabet + "\n\n" + kShift + "\n",
-                 "\xEF\xBB\xBF" "0\r\n1\n2\n2\n3\n4\n5\n"),
+                 "\xEF\xBB\xBF"
+                 "0\r\n1\n2\n2\n3\n4\n5\n"),
             std::nullopt);
   EXPECT_EQ(machine_.forward, oneLine.forward);
   EXPECT_EQ(machine_.inverse, oneLine.inverse);
@@ -142,7 +143,10 @@ TEST_F(SettingsTest, ReportsTheFirstFaultInFileOrder) {
       {"pair uppercase", good, "1 aB 1 2 3 0 0 0", startFault(kPlug, 1)},
       {"letter in two pairs", good, "2 ab ca 1 2 3 0 0 0", startFault(kPlug, 2)},
       {"second letter in two pairs", good, "2 ab bc 1 2 3 0 0 0", startFault(kPlug, 2)},
-      {"byte-order mark not first", good, "0 \xEF\xBB\xBF" "1 2 3 0 0 0", startFault(kLeftRotor)},
+      {"byte-order mark not first", good,
+       "0 \xEF\xBB\xBF"
+       "1 2 3 0 0 0",
+       startFault(kLeftRotor)},
       {"half a byte-order mark", "\xEF\xBB" + good, okStart, wiringFault(kReflector)},
       {"self pair then reuse", good, "2 aa ab 1 2 3 0 0 0", startFault(kPlug, 2)},
       {"huge count", good, "99999999999999 ab cd ef gh ij kl mn op qr st uv wx yz za",
