@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "analysis/ngram_scores.h"
+#include "machine/check_letters.h"
 #include "machine/keystream.h"
 
 namespace rotorwerk {
@@ -56,11 +57,8 @@ FactoredMachine factoredFor(const RotorMachine& wiring, std::array<int, 3> slots
 
 // What each letter deciphers to without plugs at a counter state.
 void fillCore(const FactoredMachine& factored, std::size_t state, std::uint8_t* row) {
-  const auto& inner = factored.inner[state / kLetterCount];
-  const std::size_t right = state % kLetterCount;
   for (std::size_t x = 0; x < kLetterCount; ++x) {
-    const std::size_t through = inner[(x + right) % kLetterCount];
-    row[x] = static_cast<std::uint8_t>((through + kLetterCount - right) % kLetterCount);
+    row[x] = static_cast<std::uint8_t>(factored.throughRotors(x, state));
   }
 }
 
@@ -287,19 +285,12 @@ bool checkLettersHold(const RotorMachine& wiring, const AttackKey& key,
   machine.plugboard = key.plugboard;
   const std::size_t start = at(key.offsets[0]) * kLetterCount * kLetterCount +
                             at(key.offsets[1]) * kLetterCount + at(key.offsets[2]);
-  std::size_t state = (start + sample.totalLetters % kStates) % kStates;
-  for (std::size_t k = 0; k < 3; ++k) {
-    state = (state + 1) % kStates;
-    const auto c = static_cast<unsigned char>(sample.checkWord[k]);
-    if (c < 'a' || c > 'z') return false;
-    const int out =
-        transformLetter(machine, static_cast<LetterIndex>(c - 'a'),
-                        static_cast<std::int64_t>(state / (kLetterCount * kLetterCount)),
-                        static_cast<std::int64_t>(state / kLetterCount % kLetterCount),
-                        static_cast<std::int64_t>(state % kLetterCount));
-    if (out != key.offsets[k]) return false;
-  }
-  return true;
+  const std::size_t state = (start + sample.totalLetters % kStates) % kStates;
+  const RotorPositions after{static_cast<std::int64_t>(state / (kLetterCount * kLetterCount)),
+                             static_cast<std::int64_t>(state / kLetterCount % kLetterCount),
+                             static_cast<std::int64_t>(state % kLetterCount)};
+  const auto holds = verifyCheckLetters(machine, after, sample.checkWord);
+  return holds[0] && holds[1] && holds[2];
 }
 
 // What the stages share between the threads.

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "machine/check_letters.h"
 #include "machine/rotor_machine.h"
 #include "platform/file.h"
 #include "platform/result.h"
@@ -80,13 +81,5 @@ struct Trailer {
   std::string check;
 };
 Trailer readTrailer(std::FILE* file);
-
-// The three check letters, continuing from the positions after the body's last letter.
-std::string makeCheckLetters(const RotorMachine& machine, RotorPositions positions);
-
-// Which of the three start offsets the check word confirms. A missing letter is a
-// failed check.
-std::array<bool, 3> verifyCheckLetters(const RotorMachine& machine, RotorPositions positions,
-                                       std::string_view word);
 
 }  // namespace rotorwerk

@@ -12,6 +12,7 @@
 #include "console/message_table.h"
 #include "console/messages.h"
 #include "console/settings_files.h"
+#include "machine/check_letters.h"
 #include "machine/keystream.h"
 #include "platform/formatted_input.h"
 #include "platform/interrupts.h"
@@ -229,9 +230,7 @@ int traceJob(const JobOptions& options, Console& console) {
     positions = keystream.positions();
     for (std::size_t k = 0; k < 3; ++k) {
       stepPositions(positions);
-      // As the check letters are made: the offset's low 8 bits go in as a letter.
-      const auto offset =
-          static_cast<std::int8_t>(static_cast<std::uint8_t>(machine.startOffsets[k] & 0xFF));
+      const LetterIndex offset = checkLetterInput(machine.startOffsets[k]);
       const std::string number = {'c', static_cast<char>('1' + k)};
       console.write(formatRow(
           console,

@@ -65,9 +65,7 @@ std::uint64_t rowOffsets(std::uint64_t bytes, std::uint64_t& counted) {
 // letters start at 0x41 and 0x61, so the top three bits keep the case.
 char encipherAt(const FactoredMachine& machine, unsigned char byte, std::size_t letter,
                 std::size_t state) {
-  const std::size_t right = state % kLetters;
-  const std::size_t in = (machine.plug[letter] + right) % kLetters;
-  const std::size_t out = (machine.inner[state / kLetters][in] + kLetters - right) % kLetters;
+  const std::size_t out = machine.throughRotors(machine.plug[letter], state);
   return static_cast<char>((byte & 0xE0U) | (machine.plug[out] + 1U));
 }
 
@@ -146,17 +144,11 @@ Keystream::Keystream(const RotorMachine& machine, RotorPositions start, VectorKe
 void Keystream::buildRows() {
   rows_.assign((kStates + kGroup) * kRow, 0);
   std::uint8_t* row = rows_.data();
-  // State by state in counter order: pair by pair, the right position within each.
-  for (std::size_t pair = 0; pair < FactoredMachine::kPairs; ++pair) {
-    const auto& inner = factored_.inner[pair];
-    for (std::size_t right = 0; right < kLetters; ++right, row += kRow) {
-      for (std::size_t letter = 0; letter < kLetters; ++letter) {
-        std::size_t in = factored_.plug[letter] + right;
-        in = in >= kLetters ? in - kLetters : in;
-        const std::size_t out = inner[in] + (inner[in] >= right ? 0 : kLetters) - right;
-        // The case bit is the same on both sides, so it cancels out of the XOR.
-        row[letter] = static_cast<std::uint8_t>((factored_.plug[out] + 'A') ^ (letter + 'A'));
-      }
+  for (std::size_t state = 0; state < kStates; ++state, row += kRow) {
+    for (std::size_t letter = 0; letter < kLetters; ++letter) {
+      const std::size_t out = factored_.throughRotors(factored_.plug[letter], state);
+      // The case bit is the same on both sides, so it cancels out of the XOR.
+      row[letter] = static_cast<std::uint8_t>((factored_.plug[out] + 'A') ^ (letter + 'A'));
     }
   }
   // The first rows again after the last, so that a group may count past the end.

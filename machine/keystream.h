@@ -45,6 +45,15 @@ struct FactoredMachine {
 
   explicit FactoredMachine(const RotorMachine& machine);
 
+  // What a letter that has passed the plugboard comes out of the rotors as, at a
+  // counter state (left * 676 + middle * 26 + right): the one lookup every user of
+  // these tables makes.
+  std::size_t throughRotors(std::size_t in, std::size_t state) const {
+    const std::size_t right = state % kLetters;
+    const std::size_t through = inner[state / kLetters][(in + right) % kLetters];
+    return (through + kLetters - right) % kLetters;
+  }
+
   Table plug{};
   std::vector<Table> inner;  // indexed by left * 26 + middle; kPairs + kWrapTables
 };

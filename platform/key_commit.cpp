@@ -19,7 +19,7 @@ namespace {
 constexpr const char* kJournalName = ".enigma_commit";
 constexpr std::string_view kJournalHeader = "rotorwerk commit 1\n";
 // Far more than a journal of two files with the longest names takes.
-constexpr std::size_t kJournalLimit = 64 * 1024;
+constexpr std::size_t kJournalLimit = std::size_t{64} * 1024;
 
 // One file of a commit: the new file's temporary name and the old file's backup.
 struct Entry {
