@@ -22,8 +22,7 @@ constexpr std::size_t kLetterCount = kLetters;
 constexpr std::size_t kCandidates = 200000;
 // Candidates climbed on trigrams straight after the first stage.
 constexpr std::size_t kFirstTried = 256;
-// Below this many letters a climb can make random letters score like English.
-constexpr std::size_t kShortText = 100;
+
 constexpr int kMaxPairs = 13;
 
 using Clock = std::chrono::steady_clock;
@@ -114,9 +113,11 @@ class Best {
 // its coincidences counted. Four counters, so that repeated letters do not wait on one
 // another.
 void scoreStarts(const StateTable& table, const std::vector<std::uint32_t>& offsets,
-                 std::uint16_t slots, Best& best) {
+                 std::uint16_t slots, Best& best, const std::atomic<bool>& done) {
   const std::size_t n = offsets.size();
   for (std::size_t start = 0; start < kStates; ++start) {
+    // A stop is seen within a few milliseconds, however many threads share the cores.
+    if (start % 1024 == 0 && done.load(std::memory_order_relaxed)) return;
     const std::uint8_t* rows = table.row(start + 1);
     std::array<std::array<std::uint16_t, 32>, 4> counts{};
     std::size_t i = 0;
@@ -307,6 +308,7 @@ struct Search {
   std::vector<Candidate> candidates;
   std::vector<std::size_t> groups;  // where each slot choice's candidates begin, and the end
   std::size_t climbing = 0;         // how many of the first candidates stage 3 takes
+  std::uint64_t checked = 0;        // candidates whose check letters stage 3 tried
   AttackResult best;
   bool haveBest = false;
 };
@@ -316,12 +318,24 @@ double perLetter(std::int64_t score, std::size_t count, bool english) {
   return count < 3 ? 0 : static_cast<double>(score) / (100.0 * static_cast<double>(count - 2));
 }
 
-bool confidentOf(const AttackResult& result, bool english, std::size_t letters) {
-  // Without English statistics only the check letters can confirm a key; so too in a
-  // text so short that climbing can make noise read like English.
-  if (!english || letters < kShortText) return result.checkLettersVerify;
-  return result.score >= kEnglishThreshold;
+}  // namespace
+
+Evidence evidenceOf(const AttackResult& result, bool english, std::size_t letters) {
+  if (english && letters >= kShortText && result.score >= kEnglishThreshold) {
+    return Evidence::kEnglish;
+  }
+  if (!result.checkLettersVerify) return Evidence::kNone;
+  // Among this many candidates a wrong one's check letters would match by chance.
+  const double expectedByChance =
+      static_cast<double>(result.candidatesChecked) / static_cast<double>(kStates);
+  if (expectedByChance <= kCheckChance) return Evidence::kCheckLetters;
+  if (english && letters >= kShortCheckedText && result.score >= kCheckedEnglishThreshold) {
+    return Evidence::kCheckLettersAndEnglish;
+  }
+  return Evidence::kNone;
 }
+
+namespace {
 
 void firstStage(Search& search) {
   const std::size_t n = search.letters.size();
@@ -337,7 +351,7 @@ void firstStage(Search& search) {
     const StateTable table(factoredFor(search.wiring, slots), n + 1);
     const auto code =
         static_cast<std::uint16_t>((slots[0] - 1) * 100 + (slots[1] - 1) * 10 + slots[2] - 1);
-    scoreStarts(table, offsets, code, best);
+    scoreStarts(table, offsets, code, best, search.done);
     ++search.finished;
   }
   const std::lock_guard lock(search.mutex);
@@ -385,10 +399,13 @@ void thirdStage(Search& search) {
     AttackResult result;
     result.key = keyOf(candidate, plugs);
     result.score = perLetter(score, n, english);
+    result.scored = true;
     result.checkLettersVerify = checkLettersHold(search.wiring, result.key, search.sample);
-    result.confident = confidentOf(result, english, n);
     ++search.finished;
     const std::lock_guard lock(search.mutex);
+    result.candidatesChecked = ++search.checked;
+    result.evidence = evidenceOf(result, english, n);
+    result.confident = result.evidence != Evidence::kNone;
     const auto rank = [](const AttackResult& r) { return std::pair(r.confident, r.score); };
     if (!search.haveBest || rank(result) > rank(search.best)) {
       search.best = result;
@@ -409,7 +426,9 @@ AttackResult attack(const RotorMachine& wiring, const CipherSample& sample,
   const auto rotors = at(static_cast<int>(wiring.rotorCount));
   search.slotChoices = rotors * rotors * rotors;
   const auto begin = Clock::now();
-  const unsigned threads = std::max(1U, limits.threads);
+  // More threads than cores only take turns, and each stops later.
+  const unsigned cores = std::max(1U, std::thread::hardware_concurrency());
+  const unsigned threads = std::clamp(limits.threads, 1U, cores);
   // Runs one stage on every thread, telling its progress, until it is through, found
   // what it sought, runs out of time or is asked to stop.
   const auto run = [&](int stage, void (*work)(Search&), std::size_t total) {
@@ -466,10 +485,6 @@ AttackResult attack(const RotorMachine& wiring, const CipherSample& sample,
   if (firstDone && !search.done) {
     search.climbing = search.candidates.size();
     run(3, thirdStage, search.climbing);
-  } else if (!search.haveBest && !search.candidates.empty()) {
-    // Stopped before any climb: the best candidate so far, without plugs.
-    search.best.key = keyOf(search.candidates.front(), straightPlugs());
-    search.best.score = 0;
   }
   AttackResult result = search.best;
   result.firstStageLetters = firstStageLetters;

@@ -32,12 +32,26 @@ struct AttackKey {
   WiringRow plugboard = straightRow();
 };
 
+// What makes a key found with confidence: evidence that a wrong key, among all the
+// candidates the search looked at, would show only by a rare chance.
+enum class Evidence {
+  kNone,
+  kEnglish,                // the text scores like English, as no climbed noise does
+  kCheckLetters,           // the check letters verify, and few candidates were checked
+  kCheckLettersAndEnglish  // both, each alone too weak for this text
+};
+
 struct AttackResult {
   AttackKey key;
   // Per letter: the mean trigram score in log10 for English, else the index of
   // coincidence.
   double score = 0;
+  bool scored = false;  // false: stopped before any candidate was scored
   bool checkLettersVerify = false;
+  // Candidates whose check letters were tried up to this one: each matches by chance
+  // once in 26^3.
+  std::uint64_t candidatesChecked = 0;
+  Evidence evidence = Evidence::kNone;
   bool confident = false;
   bool searched = false;  // false: the time limit or a stop request ended it early
   // The first stage's work: letters deciphered without plugs, and its time.
@@ -65,8 +79,22 @@ struct AttackLimits {
 AttackResult attack(const RotorMachine& wiring, const CipherSample& sample,
                     const AttackLimits& limits);
 
-// Where a sound English break's score lies: a text deciphered right scores above this
-// per letter, letters at random well below.
+// Where a sound English break's score lies: a text of kShortText letters or more
+// deciphered right scores above this per letter; the best that climbing makes of
+// letters at random, or of a text under a wrong wiring, stays below.
 inline constexpr double kEnglishThreshold = -3.6;
+// Below this many letters a climb can make random letters score like English.
+inline constexpr std::size_t kShortText = 100;
+// The check letters alone confirm a key only while a match by chance among the
+// candidates checked is this unlikely: among the first 35 of them.
+inline constexpr double kCheckChance = 0.002;
+// Check letters checked too late to count alone, on a text of at least this many
+// letters that also scores this well: climbed noise of 56 to 72 letters reached -3.62.
+inline constexpr std::size_t kShortCheckedText = 50;
+inline constexpr double kCheckedEnglishThreshold = -3.4;
+
+// What evidence a scored candidate gives, `letters` long, English or not. A chance
+// match of the check letters is weighed against how many candidates were checked.
+Evidence evidenceOf(const AttackResult& result, bool english, std::size_t letters);
 
 }  // namespace rotorwerk

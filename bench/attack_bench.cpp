@@ -50,9 +50,70 @@ RotorMachine randomMachine(std::mt19937& random, int plugs) {
   return machine;
 }
 
+// False confidence: texts no key of the wiring deciphers into English (random letters,
+// or English enciphered under another wiring), with and without check letters, English
+// or Chinese by their header; none may be called found with confidence.
+int falseConfidence(const std::string& english, double seconds, unsigned threads) {
+  std::mt19937 random(7);
+  int cases = 0;
+  int falselyConfident = 0;
+  for (const std::size_t letters : {56, 64, 72, 80, 100, 150, 300}) {
+    for (int kind = 0; kind < 6; ++kind) {
+      const bool wrongWiring = kind / 2 == 1;
+      const bool chinese = kind / 2 == 2;
+      const bool withCheck = kind % 2 == 1;
+      const RotorMachine machine = randomMachine(random, 10);
+      std::string text;
+      if (wrongWiring) {
+        text = english.substr(random() % (english.size() - letters), letters);
+        const RotorMachine other = randomMachine(random, 10);
+        Keystream(other, other.startPositions(), Kernel::kPortable).apply(text.data(), text.size());
+      } else {
+        for (std::size_t i = 0; i < letters; ++i)
+          text.push_back(static_cast<char>('a' + random() % 26));
+      }
+      CipherSample sample;
+      for (const char c : text) sample.letters.push_back(static_cast<std::uint8_t>(c - 'a'));
+      sample.totalLetters = sample.letters.size();
+      sample.english = !chinese;
+      if (withCheck) {
+        for (int k = 0; k < 3; ++k)
+          sample.checkWord.push_back(static_cast<char>('a' + random() % 26));
+      }
+      AttackLimits limits;
+      limits.threads = threads;
+      limits.timeLimit = std::chrono::duration<double>(seconds);
+      const AttackResult result = attack(machine, sample, limits);
+      ++cases;
+      falselyConfident += result.confident ? 1 : 0;
+      std::printf("case %2d: %3zu letters, %s, %s, %s: best score %.3f after %llu checked, %s\n",
+                  cases, letters, wrongWiring ? "wrong wiring" : "random letters",
+                  chinese ? "RW-Chn" : "RW-Eng", withCheck ? "check letters" : "no check letters",
+                  result.score, static_cast<unsigned long long>(result.candidatesChecked),
+                  result.confident ? "CONFIDENT" : "not confident");
+      std::fflush(stdout);
+    }
+  }
+  std::printf("false confidence: %d of %d cases called confident (limit %.0f s each)\n",
+              falselyConfident, cases, seconds);
+  return falselyConfident == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc >= 4 && std::string(argv[1]) == "--false") {
+    std::ifstream file(argv[2], std::ios::binary);
+    std::string english;
+    for (std::istreambuf_iterator<char> it(file), end; it != end; ++it) {
+      const char c = *it;
+      if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))
+        english.push_back(static_cast<char>(c | 0x20));
+    }
+    return falseConfidence(english, std::stod(argv[3]),
+                           argc > 4 ? static_cast<unsigned>(std::stoul(argv[4]))
+                                    : std::thread::hardware_concurrency());
+  }
   if (argc < 6) {
     std::fprintf(stderr, "usage: attack_bench TEXT LETTERS PLUGS KEYS SECONDS [THREADS]\n");
     return 2;

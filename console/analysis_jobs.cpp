@@ -245,6 +245,10 @@ int traceJob(const JobOptions& options, Console& console) {
 int attackJob(const JobOptions& options, Console& console) {
   const auto wiring = loadWiring(options.settings);
   if (!wiring) return failed(console, wiring.fault());
+  if (wiring->rotors.empty()) {
+    tell(console, say(console, messages::kAttackNoRotors));
+    return kExitError;
+  }
   auto input = openInput(options.file);
   if (!input) return failed(console, input.fault());
   const auto code = readCodeSample(std::move(*input), options.file, kAttackLetters);
@@ -294,6 +298,10 @@ int attackJob(const JobOptions& options, Console& console) {
   std::string line = code->firstLine;
   Keystream(found, found.startPositions()).apply(line.data(), line.size());
   const std::string startText = formatStart(settings.start);
+  if (!result.scored) {
+    tell(console, say(console, messages::kAttackNothingScored));
+    return kExitError;
+  }
   if (!result.searched) tell(console, say(console, messages::kAttackStopped));
   tell(console, say(console, messages::kAttackFirstLine, {printable(line)}));
   char score[32];
@@ -304,6 +312,19 @@ int attackJob(const JobOptions& options, Console& console) {
   tell(console, say(console, sample.checkWord.empty()    ? messages::kAttackNoCheckLetters
                              : result.checkLettersVerify ? messages::kAttackCheckHolds
                                                          : messages::kAttackCheckFails));
+  const std::string checked = std::to_string(result.candidatesChecked);
+  switch (result.evidence) {
+    case Evidence::kNone: break;
+    case Evidence::kEnglish:
+      tell(console, say(console, messages::kAttackEvidenceEnglish, {checked}));
+      break;
+    case Evidence::kCheckLetters:
+      tell(console, say(console, messages::kAttackEvidenceCheckLetters, {checked}));
+      break;
+    case Evidence::kCheckLettersAndEnglish:
+      tell(console, say(console, messages::kAttackEvidenceBoth, {checked}));
+      break;
+  }
   if (!result.confident) {
     console.write(startText);
     tell(console, say(console, messages::kAttackNotFound));

@@ -498,6 +498,39 @@ TEST_F(CommandLineTest, TraceShowsTheLettersEncryptWrites) {
   EXPECT_EQ(traced, written.substr(0, written.size() - 6) + written.substr(written.size() - 3));
   const auto table = run({"trace", "-", "-n", "2"}, text);
   EXPECT_EQ(std::count(table.out.begin(), table.out.end(), '\n'), 5) << table.out;
+  // The check letters follow the whole text, however few rows are shown.
+  const auto few = run({"trace", "text.txt", "-n", "2", "-t", "RW-26001B", "--format", "tsv"});
+  std::string checks;
+  std::istringstream fewRows(few.out);
+  while (std::getline(fewRows, row)) {
+    if (row[0] == 'c') checks += row.substr(row.rfind('\t') + 1);
+  }
+  EXPECT_EQ(checks, written.substr(written.size() - 3));
+  // Every stage in its column, worked by hand: straight rotors, the reflector pairing
+  // neighbours, a plugged to q, positions 3 7 1.
+  test::writeSettings(dir_, test::straightSettings(3, 7, 0, "1 aq"));
+  const auto pinned = run({"trace", "-", "--format", "tsv"}, "a");
+  EXPECT_EQ(pinned.out.substr(pinned.out.find('\n') + 1),
+            "1\t3\t7\t1\ta\tq\tr\ty\tb\ta\tx\tq\tp\tp\tp\n");
+  // The aligned table's columns line up in display cells, in Chinese too.
+  for (const std::string locale : {"C.UTF-8", "zh_CN.UTF-8"}) {
+    const auto aligned =
+        test::runProgram(dir_.path(), "Ab", {.locale = locale, .arguments = {"trace", "-"}});
+    std::vector<std::size_t> widths;
+    std::istringstream lines(aligned.out);
+    for (std::string line; std::getline(lines, line);) {
+      std::size_t cells = 0;
+      for (const char c : line) {
+        const auto byte = static_cast<unsigned char>(c);
+        cells += byte < 0x80 ? 1 : byte >= 0xE0 ? 2 : 0;
+      }
+      widths.push_back(cells);
+    }
+    ASSERT_GE(widths.size(), 3U) << aligned.out;
+    // The header and both rows: the title's lines above them are prose.
+    EXPECT_EQ(widths[widths.size() - 3], widths.back()) << locale << "\n" << aligned.out;
+    EXPECT_EQ(widths[widths.size() - 2], widths.back()) << locale;
+  }
 }
 
 TEST_F(CommandLineTest, AttackFindsTheStartFileOfALetterFromItsWiring) {
@@ -528,6 +561,15 @@ TEST_F(CommandLineTest, AttackFindsTheStartFileOfALetterFromItsWiring) {
   EXPECT_EQ(recovered.slotRotors, expected.slotRotors);
   EXPECT_EQ(recovered.startOffsets, expected.startOffsets);
   EXPECT_EQ(recovered.plugboard, expected.plugboard);
+  // A short text under a wiring that did not encipher it: whatever key verifies its
+  // check letters by chance is no key, and nothing is written.
+  dir_.write("short.txt", "Meet me at the bridge on Sunday after church, and bring the letters.");
+  ASSERT_EQ(run({"encrypt", "short.txt", "-o", "short.code", "-q"}).status, 0);
+  test::writeSettings(wiringOnly, test::randomSettings(5, {0}));
+  const auto wrong = run({"attack", "short.code", "-s", wiringOnly.path().string(), "--time-limit",
+                          "5", "-o", "wrong.ef"});
+  EXPECT_EQ(wrong.status, 1) << wrong.err;
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "wrong.ef"));
 }
 
 TEST_F(CommandLineTest, CheckNamesAFaultAndWarnsOnSurprises) {
