@@ -5,6 +5,7 @@
 #include "analysis/attack.h"
 
 #include <algorithm>
+#include <cmath>
 #include <atomic>
 #include <mutex>
 #include <thread>
@@ -24,6 +25,8 @@ constexpr std::size_t kCandidates = 200000;
 constexpr std::size_t kFirstTried = 256;
 
 constexpr int kMaxPairs = 13;
+// A crib without a place is sought among the first message's first letters.
+constexpr std::size_t kCribSpan = 60;
 
 using Clock = std::chrono::steady_clock;
 using Core = std::array<std::uint8_t, kLetterCount>;
@@ -63,10 +66,11 @@ void fillCore(const FactoredMachine& factored, std::size_t state, std::uint8_t* 
 
 // A candidate's letters deciphered without plugs: per letter, what each letter going in
 // comes out as, at the letter's state.
-std::vector<Core> coresOf(const FactoredMachine& factored, std::size_t start, std::size_t count) {
-  std::vector<Core> cores(count);
-  for (std::size_t i = 0; i < count; ++i) {
-    fillCore(factored, (start + 1 + i) % kStates, cores[i].data());
+std::vector<Core> coresOf(const FactoredMachine& factored, std::size_t start,
+                          const std::vector<std::uint32_t>& positions) {
+  std::vector<Core> cores(positions.size());
+  for (std::size_t i = 0; i < positions.size(); ++i) {
+    fillCore(factored, (start + 1 + positions[i]) % kStates, cores[i].data());
   }
   return cores;
 }
@@ -179,22 +183,30 @@ class CoincidenceScore {
 };
 
 // The trigram score of a candidate's text deciphered with a plugboard, which stands on
-// both sides of the rotors.
+// both sides of the rotors; each message is scored apart, so that no trigram spans two.
 class TrigramScore {
  public:
-  TrigramScore(const std::vector<Core>& cores, const std::vector<std::uint8_t>& cipher)
-      : cores_(cores), cipher_(cipher), plain_(cores.size()) {}
+  TrigramScore(const std::vector<Core>& cores, const std::vector<std::uint8_t>& cipher,
+               const std::vector<std::size_t>& ends)
+      : cores_(cores), cipher_(cipher), ends_(ends), plain_(cores.size()) {}
   void accept(const Core&) {}
   std::int64_t operator()(const Core& plugs) {
     for (std::size_t i = 0; i < cores_.size(); ++i) {
       plain_[i] = plugs[cores_[i][plugs[cipher_[i]]]];
     }
-    return trigramScore(plain_.data(), plain_.size());
+    std::int64_t score = 0;
+    std::size_t begin = 0;
+    for (const std::size_t end : ends_) {
+      score += trigramScore(plain_.data() + begin, end - begin);
+      begin = end;
+    }
+    return score;
   }
 
  private:
   const std::vector<Core>& cores_;
   const std::vector<std::uint8_t>& cipher_;
+  const std::vector<std::size_t>& ends_;
   std::vector<std::uint8_t> plain_;
 };
 
@@ -273,11 +285,10 @@ AttackKey keyOf(const Candidate& candidate, const Core& plugs) {
   return key;
 }
 
-// Whether the check letters decipher to the start offsets, with the key's plugs: the
-// letters after the body's last continue the same count.
+// Whether every message's check letters decipher to the start offsets, with the key's
+// plugs: the letters after a body's last continue the same count.
 bool checkLettersHold(const RotorMachine& wiring, const AttackKey& key,
                       const CipherSample& sample) {
-  if (sample.checkWord.size() < 3) return false;
   RotorMachine machine = wiring;
   for (std::size_t k = 0; k < 3; ++k) {
     machine.slotRotors[k] = key.slots[k];
@@ -286,12 +297,18 @@ bool checkLettersHold(const RotorMachine& wiring, const AttackKey& key,
   machine.plugboard = key.plugboard;
   const std::size_t start = at(key.offsets[0]) * kLetterCount * kLetterCount +
                             at(key.offsets[1]) * kLetterCount + at(key.offsets[2]);
-  const std::size_t state = (start + sample.totalLetters % kStates) % kStates;
-  const RotorPositions after{static_cast<std::int64_t>(state / (kLetterCount * kLetterCount)),
-                             static_cast<std::int64_t>(state / kLetterCount % kLetterCount),
-                             static_cast<std::int64_t>(state % kLetterCount)};
-  const auto holds = verifyCheckLetters(machine, after, sample.checkWord);
-  return holds[0] && holds[1] && holds[2];
+  bool any = false;
+  for (const CipherMessage& message : sample.messages) {
+    if (message.checkWord.empty()) continue;
+    const std::size_t state = (start + message.totalLetters % kStates) % kStates;
+    const RotorPositions after{static_cast<std::int64_t>(state / (kLetterCount * kLetterCount)),
+                               static_cast<std::int64_t>(state / kLetterCount % kLetterCount),
+                               static_cast<std::int64_t>(state % kLetterCount)};
+    const auto holds = verifyCheckLetters(machine, after, message.checkWord);
+    if (!(holds[0] && holds[1] && holds[2])) return false;
+    any = true;
+  }
+  return any;
 }
 
 // What the stages share between the threads.
@@ -299,7 +316,17 @@ struct Search {
   Search(const RotorMachine& w, const CipherSample& s) : wiring(w), sample(s) {}
   const RotorMachine& wiring;
   const CipherSample& sample;
-  std::vector<std::uint8_t> letters;  // at most kAttackLetters
+  // The letters searched on, at most kAttackLetters, one message after another, each
+  // with its place in its message; `ends` is where each message's letters end.
+  std::vector<std::uint8_t> letters;
+  std::vector<std::uint32_t> positions;
+  std::vector<std::size_t> ends;
+  std::uint32_t longest = 0;  // letters of the longest message searched
+  int checkWords = 0;         // messages with check letters
+  // With a crib: the places in the first message where it may stand, and what the
+  // bombe stage left standing, each with the plugs it deduced.
+  std::vector<std::size_t> cribPlaces;
+  std::vector<std::pair<Candidate, Core>> cribStops;
   std::size_t slotChoices = 0;
   std::atomic<std::size_t> next{0};
   std::atomic<std::size_t> finished{0};
@@ -313,9 +340,13 @@ struct Search {
   bool haveBest = false;
 };
 
-double perLetter(std::int64_t score, std::size_t count, bool english) {
+double perLetter(std::int64_t score, const Search& search, bool english) {
+  const std::size_t count = search.letters.size();
   if (!english) return indexOfCoincidence(score, count);
-  return count < 3 ? 0 : static_cast<double>(score) / (100.0 * static_cast<double>(count - 2));
+  // Each message's first two letters begin no trigram.
+  const std::size_t trigrams = count - std::min(count, 2 * search.ends.size());
+  return trigrams == 0 ? 0
+                       : static_cast<double>(score) / (100.0 * static_cast<double>(trigrams));
 }
 
 }  // namespace
@@ -326,8 +357,8 @@ Evidence evidenceOf(const AttackResult& result, bool english, std::size_t letter
   }
   if (!result.checkLettersVerify) return Evidence::kNone;
   // Among this many candidates a wrong one's check letters would match by chance.
-  const double expectedByChance =
-      static_cast<double>(result.candidatesChecked) / static_cast<double>(kStates);
+  const double expectedByChance = static_cast<double>(result.candidatesChecked) /
+                                  std::pow(static_cast<double>(kStates), result.checkWords);
   if (expectedByChance <= kCheckChance) return Evidence::kCheckLetters;
   if (english && letters >= kShortCheckedText && result.score >= kCheckedEnglishThreshold) {
     return Evidence::kCheckLettersAndEnglish;
@@ -341,14 +372,14 @@ void firstStage(Search& search) {
   const std::size_t n = search.letters.size();
   std::vector<std::uint32_t> offsets(n);
   for (std::size_t i = 0; i < n; ++i)
-    offsets[i] = static_cast<std::uint32_t>(i * kLetterCount + search.letters[i]);
+    offsets[i] = static_cast<std::uint32_t>(search.positions[i] * kLetterCount + search.letters[i]);
   Best best(kCandidates);
   for (std::size_t choice; !search.done && (choice = search.next++) < search.slotChoices;) {
     const std::size_t rotors = at(static_cast<int>(search.wiring.rotorCount));
     const std::array<int, 3> slots = {static_cast<int>(choice / (rotors * rotors)) + 1,
                                       static_cast<int>(choice / rotors % rotors) + 1,
                                       static_cast<int>(choice % rotors) + 1};
-    const StateTable table(factoredFor(search.wiring, slots), n + 1);
+    const StateTable table(factoredFor(search.wiring, slots), search.longest + 1);
     const auto code =
         static_cast<std::uint16_t>((slots[0] - 1) * 100 + (slots[1] - 1) * 10 + slots[2] - 1);
     scoreStarts(table, offsets, code, best, search.done);
@@ -362,7 +393,6 @@ void firstStage(Search& search) {
 // Stage 2, per slot choice: every candidate's plugboard climbed on coincidences from
 // none, which ranks candidates far better than coincidences without plugs.
 void secondStage(Search& search) {
-  const std::size_t n = search.letters.size();
   for (std::size_t group; !search.done && (group = search.next++) + 1 < search.groups.size();) {
     const std::size_t first = search.groups[group];
     const std::size_t last = search.groups[group + 1];
@@ -370,7 +400,7 @@ void secondStage(Search& search) {
         factoredFor(search.wiring, slotsOf(search.candidates[first].slots));
     for (std::size_t index = first; index < last && !search.done; ++index) {
       Candidate& candidate = search.candidates[index];
-      const auto cores = coresOf(factored, candidate.start, n);
+      const auto cores = coresOf(factored, candidate.start, search.positions);
       CoincidenceScore score(cores, search.letters);
       Core plugs = straightPlugs();
       candidate.climbed = static_cast<std::int32_t>(climb(score, plugs, search.done));
@@ -379,39 +409,197 @@ void secondStage(Search& search) {
   }
 }
 
+// A climbed candidate judged, and kept when it is the best so far; a confident one ends
+// the search.
+void offer(Search& search, const Candidate& candidate, const Core& plugs, std::int64_t score) {
+  const bool english = search.sample.english;
+  AttackResult result;
+  result.key = keyOf(candidate, plugs);
+  result.score = perLetter(score, search, english);
+  result.scored = true;
+  result.checkLettersVerify = checkLettersHold(search.wiring, result.key, search.sample);
+  ++search.finished;
+  const std::lock_guard lock(search.mutex);
+  result.candidatesChecked = ++search.checked;
+  result.checkWords = search.checkWords;
+  result.evidence = evidenceOf(result, english, search.letters.size());
+  result.confident = result.evidence != Evidence::kNone;
+  const auto rank = [](const AttackResult& r) { return std::pair(r.confident, r.score); };
+  if (!search.haveBest || rank(result) > rank(search.best)) {
+    search.best = result;
+    search.haveBest = true;
+  }
+  if (result.confident) search.done = true;
+}
+
 // Stage 3, best first: the plugboard found again, then climbed on English trigrams; a
 // text of another language keeps the coincidences' plugboard and counts on the check
 // letters.
 void thirdStage(Search& search) {
-  const std::size_t n = search.letters.size();
   const bool english = search.sample.english;
   for (std::size_t index; !search.done && (index = search.next++) < search.climbing;) {
     const Candidate& candidate = search.candidates[index];
     const FactoredMachine factored = factoredFor(search.wiring, slotsOf(candidate.slots));
-    const auto cores = coresOf(factored, candidate.start, n);
+    const auto cores = coresOf(factored, candidate.start, search.positions);
     CoincidenceScore coincidence(cores, search.letters);
     Core plugs = straightPlugs();
     std::int64_t score = climb(coincidence, plugs, search.done);
     if (english) {
-      TrigramScore trigrams(cores, search.letters);
+      TrigramScore trigrams(cores, search.letters, search.ends);
       score = climb(trigrams, plugs, search.done);
     }
-    AttackResult result;
-    result.key = keyOf(candidate, plugs);
-    result.score = perLetter(score, n, english);
-    result.scored = true;
-    result.checkLettersVerify = checkLettersHold(search.wiring, result.key, search.sample);
-    ++search.finished;
-    const std::lock_guard lock(search.mutex);
-    result.candidatesChecked = ++search.checked;
-    result.evidence = evidenceOf(result, english, n);
-    result.confident = result.evidence != Evidence::kNone;
-    const auto rank = [](const AttackResult& r) { return std::pair(r.confident, r.score); };
-    if (!search.haveBest || rank(result) > rank(search.best)) {
-      search.best = result;
-      search.haveBest = true;
+    offer(search, candidate, plugs, score);
+  }
+}
+
+
+// The crib's letters at one place, as a bombe's menu: each crib letter links the
+// cipher letter and the plain letter through the rotors at its state, both ways, since
+// the machine without plugs is its own inverse there.
+struct Menu {
+  std::size_t place = 0;
+  // For each letter, the crib letters (their index) it stands in and its partner there.
+  std::array<std::vector<std::pair<std::uint8_t, std::uint8_t>>, kLetterCount> links;
+  std::uint8_t most = 0;  // the letter with the most links, whose partner is guessed
+};
+
+Menu menuAt(const Search& search, std::size_t place) {
+  const Crib& crib = *search.sample.crib;
+  Menu menu;
+  menu.place = place;
+  for (std::size_t j = 0; j < crib.letters.size(); ++j) {
+    const std::uint8_t cipher = search.letters[place + j];
+    const std::uint8_t plain = crib.letters[j];
+    menu.links[cipher].push_back({static_cast<std::uint8_t>(j), plain});
+    menu.links[plain].push_back({static_cast<std::uint8_t>(j), cipher});
+  }
+  for (std::size_t x = 0; x < kLetterCount; ++x) {
+    if (menu.links[x].size() > menu.links[menu.most].size()) menu.most = static_cast<std::uint8_t>(x);
+  }
+  return menu;
+}
+
+constexpr std::uint8_t kUnknown = 0xFF;
+
+// Plugs x and y together, unless either has another partner already: false then.
+bool plugTogether(Core& plugs, std::array<std::uint8_t, kLetterCount + 1>& queue,
+                  std::size_t& queued, std::uint8_t x, std::uint8_t y) {
+  if (plugs[x] == y) return true;
+  if (plugs[x] != kUnknown || plugs[y] != kUnknown) return false;
+  plugs[x] = y;
+  plugs[y] = x;
+  queue[queued++] = x;
+  if (x != y) queue[queued++] = y;
+  return true;
+}
+
+// The bombe's test of one start: for each guess of the most linked letter's partner,
+// every implied partner follows, until one letter would need two. A guess that holds
+// gives the plugs it deduced (letters it did not reach stay unplugged).
+bool deduce(const Menu& menu, const StateTable& table, std::size_t start, Core& found) {
+  for (std::uint8_t guess = 0; guess < kLetterCount; ++guess) {
+    Core plugs;
+    plugs.fill(kUnknown);
+    std::array<std::uint8_t, kLetterCount + 1> queue{};
+    std::size_t queued = 0;
+    bool holds = plugTogether(plugs, queue, queued, menu.most, guess);
+    for (std::size_t next = 0; holds && next < queued; ++next) {
+      const std::uint8_t letter = queue[next];
+      for (const auto& [j, partner] : menu.links[letter]) {
+        const std::uint8_t through = table.row(start + 1 + menu.place + j)[plugs[letter]];
+        holds = plugTogether(plugs, queue, queued, partner, through);
+        if (!holds) break;
+      }
     }
-    if (result.confident) search.done = true;
+    if (!holds) continue;
+    for (std::size_t x = 0; x < kLetterCount; ++x) {
+      found[x] = plugs[x] == kUnknown ? static_cast<std::uint8_t>(x) : plugs[x];
+    }
+    return true;
+  }
+  return false;
+}
+
+// The crib's stage, in place of the first two: every slot choice, start and place of
+// the crib through the bombe's test.
+void cribStage(Search& search) {
+  std::vector<Menu> menus;
+  for (const std::size_t place : search.cribPlaces) menus.push_back(menuAt(search, place));
+  std::vector<std::pair<Candidate, Core>> stops;
+  for (std::size_t choice; !search.done && (choice = search.next++) < search.slotChoices;) {
+    const std::size_t rotors = at(static_cast<int>(search.wiring.rotorCount));
+    const std::array<int, 3> slots = {static_cast<int>(choice / (rotors * rotors)) + 1,
+                                      static_cast<int>(choice / rotors % rotors) + 1,
+                                      static_cast<int>(choice % rotors) + 1};
+    const StateTable table(factoredFor(search.wiring, slots), search.longest + 1);
+    const auto code =
+        static_cast<std::uint16_t>((slots[0] - 1) * 100 + (slots[1] - 1) * 10 + slots[2] - 1);
+    for (std::size_t start = 0; start < kStates; ++start) {
+      if (start % 1024 == 0 && search.done.load(std::memory_order_relaxed)) break;
+      for (const Menu& menu : menus) {
+        Core plugs{};
+        if (deduce(menu, table, start, plugs) && pairsOf(plugs) <= kMaxPairs) {
+          stops.push_back({Candidate{0, 0, code, static_cast<std::uint16_t>(start)}, plugs});
+        }
+      }
+    }
+    ++search.finished;
+  }
+  const std::lock_guard lock(search.mutex);
+  search.cribStops.insert(search.cribStops.end(), stops.begin(), stops.end());
+}
+
+// The crib's letters that a plugboard deciphers right, weighed so that the climb keeps
+// what the crib says unless the text strongly says otherwise.
+class CribAndTrigramScore {
+ public:
+  CribAndTrigramScore(const std::vector<Core>& cores, const Search& search, std::size_t place)
+      : trigrams_(cores, search.letters, search.ends),
+        cores_(cores),
+        cipher_(search.letters),
+        crib_(search.sample.crib->letters),
+        place_(place) {}
+  void accept(const Core&) {}
+  std::int64_t operator()(const Core& plugs) { return trigrams_(plugs) + kWeight * matches(plugs); }
+  int matches(const Core& plugs) const {
+    int matched = 0;
+    for (std::size_t j = 0; j < crib_.size(); ++j) {
+      const std::size_t i = place_ + j;
+      matched += plugs[cores_[i][plugs[cipher_[i]]]] == crib_[j] ? 1 : 0;
+    }
+    return matched;
+  }
+
+ private:
+  static constexpr std::int64_t kWeight = 400;  // about a wrong letter's three trigrams
+  TrigramScore trigrams_;
+  const std::vector<Core>& cores_;
+  const std::vector<std::uint8_t>& cipher_;
+  const std::vector<std::uint8_t>& crib_;
+  std::size_t place_;
+};
+
+// What the bombe left standing, climbed from the plugs it deduced.
+void cribClimbStage(Search& search) {
+  for (std::size_t index; !search.done && (index = search.next++) < search.cribStops.size();) {
+    const auto& [candidate, deduced] = search.cribStops[index];
+    const FactoredMachine factored = factoredFor(search.wiring, slotsOf(candidate.slots));
+    const auto cores = coresOf(factored, candidate.start, search.positions);
+    Core plugs = deduced;
+    std::size_t place = search.cribPlaces.front();
+    // The place whose menu let it stand: where the deduced plugs read the crib best.
+    int best = -1;
+    for (const std::size_t each : search.cribPlaces) {
+      const int matched = CribAndTrigramScore(cores, search, each).matches(plugs);
+      if (matched > best) {
+        best = matched;
+        place = each;
+      }
+    }
+    CribAndTrigramScore score(cores, search, place);
+    climb(score, plugs, search.done);
+    TrigramScore trigrams(cores, search.letters, search.ends);
+    offer(search, candidate, plugs, trigrams(plugs));
   }
 }
 
@@ -420,9 +608,17 @@ void thirdStage(Search& search) {
 AttackResult attack(const RotorMachine& wiring, const CipherSample& sample,
                     const AttackLimits& limits) {
   Search search(wiring, sample);
-  search.letters.assign(sample.letters.begin(),
-                        sample.letters.begin() + static_cast<std::ptrdiff_t>(std::min(
-                                                     sample.letters.size(), kAttackLetters)));
+  for (const CipherMessage& message : sample.messages) {
+    const std::size_t taken =
+        std::min(message.letters.size(), kAttackLetters - search.letters.size());
+    for (std::size_t i = 0; i < taken; ++i) {
+      search.letters.push_back(message.letters[i]);
+      search.positions.push_back(static_cast<std::uint32_t>(i));
+    }
+    search.longest = std::max(search.longest, static_cast<std::uint32_t>(taken));
+    if (taken > 0) search.ends.push_back(search.letters.size());
+    search.checkWords += message.checkWord.empty() ? 0 : 1;
+  }
   const auto rotors = at(static_cast<int>(wiring.rotorCount));
   search.slotChoices = rotors * rotors * rotors;
   const auto begin = Clock::now();
@@ -457,7 +653,32 @@ AttackResult attack(const RotorMachine& wiring, const CipherSample& sample,
     }
     for (auto& worker : workers) worker.join();
   };
-  run(1, firstStage, search.slotChoices);
+  if (sample.crib && !search.ends.empty()) {
+    // The places the crib may stand: where no letter of it would encipher to itself.
+    const Crib& crib = *sample.crib;
+    const std::size_t first = search.ends.front();
+    const std::size_t length = crib.letters.size();
+    // Without a place: anywhere it fits within the first kCribSpan letters.
+    const std::size_t span = crib.position ? *crib.position + length : std::min(kCribSpan, first);
+    for (std::size_t place = crib.position.value_or(0); place + length <= std::min(span, first);
+         ++place) {
+      bool possible = true;
+      for (std::size_t j = 0; j < length; ++j) {
+        possible = possible && search.letters[place + j] != crib.letters[j];
+      }
+      if (possible) search.cribPlaces.push_back(place);
+    }
+    if (!search.cribPlaces.empty()) {
+      run(1, cribStage, search.slotChoices);
+      // Stops that deduced the most plugs are the least likely to be chance.
+      std::stable_sort(search.cribStops.begin(), search.cribStops.end(),
+                       [](const auto& x, const auto& y) {
+                         return pairsOf(x.second) > pairsOf(y.second);
+                       });
+      if (!search.done) run(3, cribClimbStage, search.cribStops.size());
+    }
+  }
+  if (!search.done) run(1, firstStage, search.slotChoices);
   const bool firstDone = !search.done;
   const std::chrono::duration<double> firstStageTime = Clock::now() - begin;
   const std::uint64_t firstStageLetters =

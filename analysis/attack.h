@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,12 +14,26 @@
 
 namespace rotorwerk {
 
-// What the attack reads of a code file.
-struct CipherSample {
+// What the attack reads of one code file.
+struct CipherMessage {
   std::vector<std::uint8_t> letters;  // the body's first letters, as indices 0..25
   std::uint64_t totalLetters = 0;     // all the body's letters: the check letters follow them
   std::string checkWord;              // the check letters, or empty without them
-  bool english = true;                // false: scored by letter frequencies only
+};
+
+// Text known to stand in the first message: its letters, from the letter numbered
+// `position` (from 0), or anywhere when no position is given.
+struct Crib {
+  std::vector<std::uint8_t> letters;
+  std::optional<std::size_t> position;
+};
+
+// What the attack reads: one code file, or several enciphered under one start file,
+// whose keystreams therefore begin together, so that their evidence adds up.
+struct CipherSample {
+  std::vector<CipherMessage> messages;
+  bool english = true;  // false: scored by letter frequencies only
+  std::optional<Crib> crib;
 };
 
 // Letters the search works on: more would slow the first stage and add little.
@@ -47,10 +62,13 @@ struct AttackResult {
   // coincidence.
   double score = 0;
   bool scored = false;  // false: stopped before any candidate was scored
+  // Every message's check letters verify (false when none has any).
   bool checkLettersVerify = false;
-  // Candidates whose check letters were tried up to this one: each matches by chance
-  // once in 26^3.
+  // How many messages bring check letters: each matches by chance once in 26^3.
+  int checkWords = 0;
+  // Candidates whose check letters were tried up to this one.
   std::uint64_t candidatesChecked = 0;
+  int cribMatches = 0;  // letters of the crib the key deciphers right
   Evidence evidence = Evidence::kNone;
   bool confident = false;
   bool searched = false;  // false: the time limit or a stop request ended it early

@@ -12,6 +12,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "analysis/attack.h"
 #include "machine/keystream.h"
@@ -73,13 +74,15 @@ int falseConfidence(const std::string& english, double seconds, unsigned threads
           text.push_back(static_cast<char>('a' + random() % 26));
       }
       CipherSample sample;
-      for (const char c : text) sample.letters.push_back(static_cast<std::uint8_t>(c - 'a'));
-      sample.totalLetters = sample.letters.size();
-      sample.english = !chinese;
+      CipherMessage message;
+      for (const char c : text) message.letters.push_back(static_cast<std::uint8_t>(c - 'a'));
+      message.totalLetters = message.letters.size();
       if (withCheck) {
         for (int k = 0; k < 3; ++k)
-          sample.checkWord.push_back(static_cast<char>('a' + random() % 26));
+          message.checkWord.push_back(static_cast<char>('a' + random() % 26));
       }
+      sample.messages.push_back(message);
+      sample.english = !chinese;
       AttackLimits limits;
       limits.threads = threads;
       limits.timeLimit = std::chrono::duration<double>(seconds);
@@ -115,7 +118,10 @@ int main(int argc, char** argv) {
                                     : std::thread::hardware_concurrency());
   }
   if (argc < 6) {
-    std::fprintf(stderr, "usage: attack_bench TEXT LETTERS PLUGS KEYS SECONDS [THREADS]\n");
+    std::fprintf(stderr,
+                 "usage: attack_bench TEXT LETTERS PLUGS KEYS SECONDS [THREADS [MESSAGES "
+                 "[CRIB_LETTERS [CRIB_PLACE_KNOWN]]]]\n"
+                 "       attack_bench --false TEXT SECONDS [THREADS]\n");
     return 2;
   }
   std::ifstream file(argv[1], std::ios::binary);
@@ -131,7 +137,11 @@ int main(int argc, char** argv) {
   const double seconds = std::stod(argv[5]);
   const unsigned threads =
       argc > 6 ? static_cast<unsigned>(std::stoul(argv[6])) : std::thread::hardware_concurrency();
-  if (english.size() < letters + static_cast<std::size_t>(keys) * 997) {
+  // Several messages of LETTERS each under one key, and a crib of the first one's text.
+  const int messages = argc > 7 ? std::stoi(argv[7]) : 1;
+  const std::size_t cribLetters = argc > 8 ? std::stoul(argv[8]) : 0;
+  const bool cribPlaced = argc > 9 ? std::stoi(argv[9]) != 0 : true;
+  if (english.size() < letters * static_cast<std::size_t>(messages) + static_cast<std::size_t>(keys) * 997) {
     std::fprintf(stderr, "attack_bench: the text is too short\n");
     return 1;
   }
@@ -142,12 +152,29 @@ int main(int argc, char** argv) {
   double slowest = 0;
   for (int k = 0; k < keys; ++k) {
     const RotorMachine machine = randomMachine(random, plugs);
-    std::string text = english.substr(static_cast<std::size_t>(k) * 997, letters);
-    const std::string plain = text;
-    Keystream(machine, machine.startPositions(), Kernel::kPortable).apply(text.data(), text.size());
     CipherSample sample;
-    for (const char c : text) sample.letters.push_back(static_cast<std::uint8_t>(c - 'a'));
-    sample.totalLetters = sample.letters.size();
+    std::vector<std::string> plains;
+    std::vector<std::string> codes;
+    for (int m = 0; m < messages; ++m) {
+      std::string text = english.substr(static_cast<std::size_t>(k) * 997 +
+                                            static_cast<std::size_t>(m) * letters, letters);
+      plains.push_back(text);
+      Keystream(machine, machine.startPositions(), Kernel::kPortable).apply(text.data(), text.size());
+      codes.push_back(text);
+      CipherMessage message;
+      for (const char c : text) message.letters.push_back(static_cast<std::uint8_t>(c - 'a'));
+      message.totalLetters = message.letters.size();
+      sample.messages.push_back(message);
+    }
+    if (cribLetters > 0) {
+      Crib crib;
+      const std::size_t place = random() % (std::min<std::size_t>(60, letters) - cribLetters + 1);
+      for (std::size_t i = 0; i < cribLetters; ++i) {
+        crib.letters.push_back(static_cast<std::uint8_t>(plains[0][place + i] - 'a'));
+      }
+      if (cribPlaced) crib.position = place;
+      sample.crib = crib;
+    }
     AttackLimits limits;
     limits.threads = threads;
     limits.timeLimit = std::chrono::duration<double>(seconds);
@@ -163,14 +190,19 @@ int main(int argc, char** argv) {
       found.startOffsets[s] = result.key.offsets[s];
     }
     found.plugboard = result.key.plugboard;
-    std::string deciphered = text;
-    Keystream(found, found.startPositions(), Kernel::kPortable)
-        .apply(deciphered.data(), deciphered.size());
-    const bool right = deciphered == plain;
+    bool right = true;
+    for (int m = 0; m < messages; ++m) {
+      std::string deciphered = codes[static_cast<std::size_t>(m)];
+      Keystream(found, found.startPositions(), Kernel::kPortable)
+          .apply(deciphered.data(), deciphered.size());
+      right = right && deciphered == plains[static_cast<std::size_t>(m)];
+    }
     recovered += right ? 1 : 0;
     withinLimit += right && took <= seconds ? 1 : 0;
-    const double rate =
-        static_cast<double>(result.firstStageLetters) / result.firstStageSeconds / threads;
+    // A crib may find the key before the first stage runs.
+    const double rate = result.firstStageSeconds > 0 ? static_cast<double>(result.firstStageLetters) /
+                                                           result.firstStageSeconds / threads
+                                                     : 0;
     rateSum += rate;
     slowest = std::max(slowest, took);
     std::printf(
@@ -180,8 +212,9 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
   }
   std::printf(
-      "%zu letters, %d plug pairs, %u threads: %d of %d keys recovered within %.0f s "
-      "(slowest run %.1f s); first stage %.0f million letters/s per thread\n",
-      letters, plugs, threads, withinLimit, keys, seconds, slowest, rateSum / keys / 1e6);
+      "%d x %zu letters, %d plug pairs, crib %zu%s, %u threads: %d of %d keys recovered within "
+      "%.0f s (slowest run %.1f s); first stage %.0f million letters/s per thread\n",
+      messages, letters, plugs, cribLetters, cribPlaced ? "" : " (place unknown)", threads,
+      withinLimit, keys, seconds, slowest, rateSum / keys / 1e6);
   return 0;
 }

@@ -1,7 +1,9 @@
 // The command line's analysis jobs: trace and attack.
 #include "console/analysis_jobs.h"
 
+#include <algorithm>
 #include <chrono>
+#include <limits>
 #include <cstdio>
 #include <thread>
 #include <vector>
@@ -178,6 +180,27 @@ Start startOf(const AttackKey& key) {
   return start;
 }
 
+// A crib as the user wrote it: TEXT, or TEXT@N for text from the N-th letter (from 1).
+// Its non-letters are passed over and its case ignored, as the machine passes them.
+Crib cribOf(const std::string& word) {
+  Crib crib;
+  std::string text = word;
+  const std::size_t at = word.rfind('@');
+  if (at != std::string::npos && at + 1 < word.size() &&
+      word.find_first_not_of("0123456789", at + 1) == std::string::npos) {
+    const std::string digits = word.substr(at + 1);
+    const std::size_t number = digits.size() > 9 ? 0 : std::stoul(digits);
+    // Letter 0 does not exist: such a crib stands nowhere.
+    crib.position = number == 0 ? std::numeric_limits<std::size_t>::max() / 2 : number - 1;
+    text = word.substr(0, at);
+  }
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c | 0x20);
+    if (byte >= 'a' && byte <= 'z') crib.letters.push_back(static_cast<std::uint8_t>(byte - 'a'));
+  }
+  return crib;
+}
+
 // Bytes of a deciphered line that a terminal shows as they are; others as '?'.
 std::string printable(std::string line) {
   for (char& c : line) {
@@ -249,24 +272,53 @@ int attackJob(const JobOptions& options, Console& console) {
     tell(console, say(console, messages::kAttackNoRotors));
     return kExitError;
   }
-  auto input = openInput(options.file);
-  if (!input) return failed(console, input.fault());
-  const auto code = readCodeSample(std::move(*input), options.file, kAttackLetters);
-  if (!code) return failed(console, code.fault());
-  const std::string name = displayName(options.file);
-  if (code->totalLetters == 0) {
-    tell(console, say(console, messages::kAttackNoLetters, {name}));
-    return kExitError;
-  }
-  if (code->totalLetters < kFewLetters) {
-    tell(console, say(console, messages::kAttackFewLetters,
-                      {std::to_string(code->totalLetters), std::to_string(kFewLetters)}));
-  }
+  // Code files under one start file share the keystream from their first letter.
+  std::vector<std::string> names = {options.file};
+  names.insert(names.end(), options.moreFiles.begin(), options.moreFiles.end());
+  std::vector<CodeSample> codes;
   CipherSample sample;
-  sample.letters = code->letters;
-  sample.totalLetters = code->totalLetters;
+  for (const std::string& each : names) {
+    auto input = openInput(each);
+    if (!input) return failed(console, input.fault());
+    auto code = readCodeSample(std::move(*input), each, kAttackLetters);
+    if (!code) return failed(console, code.fault());
+    if (code->totalLetters == 0) {
+      tell(console, say(console, messages::kAttackNoLetters, {displayName(each)}));
+      return kExitError;
+    }
+    if (!codes.empty() && code->language != codes.front().language) {
+      tell(console, say(console, messages::kAttackMixedLanguages,
+                        {displayName(names.front()), displayName(each)}));
+      return kExitError;
+    }
+    CipherMessage message;
+    message.letters = code->letters;
+    message.totalLetters = code->totalLetters;
+    if (code->trailer.code == kCheckedCode) message.checkWord = code->trailer.check;
+    sample.messages.push_back(std::move(message));
+    codes.push_back(std::move(*code));
+  }
+  const CodeSample* code = &codes.front();
+  std::uint64_t letters = 0;
+  for (const CodeSample& each : codes) letters += std::min<std::uint64_t>(each.totalLetters, kAttackLetters);
+  if (names.size() > 1) {
+    tell(console, say(console, messages::kAttackDepth, {std::to_string(names.size())}));
+  }
+  if (letters < kFewLetters && options.crib.empty()) {
+    tell(console, say(console, messages::kAttackFewLetters,
+                      {std::to_string(letters), std::to_string(kFewLetters)}));
+  }
   sample.english = code->language == Language::kEnglish;
-  if (code->trailer.code == kCheckedCode) sample.checkWord = code->trailer.check;
+  if (!options.crib.empty()) {
+    sample.crib = cribOf(options.crib);
+    const Crib& crib = *sample.crib;
+    const std::size_t room = sample.messages.front().letters.size();
+    if (crib.letters.empty() || crib.letters.size() > room ||
+        (crib.position && *crib.position + crib.letters.size() > room)) {
+      tell(console, say(console, messages::kAttackCribOutside, {displayName(names.front())}));
+      return kExitError;
+    }
+  }
   if (!sample.english) tell(console, say(console, messages::kAttackNoStatistics));
 
   // The start file's place is taken before the search, so that a name in use or a
@@ -309,7 +361,9 @@ int attackJob(const JobOptions& options, Console& console) {
   tell(console,
        say(console, sample.english ? messages::kAttackScoreEnglish : messages::kAttackScoreLetters,
            {score}));
-  tell(console, say(console, sample.checkWord.empty()    ? messages::kAttackNoCheckLetters
+  const bool anyCheck = std::any_of(sample.messages.begin(), sample.messages.end(),
+                                    [](const CipherMessage& m) { return !m.checkWord.empty(); });
+  tell(console, say(console, !anyCheck                   ? messages::kAttackNoCheckLetters
                              : result.checkLettersVerify ? messages::kAttackCheckHolds
                                                          : messages::kAttackCheckFails));
   const std::string checked = std::to_string(result.candidatesChecked);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "codefile/code_file.h"
 #include "machine/key_generator.h"
@@ -17,6 +18,7 @@ inline constexpr int kExitUnverified = 3;  // deciphered, but the verification f
 
 struct JobOptions {
   std::string file;
+  std::vector<std::string> moreFiles;  // attack: more code files under the same start file
   std::string language = "en";
   std::string type = std::string(kCheckedCode);
   std::string output;
@@ -30,6 +32,7 @@ struct JobOptions {
   // attack
   unsigned threads = 0;  // 0: every core
   int timeLimit = 300;   // seconds
+  std::string crib;  // attack: known text, TEXT or TEXT@N
   bool force = false;
   bool startOnly = false;  // keygen: a new start file under the existing wiring
   bool quiet = false;      // no word on success

@@ -114,6 +114,11 @@ std::string judge(const Command& command, const std::vector<std::string>& extras
   auto file = files.begin();
   if (withFile && options.file.empty() && file != files.end()) options.file = *file++;
   rest.insert(rest.end(), file, files.end());
+  // The attack takes several code files under one start file.
+  if (command.help == messages::kHelpAttack) {
+    options.moreFiles = rest;
+    rest.clear();
+  }
   if (!rest.empty())
     return say(console, messages::kUnexpectedArgument, {displayName(rest.front())});
   if (withFile && options.file.empty()) return say(console, messages::kMissingFile);
@@ -206,6 +211,7 @@ int runCommandLine(int argc, char** argv) {
   attack->add_flag("-f,--force", options.force);
   attack->add_option("--threads", words.threads);
   attack->add_option("--time-limit", words.timeLimit);
+  attack->add_option("--crib", options.crib);
   app.require_subcommand(0, 1);
 
   const std::vector<std::string> given = programArguments(argc, argv);

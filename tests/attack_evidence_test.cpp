@@ -34,10 +34,18 @@ TEST(AttackEvidence, NeedsEnoughLettersAScoreOrCheckLettersFewCandidatesCouldMat
     AttackResult result;
     result.score = c.score;
     result.checkLettersVerify = c.checks;
+    result.checkWords = c.checks ? 1 : 0;
     result.candidatesChecked = c.checked;
     EXPECT_EQ(evidenceOf(result, c.english, c.letters), c.evidence)
         << c.score << " " << c.letters << " " << c.checked;
   }
+  // Two messages' check letters make a chance match far rarer: many more may be checked.
+  AttackResult two;
+  two.score = -5.0;
+  two.checkLettersVerify = true;
+  two.checkWords = 2;
+  two.candidatesChecked = 100 * few;
+  EXPECT_EQ(evidenceOf(two, true, 40), Evidence::kCheckLetters);
 }
 
 }  // namespace
