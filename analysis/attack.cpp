@@ -5,8 +5,8 @@
 #include "analysis/attack.h"
 
 #include <algorithm>
-#include <cmath>
 #include <atomic>
+#include <cmath>
 #include <mutex>
 #include <thread>
 
@@ -326,7 +326,7 @@ struct Search {
   // With a crib: the places in the first message where it may stand, and what the
   // bombe stage left standing, each with the plugs it deduced.
   std::vector<std::size_t> cribPlaces;
-  std::vector<std::pair<Candidate, Core>> cribStops;
+  std::vector<std::pair<Candidate, Core>> cribStops;  // `climbed`: trigrams with these plugs
   std::size_t slotChoices = 0;
   std::atomic<std::size_t> next{0};
   std::atomic<std::size_t> finished{0};
@@ -345,8 +345,7 @@ double perLetter(std::int64_t score, const Search& search, bool english) {
   if (!english) return indexOfCoincidence(score, count);
   // Each message's first two letters begin no trigram.
   const std::size_t trigrams = count - std::min(count, 2 * search.ends.size());
-  return trigrams == 0 ? 0
-                       : static_cast<double>(score) / (100.0 * static_cast<double>(trigrams));
+  return trigrams == 0 ? 0 : static_cast<double>(score) / (100.0 * static_cast<double>(trigrams));
 }
 
 }  // namespace
@@ -452,7 +451,6 @@ void thirdStage(Search& search) {
   }
 }
 
-
 // The crib's letters at one place, as a bombe's menu: each crib letter links the
 // cipher letter and the plain letter through the rotors at its state, both ways, since
 // the machine without plugs is its own inverse there.
@@ -474,7 +472,8 @@ Menu menuAt(const Search& search, std::size_t place) {
     menu.links[plain].push_back({static_cast<std::uint8_t>(j), cipher});
   }
   for (std::size_t x = 0; x < kLetterCount; ++x) {
-    if (menu.links[x].size() > menu.links[menu.most].size()) menu.most = static_cast<std::uint8_t>(x);
+    if (menu.links[x].size() > menu.links[menu.most].size())
+      menu.most = static_cast<std::uint8_t>(x);
   }
   return menu;
 }
@@ -526,6 +525,7 @@ void cribStage(Search& search) {
   std::vector<Menu> menus;
   for (const std::size_t place : search.cribPlaces) menus.push_back(menuAt(search, place));
   std::vector<std::pair<Candidate, Core>> stops;
+  std::vector<std::uint8_t> plain(search.letters.size());
   for (std::size_t choice; !search.done && (choice = search.next++) < search.slotChoices;) {
     const std::size_t rotors = at(static_cast<int>(search.wiring.rotorCount));
     const std::array<int, 3> slots = {static_cast<int>(choice / (rotors * rotors)) + 1,
@@ -539,7 +539,20 @@ void cribStage(Search& search) {
       for (const Menu& menu : menus) {
         Core plugs{};
         if (deduce(menu, table, start, plugs) && pairsOf(plugs) <= kMaxPairs) {
-          stops.push_back({Candidate{0, 0, code, static_cast<std::uint16_t>(start)}, plugs});
+          // Ranked by how English the text reads with only the deduced plugs: the
+          // right start's reads far better than a chance stop's.
+          for (std::size_t i = 0; i < search.letters.size(); ++i) {
+            plain[i] = plugs[table.row(start + 1 + search.positions[i])[plugs[search.letters[i]]]];
+          }
+          std::int64_t score = 0;
+          std::size_t begin = 0;
+          for (const std::size_t end : search.ends) {
+            score += trigramScore(plain.data() + begin, end - begin);
+            begin = end;
+          }
+          stops.push_back({Candidate{0, static_cast<std::int32_t>(score), code,
+                                     static_cast<std::uint16_t>(start)},
+                           plugs});
         }
       }
     }
@@ -670,11 +683,9 @@ AttackResult attack(const RotorMachine& wiring, const CipherSample& sample,
     }
     if (!search.cribPlaces.empty()) {
       run(1, cribStage, search.slotChoices);
-      // Stops that deduced the most plugs are the least likely to be chance.
-      std::stable_sort(search.cribStops.begin(), search.cribStops.end(),
-                       [](const auto& x, const auto& y) {
-                         return pairsOf(x.second) > pairsOf(y.second);
-                       });
+      std::stable_sort(
+          search.cribStops.begin(), search.cribStops.end(),
+          [](const auto& x, const auto& y) { return x.first.climbed > y.first.climbed; });
       if (!search.done) run(3, cribClimbStage, search.cribStops.size());
     }
   }

@@ -141,7 +141,8 @@ int main(int argc, char** argv) {
   const int messages = argc > 7 ? std::stoi(argv[7]) : 1;
   const std::size_t cribLetters = argc > 8 ? std::stoul(argv[8]) : 0;
   const bool cribPlaced = argc > 9 ? std::stoi(argv[9]) != 0 : true;
-  if (english.size() < letters * static_cast<std::size_t>(messages) + static_cast<std::size_t>(keys) * 997) {
+  if (english.size() <
+      letters * static_cast<std::size_t>(messages) + static_cast<std::size_t>(keys) * 997) {
     std::fprintf(stderr, "attack_bench: the text is too short\n");
     return 1;
   }
@@ -156,10 +157,11 @@ int main(int argc, char** argv) {
     std::vector<std::string> plains;
     std::vector<std::string> codes;
     for (int m = 0; m < messages; ++m) {
-      std::string text = english.substr(static_cast<std::size_t>(k) * 997 +
-                                            static_cast<std::size_t>(m) * letters, letters);
+      std::string text = english.substr(
+          static_cast<std::size_t>(k) * 997 + static_cast<std::size_t>(m) * letters, letters);
       plains.push_back(text);
-      Keystream(machine, machine.startPositions(), Kernel::kPortable).apply(text.data(), text.size());
+      Keystream(machine, machine.startPositions(), Kernel::kPortable)
+          .apply(text.data(), text.size());
       codes.push_back(text);
       CipherMessage message;
       for (const char c : text) message.letters.push_back(static_cast<std::uint8_t>(c - 'a'));
@@ -200,9 +202,10 @@ int main(int argc, char** argv) {
     recovered += right ? 1 : 0;
     withinLimit += right && took <= seconds ? 1 : 0;
     // A crib may find the key before the first stage runs.
-    const double rate = result.firstStageSeconds > 0 ? static_cast<double>(result.firstStageLetters) /
-                                                           result.firstStageSeconds / threads
-                                                     : 0;
+    const double rate =
+        result.firstStageSeconds > 0
+            ? static_cast<double>(result.firstStageLetters) / result.firstStageSeconds / threads
+            : 0;
     rateSum += rate;
     slowest = std::max(slowest, took);
     std::printf(

@@ -3,8 +3,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <limits>
 #include <cstdio>
+#include <limits>
 #include <thread>
 #include <vector>
 
@@ -300,7 +300,8 @@ int attackJob(const JobOptions& options, Console& console) {
   }
   const CodeSample* code = &codes.front();
   std::uint64_t letters = 0;
-  for (const CodeSample& each : codes) letters += std::min<std::uint64_t>(each.totalLetters, kAttackLetters);
+  for (const CodeSample& each : codes)
+    letters += std::min<std::uint64_t>(each.totalLetters, kAttackLetters);
   if (names.size() > 1) {
     tell(console, say(console, messages::kAttackDepth, {std::to_string(names.size())}));
   }

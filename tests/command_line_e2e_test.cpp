@@ -572,6 +572,46 @@ TEST_F(CommandLineTest, AttackFindsTheStartFileOfALetterFromItsWiring) {
   EXPECT_FALSE(std::filesystem::exists(dir_ / "wrong.ef"));
 }
 
+// Texts too short alone: four under one start file, and one whose words are partly
+// known, at a known place and anywhere.
+TEST_F(CommandLineTest, AttackBreaksMessagesInDepthAndWithACrib) {
+  test::ScratchDir wiringOnly;
+  wiringOnly.write("enigma_config.ef",
+                   "jlgkywcrmadbipvnxhtszofqeu 3 wgbzodnfaepxsrhvjtkcuqmyli "
+                   "lekfhorgbswcuzjavyixmptqnd hoclsfbzakedngtyqujmxirwpv\n");
+  dir_.write("enigma_config.ef", wiringOnly.read("enigma_config.ef"));
+  const std::string start = "5\nbw dx ej mu qr\n3 1 2\n11 4 20\n";
+  dir_.write("enigma_init.ef", start);
+  const std::vector<std::string> texts = {
+      "Dear Ada, the mill by the river is quiet again.\nLast week the miller sold his old "
+      "stones.\n",
+      "Your brother says the engine will pay for itself before the winter, but I doubt it.\n",
+      "Meet me at the bridge on Sunday after church and bring the letters we spoke of.\n",
+      "Nobody else should read them until we have decided what to do with the house.\n",
+      "Charles wrote to Ada on Monday: meet me at the old mill by the river at noon today.\n"};
+  for (std::size_t k = 0; k < texts.size(); ++k) {
+    dir_.write("m" + std::to_string(k) + ".txt", texts[k]);
+    ASSERT_EQ(run({"encrypt", "m" + std::to_string(k) + ".txt", "-o",
+                   "m" + std::to_string(k) + ".code", "-q"})
+                  .status,
+              0);
+  }
+  const std::string settings = wiringOnly.path().string();
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{"attack", "m0.code", "m1.code", "m2.code", "m3.code"},
+        {"attack", "m4.code", "--crib", "Meet me at the old mill@26"},
+        {"attack", "m4.code", "--crib", "meet me at the old mill"}}) {
+    std::vector<std::string> words = arguments;
+    words.insert(words.end(), {"-s", settings, "--time-limit", "600"});
+    const auto found = run(words);
+    EXPECT_EQ(found.status, 0) << arguments[2] << "\n" << found.err;
+    EXPECT_EQ(test::asShown(found.out), start) << arguments[2];
+  }
+  // Files of two languages are not one key's messages.
+  ASSERT_EQ(run({"encrypt", "m0.txt", "-l", "zh", "-o", "zh.code", "-q"}).status, 0);
+  EXPECT_EQ(run({"attack", "m0.code", "zh.code", "-s", settings}).status, 1);
+}
+
 TEST_F(CommandLineTest, CheckNamesAFaultAndWarnsOnSurprises) {
   test::writeSettings(dir_, test::straightSettings(1, 2, 26, "2 aa qr"));
   const auto result = run({"check"});
