@@ -32,7 +32,7 @@ struct JobOptions {
   // attack
   unsigned threads = 0;  // 0: every core
   int timeLimit = 300;   // seconds
-  std::string crib;  // attack: known text, TEXT or TEXT@N
+  std::string crib;      // attack: known text, TEXT or TEXT@N
   bool force = false;
   bool startOnly = false;  // keygen: a new start file under the existing wiring
   bool quiet = false;      // no word on success

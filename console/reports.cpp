@@ -68,10 +68,10 @@ messages::Id settingsItemMessage(SettingsItem item) {
   return messages::kItemCannotOpen;
 }
 
+// The step a commit failed at; a fault without one is told without it.
 messages::Id stepMessage(FaultStep step) {
   switch (step) {
-    case FaultStep::kNone:
-    case FaultStep::kWrite: return messages::kStepWrite;
+    case FaultStep::kNone:  // not asked
     case FaultStep::kSync: return messages::kStepSync;
     case FaultStep::kJournal: return messages::kStepJournal;
     case FaultStep::kBackup: return messages::kStepBackup;
@@ -79,7 +79,7 @@ messages::Id stepMessage(FaultStep step) {
     case FaultStep::kLock: return messages::kStepLock;
     case FaultStep::kUndo: return messages::kStepUndo;
   }
-  return messages::kStepWrite;
+  return messages::kStepSync;
 }
 
 // The command line's message: the catalogue's, with the file and the system's reason.

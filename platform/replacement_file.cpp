@@ -120,20 +120,18 @@ bool ReplacementFile::write(std::string_view bytes) {
 }
 
 Result<void> ReplacementFile::finish() {
-  if (file_ == nullptr) return fault(FaultKind::kCannotWrite, FaultStep::kWrite);
+  if (file_ == nullptr) return fault(FaultKind::kCannotWrite);
   // A full disk or a size limit may show only when the last bytes are flushed.
   Result<void> finished;
   if (failed_ || std::fflush(file_) != 0) {
-    finished = fault(FaultKind::kCannotWrite, FaultStep::kWrite);
-    // A key must survive a crash as a whole; code files skip the cost.
+    finished = fault(FaultKind::kCannotWrite);
   } else if (access_ == Access::kPrivate && !inPlace_ && !fileOperations().sync(file_)) {
+    // A key must survive a crash as a whole; code files skip the cost.
     finished = fault(FaultKind::kCannotWrite, FaultStep::kSync);
   }
   if (!toStandardStream()) {
     errno = 0;
-    if (std::fclose(file_) != 0 && finished) {
-      finished = fault(FaultKind::kCannotWrite, FaultStep::kWrite);
-    }
+    if (std::fclose(file_) != 0 && finished) finished = fault(FaultKind::kCannotWrite);
   }
   file_ = nullptr;
   if (!finished && failed_) {

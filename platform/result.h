@@ -28,8 +28,7 @@ enum class FaultKind {
 
 // The step of replacing a file that failed, where the message names it.
 enum class FaultStep {
-  kNone,
-  kWrite,    // writing the new file
+  kNone,     // writing the new file, or no step of a commit
   kSync,     // making it reach the disk
   kJournal,  // recording the commit, so that a crash can be undone
   kBackup,   // moving the old file aside
