@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cmath>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "analysis/ngram_scores.h"
@@ -186,9 +187,9 @@ class CoincidenceScore {
 // both sides of the rotors; each message is scored apart, so that no trigram spans two.
 class TrigramScore {
  public:
-  TrigramScore(const std::vector<Core>& cores, const std::vector<std::uint8_t>& cipher,
-               const std::vector<std::size_t>& ends)
-      : cores_(cores), cipher_(cipher), ends_(ends), plain_(cores.size()) {}
+  TrigramScore(const TrigramTable& table, const std::vector<Core>& cores,
+               const std::vector<std::uint8_t>& cipher, const std::vector<std::size_t>& ends)
+      : table_(table), cores_(cores), cipher_(cipher), ends_(ends), plain_(cores.size()) {}
   void accept(const Core&) {}
   std::int64_t operator()(const Core& plugs) {
     for (std::size_t i = 0; i < cores_.size(); ++i) {
@@ -197,13 +198,14 @@ class TrigramScore {
     std::int64_t score = 0;
     std::size_t begin = 0;
     for (const std::size_t end : ends_) {
-      score += trigramScore(plain_.data() + begin, end - begin);
+      score += trigramScore(table_, plain_.data() + begin, end - begin);
       begin = end;
     }
     return score;
   }
 
  private:
+  const TrigramTable& table_;
   const std::vector<Core>& cores_;
   const std::vector<std::uint8_t>& cipher_;
   const std::vector<std::size_t>& ends_;
@@ -340,9 +342,9 @@ struct Search {
   bool haveBest = false;
 };
 
-double perLetter(std::int64_t score, const Search& search, bool english) {
+double perLetter(std::int64_t score, const Search& search, bool lettered) {
   const std::size_t count = search.letters.size();
-  if (!english) return indexOfCoincidence(score, count);
+  if (!lettered) return indexOfCoincidence(score, count);
   // Each message's first two letters begin no trigram.
   const std::size_t trigrams = count - std::min(count, 2 * search.ends.size());
   return trigrams == 0 ? 0 : static_cast<double>(score) / (100.0 * static_cast<double>(trigrams));
@@ -350,8 +352,8 @@ double perLetter(std::int64_t score, const Search& search, bool english) {
 
 }  // namespace
 
-Evidence evidenceOf(const AttackResult& result, bool english, std::size_t letters) {
-  if (english && letters >= kShortText && result.score >= kEnglishThreshold) {
+Evidence evidenceOf(const AttackResult& result, bool lettered, std::size_t letters) {
+  if (lettered && letters >= kShortText && result.score >= kEnglishThreshold) {
     return Evidence::kEnglish;
   }
   if (!result.checkLettersVerify) return Evidence::kNone;
@@ -359,7 +361,7 @@ Evidence evidenceOf(const AttackResult& result, bool english, std::size_t letter
   const double expectedByChance = static_cast<double>(result.candidatesChecked) /
                                   std::pow(static_cast<double>(kStates), result.checkWords);
   if (expectedByChance <= kCheckChance) return Evidence::kCheckLetters;
-  if (english && letters >= kShortCheckedText && result.score >= kCheckedEnglishThreshold) {
+  if (lettered && letters >= kShortCheckedText && result.score >= kCheckedEnglishThreshold) {
     return Evidence::kCheckLettersAndEnglish;
   }
   return Evidence::kNone;
@@ -410,11 +412,13 @@ void secondStage(Search& search) {
 
 // A climbed candidate judged, and kept when it is the best so far; a confident one ends
 // the search.
-void offer(Search& search, const Candidate& candidate, const Core& plugs, std::int64_t score) {
-  const bool english = search.sample.english;
+void offer(Search& search, const Candidate& candidate, const Core& plugs, std::int64_t score,
+           TextLanguage language) {
+  const bool english = search.sample.lettered;
   AttackResult result;
   result.key = keyOf(candidate, plugs);
   result.score = perLetter(score, search, english);
+  result.language = language;
   result.scored = true;
   result.checkLettersVerify = checkLettersHold(search.wiring, result.key, search.sample);
   ++search.finished;
@@ -435,19 +439,31 @@ void offer(Search& search, const Candidate& candidate, const Core& plugs, std::i
 // text of another language keeps the coincidences' plugboard and counts on the check
 // letters.
 void thirdStage(Search& search) {
-  const bool english = search.sample.english;
+  const bool lettered = search.sample.lettered;
   for (std::size_t index; !search.done && (index = search.next++) < search.climbing;) {
     const Candidate& candidate = search.candidates[index];
     const FactoredMachine factored = factoredFor(search.wiring, slotsOf(candidate.slots));
     const auto cores = coresOf(factored, candidate.start, search.positions);
     CoincidenceScore coincidence(cores, search.letters);
-    Core plugs = straightPlugs();
-    std::int64_t score = climb(coincidence, plugs, search.done);
-    if (english) {
-      TrigramScore trigrams(cores, search.letters, search.ends);
-      score = climb(trigrams, plugs, search.done);
+    Core counted = straightPlugs();
+    const std::int64_t coincidences = climb(coincidence, counted, search.done);
+    if (!lettered) {
+      offer(search, candidate, counted, coincidences, TextLanguage::kEnglish);
+      continue;
     }
-    offer(search, candidate, plugs, score);
+    // Each language's climb from the coincidences' plugboard; the best per letter counts.
+    std::optional<std::pair<std::int64_t, TextLanguage>> best;
+    Core bestPlugs = counted;
+    for (const TextLanguage language : search.sample.languages) {
+      Core plugs = counted;
+      TrigramScore trigrams(trigramsOf(language), cores, search.letters, search.ends);
+      const std::int64_t score = climb(trigrams, plugs, search.done);
+      if (!best || score > best->first) {
+        best = {score, language};
+        bestPlugs = plugs;
+      }
+    }
+    offer(search, candidate, bestPlugs, best->first, best->second);
   }
 }
 
@@ -458,8 +474,47 @@ struct Menu {
   std::size_t place = 0;
   // For each letter, the crib letters (their index) it stands in and its partner there.
   std::array<std::vector<std::pair<std::uint8_t, std::uint8_t>>, kLetterCount> links;
-  std::uint8_t most = 0;  // the letter with the most links, whose partner is guessed
+  std::uint8_t most = 0;  // the letter whose partner is guessed
+  // Crib letters that lead from `most` round a loop back to it, when the menu has one:
+  // the guessed partner must then come back to itself through their rotors.
+  std::vector<std::uint8_t> loop;
 };
+
+// A loop of the menu through which `most` is reached again: the first crib letter that
+// joins two letters already joined closes one, with the path between them.
+void findLoop(Menu& menu, const std::vector<std::array<std::uint8_t, 3>>& edges) {
+  // A forest of the edges so far, as each letter's neighbours through crib letters.
+  std::array<std::vector<std::pair<std::uint8_t, std::uint8_t>>, kLetterCount> tree;
+  for (const auto& [j, u, v] : edges) {
+    // The path from u to v in the forest, if there is one.
+    std::array<int, kLetterCount> from;
+    from.fill(-1);
+    std::array<std::uint8_t, kLetterCount> via{};
+    std::vector<std::uint8_t> queue = {u};
+    from[u] = u;
+    for (std::size_t k = 0; k < queue.size() && from[v] < 0; ++k) {
+      for (const auto& [letter, index] : tree[queue[k]]) {
+        if (from[letter] >= 0) continue;
+        from[letter] = queue[k];
+        via[letter] = index;
+        queue.push_back(letter);
+      }
+    }
+    if (u != v && from[v] >= 0) {
+      std::vector<std::uint8_t> path;
+      for (std::uint8_t at = v; at != u; at = static_cast<std::uint8_t>(from[at])) {
+        path.push_back(via[at]);
+      }
+      // From u along the path to v, then back to u by this crib letter.
+      menu.loop.assign(path.rbegin(), path.rend());
+      menu.loop.push_back(j);
+      menu.most = u;
+      return;
+    }
+    tree[u].push_back({v, j});
+    tree[v].push_back({u, j});
+  }
+}
 
 Menu menuAt(const Search& search, std::size_t place) {
   const Crib& crib = *search.sample.crib;
@@ -475,6 +530,11 @@ Menu menuAt(const Search& search, std::size_t place) {
     if (menu.links[x].size() > menu.links[menu.most].size())
       menu.most = static_cast<std::uint8_t>(x);
   }
+  std::vector<std::array<std::uint8_t, 3>> edges;
+  for (std::size_t j = 0; j < crib.letters.size(); ++j) {
+    edges.push_back({static_cast<std::uint8_t>(j), search.letters[place + j], crib.letters[j]});
+  }
+  findLoop(menu, edges);
   return menu;
 }
 
@@ -496,7 +556,12 @@ bool plugTogether(Core& plugs, std::array<std::uint8_t, kLetterCount + 1>& queue
 // every implied partner follows, until one letter would need two. A guess that holds
 // gives the plugs it deduced (letters it did not reach stay unplugged).
 bool deduce(const Menu& menu, const StateTable& table, std::size_t start, Core& found) {
+  const std::uint8_t* rows = table.row(start + 1 + menu.place);
   for (std::uint8_t guess = 0; guess < kLetterCount; ++guess) {
+    // Round the loop first: most guesses do not come back, and that is cheap to see.
+    std::uint8_t round = guess;
+    for (const std::uint8_t j : menu.loop) round = rows[j * kLetterCount + round];
+    if (round != guess) continue;
     Core plugs;
     plugs.fill(kUnknown);
     std::array<std::uint8_t, kLetterCount + 1> queue{};
@@ -505,7 +570,7 @@ bool deduce(const Menu& menu, const StateTable& table, std::size_t start, Core& 
     for (std::size_t next = 0; holds && next < queued; ++next) {
       const std::uint8_t letter = queue[next];
       for (const auto& [j, partner] : menu.links[letter]) {
-        const std::uint8_t through = table.row(start + 1 + menu.place + j)[plugs[letter]];
+        const std::uint8_t through = rows[j * kLetterCount + plugs[letter]];
         holds = plugTogether(plugs, queue, queued, partner, through);
         if (!holds) break;
       }
@@ -526,6 +591,7 @@ void cribStage(Search& search) {
   for (const std::size_t place : search.cribPlaces) menus.push_back(menuAt(search, place));
   std::vector<std::pair<Candidate, Core>> stops;
   std::vector<std::uint8_t> plain(search.letters.size());
+  const TrigramTable& ranking = trigramsOf(search.sample.languages.front());
   for (std::size_t choice; !search.done && (choice = search.next++) < search.slotChoices;) {
     const std::size_t rotors = at(static_cast<int>(search.wiring.rotorCount));
     const std::array<int, 3> slots = {static_cast<int>(choice / (rotors * rotors)) + 1,
@@ -547,7 +613,7 @@ void cribStage(Search& search) {
           std::int64_t score = 0;
           std::size_t begin = 0;
           for (const std::size_t end : search.ends) {
-            score += trigramScore(plain.data() + begin, end - begin);
+            score += trigramScore(ranking, plain.data() + begin, end - begin);
             begin = end;
           }
           stops.push_back({Candidate{0, static_cast<std::int32_t>(score), code,
@@ -566,8 +632,9 @@ void cribStage(Search& search) {
 // what the crib says unless the text strongly says otherwise.
 class CribAndTrigramScore {
  public:
-  CribAndTrigramScore(const std::vector<Core>& cores, const Search& search, std::size_t place)
-      : trigrams_(cores, search.letters, search.ends),
+  CribAndTrigramScore(const TrigramTable& table, const std::vector<Core>& cores,
+                      const Search& search, std::size_t place)
+      : trigrams_(table, cores, search.letters, search.ends),
         cores_(cores),
         cipher_(search.letters),
         crib_(search.sample.crib->letters),
@@ -598,21 +665,31 @@ void cribClimbStage(Search& search) {
     const auto& [candidate, deduced] = search.cribStops[index];
     const FactoredMachine factored = factoredFor(search.wiring, slotsOf(candidate.slots));
     const auto cores = coresOf(factored, candidate.start, search.positions);
-    Core plugs = deduced;
     std::size_t place = search.cribPlaces.front();
     // The place whose menu let it stand: where the deduced plugs read the crib best.
+    const TrigramTable& first = trigramsOf(search.sample.languages.front());
     int best = -1;
     for (const std::size_t each : search.cribPlaces) {
-      const int matched = CribAndTrigramScore(cores, search, each).matches(plugs);
+      const int matched = CribAndTrigramScore(first, cores, search, each).matches(deduced);
       if (matched > best) {
         best = matched;
         place = each;
       }
     }
-    CribAndTrigramScore score(cores, search, place);
-    climb(score, plugs, search.done);
-    TrigramScore trigrams(cores, search.letters, search.ends);
-    offer(search, candidate, plugs, trigrams(plugs));
+    std::optional<std::pair<std::int64_t, TextLanguage>> bestScore;
+    Core bestPlugs = deduced;
+    for (const TextLanguage language : search.sample.languages) {
+      Core plugs = deduced;
+      CribAndTrigramScore score(trigramsOf(language), cores, search, place);
+      climb(score, plugs, search.done);
+      TrigramScore trigrams(trigramsOf(language), cores, search.letters, search.ends);
+      const std::int64_t value = trigrams(plugs);
+      if (!bestScore || value > bestScore->first) {
+        bestScore = {value, language};
+        bestPlugs = plugs;
+      }
+    }
+    offer(search, candidate, bestPlugs, bestScore->first, bestScore->second);
   }
 }
 

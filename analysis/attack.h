@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/ngram_scores.h"
 #include "machine/rotor_machine.h"
 
 namespace rotorwerk {
@@ -32,7 +33,10 @@ struct Crib {
 // whose keystreams therefore begin together, so that their evidence adds up.
 struct CipherSample {
   std::vector<CipherMessage> messages;
-  bool english = true;  // false: scored by letter frequencies only
+  // Scored by the trigram statistics of `languages`, each tried and the best kept;
+  // false (RW-Chn, a letter coding of Chinese): by letter frequencies only.
+  bool lettered = true;
+  std::vector<TextLanguage> languages{TextLanguage::kEnglish};
   std::optional<Crib> crib;
 };
 
@@ -58,9 +62,10 @@ enum class Evidence {
 
 struct AttackResult {
   AttackKey key;
-  // Per letter: the mean trigram score in log10 for English, else the index of
+  // Per letter: the mean trigram score in log10 in `language`, else the index of
   // coincidence.
   double score = 0;
+  TextLanguage language = TextLanguage::kEnglish;
   bool scored = false;  // false: stopped before any candidate was scored
   // Every message's check letters verify (false when none has any).
   bool checkLettersVerify = false;
@@ -111,8 +116,8 @@ inline constexpr double kCheckChance = 0.002;
 inline constexpr std::size_t kShortCheckedText = 50;
 inline constexpr double kCheckedEnglishThreshold = -3.4;
 
-// What evidence a scored candidate gives, `letters` long, English or not. A chance
+// What evidence a scored candidate gives, `letters` long, scored by trigrams or not. A chance
 // match of the check letters is weighed against how many candidates were checked.
-Evidence evidenceOf(const AttackResult& result, bool english, std::size_t letters);
+Evidence evidenceOf(const AttackResult& result, bool lettered, std::size_t letters);
 
 }  // namespace rotorwerk

@@ -3,11 +3,26 @@
 
 namespace rotorwerk {
 
-const std::array<std::int16_t, kTrigramCount>& englishTrigrams() {
-  static constexpr std::array<std::int16_t, kTrigramCount> kTable = {
+const TrigramTable& trigramsOf(TextLanguage language) {
+  static constexpr TrigramTable kEnglish = {
 #include "analysis/english_trigrams.inc"
   };
-  return kTable;
+  static constexpr TrigramTable kGerman = {
+#include "analysis/german_trigrams.inc"
+  };
+  static constexpr TrigramTable kFrench = {
+#include "analysis/french_trigrams.inc"
+  };
+  static constexpr TrigramTable kSpanish = {
+#include "analysis/spanish_trigrams.inc"
+  };
+  switch (language) {
+    case TextLanguage::kEnglish: return kEnglish;
+    case TextLanguage::kGerman: return kGerman;
+    case TextLanguage::kFrench: return kFrench;
+    case TextLanguage::kSpanish: return kSpanish;
+  }
+  return kEnglish;
 }
 
 namespace {
@@ -16,8 +31,8 @@ constexpr std::size_t kPairCount = std::size_t{26} * 26;
 
 }  // namespace
 
-std::int64_t trigramScore(const std::uint8_t* letters, std::size_t count) {
-  const auto& table = englishTrigrams();
+std::int64_t trigramScore(const TrigramTable& table, const std::uint8_t* letters,
+                          std::size_t count) {
   std::int64_t score = 0;
   if (count < 3) return score;
   std::size_t pair = letters[0] * 26U + letters[1];

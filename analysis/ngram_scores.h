@@ -9,12 +9,20 @@ namespace rotorwerk {
 
 inline constexpr std::size_t kTrigramCount = 26 * 26 * 26;
 
-// round(100 * log10 p) of every English trigram, indexed (a * 26 + b) * 26 + c, taken
-// from a large English text (tools/derive_trigrams.py names it).
-const std::array<std::int16_t, kTrigramCount>& englishTrigrams();
+// The languages whose statistics the attack knows.
+enum class TextLanguage { kEnglish, kGerman, kFrench, kSpanish };
+inline constexpr std::array<TextLanguage, 4> kTextLanguages = {
+    TextLanguage::kEnglish, TextLanguage::kGerman, TextLanguage::kFrench, TextLanguage::kSpanish};
 
-// The sum of the trigram scores of `letters` (indices 0..25): higher reads more English.
-std::int64_t trigramScore(const std::uint8_t* letters, std::size_t count);
+// round(100 * log10 p) of every trigram of a language, indexed (a * 26 + b) * 26 + c,
+// taken from large texts that Debian ships (tools/derive_trigrams.py names them).
+using TrigramTable = std::array<std::int16_t, kTrigramCount>;
+const TrigramTable& trigramsOf(TextLanguage language);
+
+// The sum of the trigram scores of `letters` (indices 0..25): higher reads more like
+// the table's language.
+std::int64_t trigramScore(const TrigramTable& table, const std::uint8_t* letters,
+                          std::size_t count);
 
 // The numerator of the index of coincidence, the sum of n(n - 1) over the letters'
 // counts: high for any language, low for letters drawn at random. It does not change

@@ -82,7 +82,7 @@ int falseConfidence(const std::string& english, double seconds, unsigned threads
           message.checkWord.push_back(static_cast<char>('a' + random() % 26));
       }
       sample.messages.push_back(message);
-      sample.english = !chinese;
+      sample.lettered = !chinese;
       AttackLimits limits;
       limits.threads = threads;
       limits.timeLimit = std::chrono::duration<double>(seconds);
@@ -120,7 +120,7 @@ int main(int argc, char** argv) {
   if (argc < 6) {
     std::fprintf(stderr,
                  "usage: attack_bench TEXT LETTERS PLUGS KEYS SECONDS [THREADS [MESSAGES "
-                 "[CRIB_LETTERS [CRIB_PLACE_KNOWN]]]]\n"
+                 "[CRIB_LETTERS [CRIB_PLACE_KNOWN [LANGUAGE]]]]]\n"
                  "       attack_bench --false TEXT SECONDS [THREADS]\n");
     return 2;
   }
@@ -141,6 +141,12 @@ int main(int argc, char** argv) {
   const int messages = argc > 7 ? std::stoi(argv[7]) : 1;
   const std::size_t cribLetters = argc > 8 ? std::stoul(argv[8]) : 0;
   const bool cribPlaced = argc > 9 ? std::stoi(argv[9]) != 0 : true;
+  // The statistics to score by: en, de, fr or es.
+  const std::string language = argc > 10 ? argv[10] : "en";
+  const TextLanguage scoredBy = language == "de"   ? TextLanguage::kGerman
+                                : language == "fr" ? TextLanguage::kFrench
+                                : language == "es" ? TextLanguage::kSpanish
+                                                   : TextLanguage::kEnglish;
   if (english.size() <
       letters * static_cast<std::size_t>(messages) + static_cast<std::size_t>(keys) * 997) {
     std::fprintf(stderr, "attack_bench: the text is too short\n");
@@ -148,12 +154,14 @@ int main(int argc, char** argv) {
   }
   std::mt19937 random(20261209);
   int recovered = 0;
+  int confident = 0;
   int withinLimit = 0;
   double rateSum = 0;
   double slowest = 0;
   for (int k = 0; k < keys; ++k) {
     const RotorMachine machine = randomMachine(random, plugs);
     CipherSample sample;
+    sample.languages = {scoredBy};
     std::vector<std::string> plains;
     std::vector<std::string> codes;
     for (int m = 0; m < messages; ++m) {
@@ -200,6 +208,7 @@ int main(int argc, char** argv) {
       right = right && deciphered == plains[static_cast<std::size_t>(m)];
     }
     recovered += right ? 1 : 0;
+    confident += right && result.confident ? 1 : 0;
     withinLimit += right && took <= seconds ? 1 : 0;
     // A crib may find the key before the first stage runs.
     const double rate =
@@ -215,9 +224,10 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
   }
   std::printf(
-      "%d x %zu letters, %d plug pairs, crib %zu%s, %u threads: %d of %d keys recovered within "
-      "%.0f s (slowest run %.1f s); first stage %.0f million letters/s per thread\n",
-      messages, letters, plugs, cribLetters, cribPlaced ? "" : " (place unknown)", threads,
-      withinLimit, keys, seconds, slowest, rateSum / keys / 1e6);
+      "%d x %zu letters (%s), %d plug pairs, crib %zu%s, %u threads: %d of %d keys recovered "
+      "within %.0f s, %d of them with confidence (slowest run %.1f s); first stage %.0f million "
+      "letters/s per thread\n",
+      messages, letters, language.c_str(), plugs, cribLetters, cribPlaced ? "" : " (place unknown)",
+      threads, withinLimit, keys, seconds, confident, slowest, rateSum / keys / 1e6);
   return 0;
 }

@@ -201,6 +201,25 @@ Crib cribOf(const std::string& word) {
   return crib;
 }
 
+// The languages an attack scores by, as --language names them.
+std::vector<TextLanguage> languagesOf(const std::string& word) {
+  if (word == "auto") return {kTextLanguages.begin(), kTextLanguages.end()};
+  return {word == "de"   ? TextLanguage::kGerman
+          : word == "fr" ? TextLanguage::kFrench
+          : word == "es" ? TextLanguage::kSpanish
+                         : TextLanguage::kEnglish};
+}
+
+messages::Id languageName(TextLanguage language) {
+  switch (language) {
+    case TextLanguage::kEnglish: return messages::kEnglish;
+    case TextLanguage::kGerman: return messages::kGerman;
+    case TextLanguage::kFrench: return messages::kFrench;
+    case TextLanguage::kSpanish: return messages::kSpanish;
+  }
+  return messages::kEnglish;
+}
+
 // Bytes of a deciphered line that a terminal shows as they are; others as '?'.
 std::string printable(std::string line) {
   for (char& c : line) {
@@ -309,7 +328,8 @@ int attackJob(const JobOptions& options, Console& console) {
     tell(console, say(console, messages::kAttackFewLetters,
                       {std::to_string(letters), std::to_string(kFewLetters)}));
   }
-  sample.english = code->language == Language::kEnglish;
+  sample.lettered = code->language == Language::kEnglish;
+  sample.languages = languagesOf(options.statistics);
   if (!options.crib.empty()) {
     sample.crib = cribOf(options.crib);
     const Crib& crib = *sample.crib;
@@ -320,7 +340,7 @@ int attackJob(const JobOptions& options, Console& console) {
       return kExitError;
     }
   }
-  if (!sample.english) tell(console, say(console, messages::kAttackNoStatistics));
+  if (!sample.lettered) tell(console, say(console, messages::kAttackNoStatistics));
 
   // The start file's place is taken before the search, so that a name in use or a
   // directory that cannot be written is told at once, not after minutes.
@@ -358,10 +378,15 @@ int attackJob(const JobOptions& options, Console& console) {
   if (!result.searched) tell(console, say(console, messages::kAttackStopped));
   tell(console, say(console, messages::kAttackFirstLine, {printable(line)}));
   char score[32];
-  std::snprintf(score, sizeof score, sample.english ? "%.2f" : "%.3f", result.score);
-  tell(console,
-       say(console, sample.english ? messages::kAttackScoreEnglish : messages::kAttackScoreLetters,
-           {score}));
+  std::snprintf(score, sizeof score, sample.lettered ? "%.2f" : "%.3f", result.score);
+  if (!sample.lettered) {
+    tell(console, say(console, messages::kAttackScoreLetters, {score}));
+  } else if (result.language == TextLanguage::kEnglish) {
+    tell(console, say(console, messages::kAttackScoreEnglish, {score}));
+  } else {
+    tell(console, say(console, messages::kAttackScoreIn,
+                      {score, say(console, languageName(result.language))}));
+  }
   const bool anyCheck = std::any_of(sample.messages.begin(), sample.messages.end(),
                                     [](const CipherMessage& m) { return !m.checkWord.empty(); });
   tell(console, say(console, !anyCheck                   ? messages::kAttackNoCheckLetters

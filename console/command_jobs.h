@@ -30,9 +30,10 @@ struct JobOptions {
   bool tsv = false;          // tab-separated for scripts, not aligned for people
   bool traceChecks = false;  // the check letters too
   // attack
-  unsigned threads = 0;  // 0: every core
-  int timeLimit = 300;   // seconds
-  std::string crib;      // attack: known text, TEXT or TEXT@N
+  unsigned threads = 0;           // 0: every core
+  int timeLimit = 300;            // seconds
+  std::string crib;               // attack: known text, TEXT or TEXT@N
+  std::string statistics = "en";  // attack: en, de, fr, es, or auto for each in turn
   bool force = false;
   bool startOnly = false;  // keygen: a new start file under the existing wiring
   bool quiet = false;      // no word on success

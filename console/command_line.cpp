@@ -147,6 +147,10 @@ std::string judge(const Command& command, const std::vector<std::string>& extras
     return invalid("--type", words.traceType);
   }
   options.traceChecks = words.traceType == kCheckedCode;
+  if (options.statistics != "en" && options.statistics != "de" && options.statistics != "fr" &&
+      options.statistics != "es" && options.statistics != "auto") {
+    return invalid("--language", options.statistics);
+  }
   const auto threads = wholeNumber(words.threads, 0, kMaxThreads);
   if (!threads) return invalid("--threads", words.threads);
   options.threads = static_cast<unsigned>(*threads);
@@ -212,6 +216,7 @@ int runCommandLine(int argc, char** argv) {
   attack->add_option("--threads", words.threads);
   attack->add_option("--time-limit", words.timeLimit);
   attack->add_option("--crib", options.crib);
+  attack->add_option("--language", options.statistics);
   app.require_subcommand(0, 1);
 
   const std::vector<std::string> given = programArguments(argc, argv);

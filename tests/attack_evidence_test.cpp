@@ -12,7 +12,7 @@ TEST(AttackEvidence, NeedsEnoughLettersAScoreOrCheckLettersFewCandidatesCouldMat
   struct Case {
     double score;
     std::size_t letters;
-    bool english;
+    bool lettered;
     bool checks;
     std::uint64_t checked;
     Evidence evidence;
@@ -36,7 +36,7 @@ TEST(AttackEvidence, NeedsEnoughLettersAScoreOrCheckLettersFewCandidatesCouldMat
     result.checkLettersVerify = c.checks;
     result.checkWords = c.checks ? 1 : 0;
     result.candidatesChecked = c.checked;
-    EXPECT_EQ(evidenceOf(result, c.english, c.letters), c.evidence)
+    EXPECT_EQ(evidenceOf(result, c.lettered, c.letters), c.evidence)
         << c.score << " " << c.letters << " " << c.checked;
   }
   // Two messages' check letters make a chance match far rarer: many more may be checked.
