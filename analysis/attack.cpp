@@ -616,9 +616,9 @@ void cribStage(Search& search) {
             score += trigramScore(ranking, plain.data() + begin, end - begin);
             begin = end;
           }
-          stops.push_back({Candidate{0, static_cast<std::int32_t>(score), code,
-                                     static_cast<std::uint16_t>(start)},
-                           plugs});
+          stops.emplace_back(Candidate{0, static_cast<std::int32_t>(score), code,
+                                       static_cast<std::uint16_t>(start)},
+                             plugs);
         }
       }
     }
