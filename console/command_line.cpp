@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -110,14 +111,23 @@ std::string judge(const Command& command, const std::vector<std::string>& extras
     options.file = rest.front();
     rest.erase(rest.begin());
   }
+  // The attack takes several code files under one start file: every other word that is
+  // no option.
+  if (command.help == messages::kHelpAttack) {
+    const auto option = [](const std::string& word) { return word != "-" && word[0] == '-'; };
+    std::copy_if(rest.begin(), rest.end(), std::back_inserter(options.moreFiles),
+                 [&](const std::string& word) { return !option(word); });
+    rest.erase(std::remove_if(rest.begin(), rest.end(),
+                              [&](const std::string& word) { return !option(word); }),
+               rest.end());
+  }
   // After "--" every word is a file, even one that begins with '-'.
   auto file = files.begin();
   if (withFile && options.file.empty() && file != files.end()) options.file = *file++;
-  rest.insert(rest.end(), file, files.end());
-  // The attack takes several code files under one start file.
   if (command.help == messages::kHelpAttack) {
-    options.moreFiles = rest;
-    rest.clear();
+    options.moreFiles.insert(options.moreFiles.end(), file, files.end());
+  } else {
+    rest.insert(rest.end(), file, files.end());
   }
   if (!rest.empty())
     return say(console, messages::kUnexpectedArgument, {displayName(rest.front())});
@@ -276,6 +286,9 @@ int runCommandLine(int argc, char** argv) {
     } else if (const CLI::Option* output = chosen->app->get_option_no_throw("--output");
                output != nullptr && output->count() > 0 && options.output.empty()) {
       fault = say(console, messages::kInvalidValue, {"--output", ""});
+    } else if (const CLI::Option* crib = chosen->app->get_option_no_throw("--crib");
+               crib != nullptr && crib->count() > 0 && options.crib.empty()) {
+      fault = say(console, messages::kInvalidValue, {"--crib", ""});
     } else {
       fault = judge(*chosen, chosen->app->remaining(), split.files, words, options, console);
     }

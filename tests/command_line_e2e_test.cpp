@@ -207,7 +207,10 @@ TEST_F(CommandLineTest, UsageErrorsExitWithTwo) {
                                                     {"-s", "k2", "encrypt", "a", "-o", "b"},
                                                     {"-q", "encrypt", "a", "-o", "b"},
                                                     {"k2", "encrypt", "a", "-o", "b"},
-                                                    {"encrypt", "a", "--", "-b", "c"}}) {
+                                                    {"encrypt", "a", "--", "-b", "c"},
+                                                    {"attack", "a", "b", "-x"},
+                                                    {"attack", "a", "--crib", ""},
+                                                    {"attack", "a", "--language", "it"}}) {
     const auto result = run(arguments);
     EXPECT_EQ(result.status, 2) << arguments[0];
     EXPECT_EQ(result.err.rfind("rotorwerk: ", 0), 0U) << result.err;
