@@ -5,6 +5,7 @@
 #include "analysis/attack.h"
 
 #include <algorithm>
+#include <cassert>
 #include <atomic>
 #include <cmath>
 #include <mutex>
@@ -518,6 +519,7 @@ void findLoop(Menu& menu, const std::vector<std::array<std::uint8_t, 3>>& edges)
 
 Menu menuAt(const Search& search, std::size_t place) {
   const Crib& crib = *search.sample.crib;
+  assert(crib.letters.size() <= kMaxCribLetters);  // each is named by a byte
   Menu menu;
   menu.place = place;
   for (std::size_t j = 0; j < crib.letters.size(); ++j) {

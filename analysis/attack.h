@@ -22,8 +22,8 @@ struct CipherMessage {
   std::string checkWord;              // the check letters, or empty without them
 };
 
-// Text known to stand in the first message: its letters, from the letter numbered
-// `position` (from 0), or anywhere when no position is given.
+// Text known to stand in the first message: its letters (at most kMaxCribLetters),
+// from the letter numbered `position` (from 0), or anywhere when no position is given.
 struct Crib {
   std::vector<std::uint8_t> letters;
   std::optional<std::size_t> position;
@@ -39,6 +39,9 @@ struct CipherSample {
   std::vector<TextLanguage> languages{TextLanguage::kEnglish};
   std::optional<Crib> crib;
 };
+
+// More known letters than a crib needs for its deductions.
+inline constexpr std::size_t kMaxCribLetters = 255;
 
 // Letters the search works on: more would slow the first stage and add little.
 inline constexpr std::size_t kAttackLetters = 800;

@@ -196,7 +196,9 @@ Crib cribOf(const std::string& word) {
   }
   for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c | 0x20);
-    if (byte >= 'a' && byte <= 'z') crib.letters.push_back(static_cast<std::uint8_t>(byte - 'a'));
+    if (byte >= 'a' && byte <= 'z' && crib.letters.size() < kMaxCribLetters) {
+      crib.letters.push_back(static_cast<std::uint8_t>(byte - 'a'));
+    }
   }
   return crib;
 }
