@@ -21,11 +21,10 @@ class FileOperations {
   virtual bool write(std::FILE* file, std::string_view bytes);
   virtual bool sync(std::FILE* file);
   // Renames; without `replace`, fails with EEXIST when `to` is taken, atomically
-  // where the file system allows it.
+  // where the file system allows it. No step needs a hard link, which FAT and exFAT
+  // cannot make.
   virtual bool rename(const std::string& from, const std::string& to, bool replace);
   virtual bool remove(const std::string& path);
-  // A second name for a file.
-  virtual bool link(const std::string& from, const std::string& to);
   // An advisory lock on a settings directory, held until unlock or the process ends:
   // a handle, kLockFailed, or kNoLocks where the file system keeps none (there is
   // then nothing to wait for). `create` lets a platform that locks a file in the

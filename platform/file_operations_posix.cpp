@@ -50,10 +50,6 @@ bool FileOperations::rename(const std::string& from, const std::string& to, bool
 
 bool FileOperations::remove(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
-bool FileOperations::link(const std::string& from, const std::string& to) {
-  return ::link(from.c_str(), to.c_str()) == 0;
-}
-
 // The directory itself is locked: nothing is created in it.
 std::intptr_t FileOperations::lock(const std::string& directory, bool exclusive, bool) {
   const int fd =

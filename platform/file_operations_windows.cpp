@@ -32,10 +32,6 @@ bool FileOperations::remove(const std::string& path) {
   return DeleteFileW(widen(path).c_str()) != 0;
 }
 
-bool FileOperations::link(const std::string& from, const std::string& to) {
-  return CreateHardLinkW(widen(to).c_str(), widen(from).c_str(), nullptr) != 0;
-}
-
 std::intptr_t FileOperations::lock(const std::string& directory, bool exclusive, bool create) {
   const std::string name = directory.empty() ? kLockFileName : directory + "\\" + kLockFileName;
   const HANDLE handle =

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <set>
 
+#include "console/analysis_jobs.h"
 #include "console/command_jobs.h"
 #include "console/settings_files.h"
 #include "platform/file_operations.h"
@@ -24,22 +25,26 @@ class FailingOperations : public FileOperations {
   int failAt = 0;
   bool failLater = false;
   bool crash = false;
+  std::string_view only;  // when set, only this operation's calls count
   int calls = 0;
 
   bool write(std::FILE* file, std::string_view bytes) override {
-    return !fails() && FileOperations::write(file, bytes);
+    return !fails("write") && FileOperations::write(file, bytes);
   }
-  bool sync(std::FILE* file) override { return !fails() && FileOperations::sync(file); }
+  bool sync(std::FILE* file) override { return !fails("sync") && FileOperations::sync(file); }
   bool rename(const std::string& from, const std::string& to, bool replace) override {
-    return !fails() && FileOperations::rename(from, to, replace);
+    return !fails("rename") && FileOperations::rename(from, to, replace);
   }
-  bool remove(const std::string& path) override { return !fails() && FileOperations::remove(path); }
+  bool remove(const std::string& path) override {
+    return !fails("remove") && FileOperations::remove(path);
+  }
   std::intptr_t lock(const std::string& directory, bool exclusive, bool create) override {
-    return fails() ? kLockFailed : FileOperations::lock(directory, exclusive, create);
+    return fails("lock") ? kLockFailed : FileOperations::lock(directory, exclusive, create);
   }
 
  private:
-  bool fails() {
+  bool fails(std::string_view operation) {
+    if (!only.empty() && operation != only) return false;
     ++calls;
     const bool failing = failAt > 0 && (calls == failAt || (failLater && calls > failAt));
     if (failing && crash) _exit(0);
@@ -173,6 +178,44 @@ TEST_F(KeyCommitTest, ACrashAtAnyStepIsUndoneByTheNextReader) {
     ASSERT_EQ(keygen(9, 12, true), 0);
     EXPECT_EQ(leftovers(), std::set<std::string>{}) << "crash at call " << at;
   }
+}
+
+// The key an attack found is printed when its file cannot take its place.
+TEST(AttackOutput, AKeyThatCannotBeWrittenIsPrinted) {
+  test::ScratchDir dir;
+  dir.write("enigma_config.ef",
+            "jlgkywcrmadbipvnxhtszofqeu 3 wgbzodnfaepxsrhvjtkcuqmyli "
+            "lekfhorgbswcuzjavyixmptqnd hoclsfbzakedngtyqujmxirwpv\n");
+  const std::string start = "5\nbw dx ej mu qr\n3 1 2\n11 4 20\n";
+  dir.write("enigma_init.ef", start);
+  dir.write("c.txt", "Charles wrote to Ada on Monday: meet me at the old mill by the river.\n");
+  JobOptions options;
+  options.settings = dir.path().string();
+  options.file = (dir / "c.txt").string();
+  options.output = (dir / "c.code").string();
+  options.quiet = true;
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  Console console(out, err, true, false, false);
+  ASSERT_EQ(encryptJob(options, console), 0);
+  options.file = options.output;
+  options.output = (dir / "found.ef").string();
+  options.crib = "meet me at the old mill@26";
+  options.threads = 1;
+  FailingOperations operations;
+  operations.failAt = 1;  // the rename that puts the start file in place
+  operations.only = "rename";
+  useFileOperations(&operations);
+  const int status = attackJob(options, console);
+  useFileOperations(nullptr);
+  EXPECT_EQ(status, 1);
+  std::rewind(out);
+  std::string printed(4096, '\0');
+  printed.resize(std::fread(printed.data(), 1, printed.size(), out));
+  EXPECT_EQ(printed, start);
+  EXPECT_FALSE(std::filesystem::exists(dir / "found.ef"));
+  std::fclose(out);
+  std::fclose(err);
 }
 
 }  // namespace
