@@ -66,8 +66,10 @@ std::FILE* ReplacementFile::createTemporary(std::string& path, const std::string
   } else if (replacing) {
     // The new file keeps the old one's owner, group and protection, as far as this
     // process may set them; the owner first, since a change of owner clears set-ID bits.
-    if (fchown(fd, old.st_uid, old.st_gid) != 0) {
-      (void)fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+    // Where neither can be kept, the new file is the process's own, as any new file.
+    if (fchown(fd, old.st_uid, old.st_gid) != 0 &&
+        fchown(fd, static_cast<uid_t>(-1), old.st_gid) != 0) {
+      errno = 0;
     }
     fchmod(fd, old.st_mode & 07777);
   } else {

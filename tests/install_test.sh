@@ -40,9 +40,17 @@ round_trip "$work/root/usr/bin/rotorwerk" "$work/root/usr/share/doc/rotorwerk/ex
 # writer's broken pipe as a failure.
 fields=$(dpkg-deb -f "$deb" Package Depends)
 grep -q '^Package: rotorwerk' <<<"$fields" || { echo "FAIL: package name"; exit 1; }
-# Debian's own checker: no errors, no warnings.
+# Debian's own checker: no errors, no warnings, and no hardening tag even among the
+# pedantic and informational ones.
 findings=$(lintian --fail-on error,warning "$deb" 2>&1 | grep -v 'running with root privileges' || true)
 [ -z "$findings" ] || { echo "FAIL: lintian: $findings"; exit 1; }
+hardening=$(lintian -I --pedantic "$deb" 2>&1 | grep hardening || true)
+[ -z "$hardening" ] || { echo "FAIL: lintian: $hardening"; exit 1; }
+# Made again a little later, the package is the same to the byte.
+sleep 1
+(cd "$build" && cpack -G DEB -B "$work/again" >/dev/null)
+cmp -s "$deb" "$work/again/$(basename "$deb")" ||
+  { echo "FAIL: the package differs when made again"; exit 1; }
 
 warnings=$(groff -man -Tutf8 -ww "$source/doc/rotorwerk.1" 2>&1 >/dev/null)
 [ -z "$warnings" ] || { echo "FAIL: the manual page renders with warnings: $warnings"; exit 1; }
