@@ -11,6 +11,7 @@
 #include "analysis/attack.h"
 #include "codefile/code_file.h"
 #include "codefile/code_sample.h"
+#include "console/json_output.h"
 #include "console/message_table.h"
 #include "console/messages.h"
 #include "console/settings_files.h"
@@ -81,7 +82,9 @@ struct TraceRow {
   bool upper = false;
 };
 
-std::string formatRow(const Console& console, const TraceRow& row, bool tsv) {
+enum class TraceFormat { kTable, kTsv, kJson };
+
+std::string formatRow(const Console& console, const TraceRow& row, TraceFormat format) {
   // The plugboard's letter on the way out is the out letter, which keeps the text's case.
   const std::array<int, kStages> stages = {
       row.trace.plugged,   row.trace.right,    row.trace.middle,     row.trace.left,
@@ -93,9 +96,21 @@ std::string formatRow(const Console& console, const TraceRow& row, bool tsv) {
   for (std::size_t k = 0; k < stages.size(); ++k) {
     cells.push_back(letterOf(stages[k], row.upper && k + 1 == stages.size()));
   }
+  if (format == TraceFormat::kJson) {
+    // The TSV header's names; the number and the positions are numbers.
+    std::string object = "{";
+    std::string_view names = kTsvColumns;
+    for (std::size_t k = 0; k < cells.size(); ++k) {
+      const std::size_t end = names.find_first_of("\t\n");
+      object += (k > 0 ? ", " : "") + json::string(names.substr(0, end)) + ": " +
+                (k <= 3 ? cells[k] : json::string(cells[k]));
+      names.remove_prefix(end + 1);
+    }
+    return object + "}";
+  }
   std::string line;
   for (std::size_t k = 0; k < cells.size(); ++k) {
-    if (tsv) {
+    if (format == TraceFormat::kTsv) {
       line += (k > 0 ? "\t" : "") + cells[k];
     } else {
       const std::size_t width = k == 0 ? kNumberWidth : k <= 3 ? kPositionWidth : kStageWidth;
@@ -222,6 +237,41 @@ messages::Id languageName(TextLanguage language) {
   return messages::kEnglish;
 }
 
+// The attack's findings as one JSON document, named as the manual lists them.
+std::string attackDocument(const AttackResult& result, const Start& start, bool lettered,
+                           bool anyCheck, const std::string& firstLine,
+                           const std::string& startText) {
+  constexpr const char* kLanguageCodes[] = {"en", "de", "fr", "es"};
+  constexpr const char* kEvidence[] = {"none", "language", "check-letters",
+                                       "check-letters-and-language"};
+  std::vector<std::string> pairs;
+  for (const auto& [x, y] : start.plugs) pairs.push_back(json::string(std::string{x, y}));
+  const auto numbered = [](const std::array<std::int64_t, 3>& values) {
+    return json::array({json::number(values[0]), json::number(values[1]), json::number(values[2])});
+  };
+  char score[32];
+  std::snprintf(score, sizeof score, "%.4f", result.score);
+  return json::object(
+             {{"found", result.confident ? "true" : "false"},
+              {"scored", "true"},
+              {"searchedThrough", result.searched ? "true" : "false"},
+              {"evidence", json::string(kEvidence[static_cast<int>(result.evidence)])},
+              {"score", score},
+              {"scoredBy", json::string(lettered ? kLanguageCodes[static_cast<int>(result.language)]
+                                                 : "letter-frequencies")},
+              {"checkLetters", json::string(!anyCheck                   ? "none"
+                                            : result.checkLettersVerify ? "verify"
+                                                                        : "fail")},
+              {"candidatesChecked",
+               json::number(static_cast<std::int64_t>(result.candidatesChecked))},
+              {"firstLine", json::string(firstLine)},
+              {"start", json::object({{"slots", numbered(start.slots)},
+                                      {"offsets", numbered(start.offsets)},
+                                      {"plugPairs", json::array(pairs)}})},
+              {"startFile", json::string(startText)}}) +
+         "\n";
+}
+
 // Bytes of a deciphered line that a terminal shows as they are; others as '?'.
 std::string printable(std::string line) {
   for (char& c : line) {
@@ -239,8 +289,18 @@ int traceJob(const JobOptions& options, Console& console) {
   auto input = openInput(options.file);
   if (!input) return failed(console, input.fault());
   const RotorMachine machine = buildMachine(*settings);
-  // Rows are written as they are made: a long trace need not fit in memory.
-  console.write(options.tsv ? kTsvColumns : tableHeader(console));
+  // Rows are written as they are made: a long trace need not fit in memory. In JSON the
+  // letters' rows and the check letters' rows are two arrays of one object.
+  const TraceFormat format = options.json  ? TraceFormat::kJson
+                             : options.tsv ? TraceFormat::kTsv
+                                           : TraceFormat::kTable;
+  console.write(format == TraceFormat::kJson  ? "{\"letters\": ["
+                : format == TraceFormat::kTsv ? kTsvColumns
+                                              : tableHeader(console));
+  const auto write = [&](const TraceRow& row, bool first) {
+    const std::string text = formatRow(console, row, format);
+    console.write(format == TraceFormat::kJson ? (first ? "\n  " : ",\n  ") + text : text);
+  };
   RotorPositions positions = machine.startPositions();
   // The check letters follow the text's last letter: the whole text is counted, through
   // the same keystream as encrypt, once the rows are made.
@@ -258,11 +318,10 @@ int traceJob(const JobOptions& options, Console& console) {
       stepPositions(positions);
       const auto letter = static_cast<LetterIndex>((byte | 0x20U) - 'a');
       ++shown;
-      console.write(formatRow(
-          console,
+      write(
           {std::to_string(shown), positions, std::string(1, block[i]),
            traceLetter(machine, letter, positions.left, positions.middle, positions.right), upper},
-          options.tsv));
+          shown == 1);
     }
     if (!options.traceChecks && shown >= options.letters) break;
     keystream.apply(block.data(), size);
@@ -270,19 +329,22 @@ int traceJob(const JobOptions& options, Console& console) {
   if (std::ferror(input->get()) != 0) {
     return failed(console, systemFault(FaultKind::kCannotRead, options.file));
   }
+  if (format == TraceFormat::kJson) console.write("\n], \"checkLetters\": [");
   if (options.traceChecks) {
     positions = keystream.positions();
     for (std::size_t k = 0; k < 3; ++k) {
       stepPositions(positions);
       const LetterIndex offset = checkLetterInput(machine.startOffsets[k]);
-      const std::string number = {'c', static_cast<char>('1' + k)};
-      console.write(formatRow(
-          console,
-          {number, positions, letterOf(offset),
-           traceLetter(machine, offset, positions.left, positions.middle, positions.right)},
-          options.tsv));
+      // Numbered c1 to c3 in the table; 1 to 3 in their own JSON array.
+      const std::string number = format == TraceFormat::kJson
+                                     ? std::to_string(k + 1)
+                                     : std::string{'c', static_cast<char>('1' + k)};
+      write({number, positions, letterOf(offset),
+             traceLetter(machine, offset, positions.left, positions.middle, positions.right)},
+            k == 0);
     }
   }
+  if (format == TraceFormat::kJson) console.write(options.traceChecks ? "\n]}\n" : "]}\n");
   return kExitSuccess;
 }
 
@@ -374,9 +436,16 @@ int attackJob(const JobOptions& options, Console& console) {
   Keystream(found, found.startPositions()).apply(line.data(), line.size());
   const std::string startText = formatStart(settings.start);
   if (!result.scored) {
+    if (options.json) console.write("{\"found\": false, \"scored\": false}\n");
     tell(console, say(console, messages::kAttackNothingScored));
     return kExitError;
   }
+  const bool anyCheck = std::any_of(sample.messages.begin(), sample.messages.end(),
+                                    [](const CipherMessage& m) { return !m.checkWord.empty(); });
+  // What goes to standard output: the start file, or for scripts all that was found.
+  const std::string shown = !options.json ? startText
+                                          : attackDocument(result, settings.start, sample.lettered,
+                                                           anyCheck, line, startText);
   if (!result.searched) tell(console, say(console, messages::kAttackStopped));
   tell(console, say(console, messages::kAttackFirstLine, {printable(line)}));
   char score[32];
@@ -389,8 +458,6 @@ int attackJob(const JobOptions& options, Console& console) {
     tell(console, say(console, messages::kAttackScoreIn,
                       {score, say(console, languageName(result.language))}));
   }
-  const bool anyCheck = std::any_of(sample.messages.begin(), sample.messages.end(),
-                                    [](const CipherMessage& m) { return !m.checkWord.empty(); });
   tell(console, say(console, !anyCheck                   ? messages::kAttackNoCheckLetters
                              : result.checkLettersVerify ? messages::kAttackCheckHolds
                                                          : messages::kAttackCheckFails));
@@ -408,21 +475,20 @@ int attackJob(const JobOptions& options, Console& console) {
       break;
   }
   if (!result.confident) {
-    console.write(startText);
+    console.write(shown);
     tell(console, say(console, messages::kAttackNotFound));
     return kExitError;
   }
-  if (!toFile) {
-    console.write(startText);
-  } else {
+  if (!toFile || options.json) console.write(shown);
+  if (toFile) {
     (void)file.write(startText);  // a failed write fails the commit
-    const bool shown = file.toStandardStream();
+    const bool onTerminal = file.toStandardStream();
     if (auto written = file.commit(); !written) {
       // The key found is not lost with its file.
-      console.write(startText);
+      if (!options.json) console.write(startText);
       return failed(console, written.fault());
     }
-    if (!options.quiet && !shown) {
+    if (!options.quiet && !onTerminal) {
       tell(console, say(console, messages::kWritten, {displayName(options.output)}));
     }
   }

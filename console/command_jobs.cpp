@@ -9,6 +9,7 @@
 
 #include "codefile/decrypt_command.h"
 #include "codefile/encrypt_command.h"
+#include "console/json_output.h"
 #include "console/message_table.h"
 #include "console/messages.h"
 #include "console/reports.h"
@@ -224,9 +225,25 @@ int checkJob(const JobOptions& options, Console& console) {
   std::sort(selfPlugs.begin(), selfPlugs.end());
   std::string plugs;
   for (std::size_t p = 0; p < pairs.size(); ++p) plugs += (p > 0 ? " " : "") + pairs[p];
-  console.write(say(console, messages::kSummary,
-                    {std::to_string(settings->wiring.rotors.size()), numbers(start.slots), plugs,
-                     numbers(start.offsets)}));
+  if (options.json) {
+    std::vector<std::string> quoted;
+    for (const std::string& pair : pairs) quoted.push_back(json::string(pair));
+    const auto numbered = [](const std::array<std::int64_t, 3>& values) {
+      return json::array(
+          {json::number(values[0]), json::number(values[1]), json::number(values[2])});
+    };
+    console.write(
+        json::object(
+            {{"rotors", json::number(static_cast<std::int64_t>(settings->wiring.rotors.size()))},
+             {"slots", numbered(start.slots)},
+             {"plugPairs", json::array(quoted)},
+             {"offsets", numbered(start.offsets)}}) +
+        "\n");
+  } else {
+    console.write(say(console, messages::kSummary,
+                      {std::to_string(settings->wiring.rotors.size()), numbers(start.slots), plugs,
+                       numbers(start.offsets)}));
+  }
   constexpr SettingsItem kOffsets[] = {SettingsItem::kLeftOffset, SettingsItem::kMiddleOffset,
                                        SettingsItem::kRightOffset};
   for (std::size_t k = 0; k < 3; ++k) {

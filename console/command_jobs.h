@@ -37,6 +37,7 @@ struct JobOptions {
   bool force = false;
   bool startOnly = false;  // keygen: a new start file under the existing wiring
   bool quiet = false;      // no word on success
+  bool json = false;       // check, trace, attack: one JSON document on standard output
 };
 
 int encryptJob(const JobOptions& options, Console& console);

@@ -215,8 +215,10 @@ int runCommandLine(int argc, char** argv) {
   keygen->add_option("-p,--plugs", words.plugs);
   keygen->add_flag("-f,--force", options.force);
   keygen->add_flag("--start-only", options.startOnly);
-  command("check", messages::kHelpCheck, checkJob);
+  CLI::App* check = command("check", messages::kHelpCheck, checkJob);
+  check->add_flag("--json", options.json);
   CLI::App* trace = command("trace", messages::kHelpTrace, traceJob);
+  trace->add_flag("--json", options.json);
   trace->add_option("-n,--letters", words.letters);
   trace->add_option("-t,--type", words.traceType);
   trace->add_option("--format", words.format);
@@ -227,6 +229,7 @@ int runCommandLine(int argc, char** argv) {
   attack->add_option("--time-limit", words.timeLimit);
   attack->add_option("--crib", options.crib);
   attack->add_option("--language", options.statistics);
+  attack->add_flag("--json", options.json);
   app.require_subcommand(0, 1);
 
   const std::vector<std::string> given = programArguments(argc, argv);

@@ -1,0 +1,70 @@
+// JSON documents for scripts.
+#include "console/json_output.h"
+
+#include <cstdio>
+
+namespace rotorwerk::json {
+namespace {
+
+// The length of the UTF-8 character at `at`, or 0 where none starts.
+std::size_t characterLength(std::string_view text, std::size_t at) {
+  const auto lead = static_cast<unsigned char>(text[at]);
+  const std::size_t length = lead < 0x80                    ? 1
+                             : lead >= 0xC2 && lead <= 0xDF ? 2
+                             : lead >= 0xE0 && lead <= 0xEF ? 3
+                             : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                            : 0;
+  if (length == 0 || at + length > text.size()) return 0;
+  for (std::size_t k = 1; k < length; ++k) {
+    if ((static_cast<unsigned char>(text[at + k]) & 0xC0U) != 0x80U) return 0;
+  }
+  return length;
+}
+
+}  // namespace
+
+std::string string(std::string_view bytes) {
+  std::string out = "\"";
+  for (std::size_t i = 0; i < bytes.size();) {
+    const auto byte = static_cast<unsigned char>(bytes[i]);
+    const std::size_t length = characterLength(bytes, i);
+    char escaped[8];
+    if (byte == '"' || byte == '\\') {
+      out += '\\';
+      out += static_cast<char>(byte);
+    } else if (byte == '\n') {
+      out += "\\n";
+    } else if (byte == '\t') {
+      out += "\\t";
+    } else if (byte < 0x20 || byte == 0x7F || length == 0) {
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(byte));
+      out += escaped;
+    } else {
+      out.append(bytes.substr(i, length));
+      i += length;
+      continue;
+    }
+    ++i;
+  }
+  return out + "\"";
+}
+
+std::string number(std::int64_t value) { return std::to_string(value); }
+
+std::string array(const std::vector<std::string>& values) {
+  std::string out = "[";
+  for (std::size_t k = 0; k < values.size(); ++k) out += (k > 0 ? ", " : "") + values[k];
+  return out + "]";
+}
+
+std::string object(std::initializer_list<std::pair<std::string_view, std::string>> members) {
+  std::string out = "{";
+  bool first = true;
+  for (const auto& [name, value] : members) {
+    out += (first ? "" : ", ") + string(name) + ": " + value;
+    first = false;
+  }
+  return out + "}";
+}
+
+}  // namespace rotorwerk::json
