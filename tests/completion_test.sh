@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
-# The bash completion file completes commands, options, coding types and file names.
+# The completions for bash, zsh and fish complete commands, options, coding types and
+# file names, each in its own shell; and for every command, each shell's completion,
+# the command's --help and the manual name exactly the same long options.
+#   completion_test.sh PROGRAM COMPLETION_DIR MANUAL
 set -euo pipefail
-source "$1"
+program=$1 completions=$2 manual=$3
+source "$completions/rotorwerk"
 cd "$(mktemp -d)"
 trap 'rm -rf "$PWD"' EXIT
 touch letter.txt
@@ -17,4 +21,40 @@ complete_words() {
 [ "$(complete_words rotorwerk encrypt -t RW)" = "RW-26001A RW-26001B" ] || fail "coding types"
 [ "$(complete_words rotorwerk decrypt --ty)" = "" ] || fail "decrypt has no --type"
 [ "$(complete_words rotorwerk encrypt let)" = letter.txt ] || fail "file name"
-echo "completion: commands, options, coding types and file names complete"
+
+sorted() { tr ' ' '\n' | grep -- '^--' | sort -u | tr '\n' ' '; }
+have_fish=$(command -v fish || true)
+have_zsh=$(command -v zsh || true)
+[ -n "$have_fish" ] || echo "completion: fish is not installed; its completion is not tested"
+[ -n "$have_zsh" ] || echo "completion: zsh is not installed; its completion is not tested"
+if [ -n "$have_fish" ]; then
+  [ "$(fish -c "source $completions/rotorwerk.fish; complete -C 'rotorwerk enc'")" = encrypt ] ||
+    fail "fish: command"
+  [ "$(fish -c "source $completions/rotorwerk.fish; complete -C 'rotorwerk encrypt -t RW'" |
+    cut -f1 | tr '\n' ' ')" = "RW-26001A RW-26001B " ] || fail "fish: coding types"
+fi
+for command in encrypt decrypt keygen check trace attack; do
+  help=$(LC_ALL=C "$program" "$command" --help | grep -o -- '--[a-z-]*' | sorted)
+  bash_words=$(complete_words rotorwerk "$command" -- | sorted)
+  [ "$bash_words" = "$help" ] || fail "bash, $command: '$bash_words', help: '$help'"
+  for option in $help; do
+    grep -q -- "${option//-/\\\\-}" "$manual" || fail "the manual does not name $option"
+  done
+  if [ -n "$have_fish" ]; then
+    fish_words=$(fish -c "source $completions/rotorwerk.fish; complete -C 'rotorwerk $command --'" |
+      cut -f1 | sorted)
+    [ "$fish_words" = "$help" ] || fail "fish, $command: '$fish_words', help: '$help'"
+  fi
+  if [ -n "$have_zsh" ]; then
+    # The completion function run in zsh, its helpers replaced by ones that print the
+    # option specifications it offers.
+    zsh_words=$(zsh -f -c "
+      _arguments() { print -l -- \"\$@\" }
+      _values() { print -l -- \"\$@\" }
+      _files() { : }
+      words=(rotorwerk $command --); CURRENT=3
+      source $completions/_rotorwerk" | sed -n 's/^\(([^)]*)\)\{0,1\}\(--[a-z-]*\).*/\2/p' | sorted)
+    [ "$zsh_words" = "$help" ] || fail "zsh, $command: '$zsh_words', help: '$help'"
+  fi
+done
+echo "completion: bash, zsh and fish complete what --help and the manual name"

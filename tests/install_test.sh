@@ -26,7 +26,8 @@ round_trip() {
 
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
 round_trip "$work/prefix/bin/rotorwerk" "$work/prefix/share/doc/rotorwerk/examples"
-for file in man/man1/rotorwerk.1.gz bash-completion/completions/rotorwerk; do
+for file in man/man1/rotorwerk.1.gz bash-completion/completions/rotorwerk \
+  zsh/vendor-completions/_rotorwerk fish/vendor_completions.d/rotorwerk.fish; do
   [ -f "$work/prefix/share/$file" ] || { echo "FAIL: $file not installed"; exit 1; }
 done
 
@@ -34,8 +35,10 @@ done
 deb=$(ls "$work"/package/*.deb)
 dpkg-deb -x "$deb" "$work/root"
 round_trip "$work/root/usr/bin/rotorwerk" "$work/root/usr/share/doc/rotorwerk/examples"
-[ -f "$work/root/usr/share/bash-completion/completions/rotorwerk" ] ||
-  { echo "FAIL: the package has no bash completion"; exit 1; }
+for file in bash-completion/completions/rotorwerk zsh/vendor-completions/_rotorwerk \
+  fish/vendor_completions.d/rotorwerk.fish; do
+  [ -f "$work/root/usr/share/$file" ] || { echo "FAIL: the package has no $file"; exit 1; }
+done
 # Read whole first: grep -q would stop reading early, and pipefail would see the
 # writer's broken pipe as a failure.
 fields=$(dpkg-deb -f "$deb" Package Depends)
