@@ -9,23 +9,30 @@
 namespace rotorwerk {
 namespace {
 
-const ConsoleText& settingsItemText(SettingsItem item) {
+// A settings item's name in each front end: the console's fixed text and the command
+// line's message.
+struct ItemNames {
+  const ConsoleText& console;
+  messages::Id commandLine;
+};
+
+ItemNames namesOf(SettingsItem item) {
   using enum SettingsItem;
   switch (item) {
-    case kCannotOpen: return texts::kItemCannotOpen;
-    case kReflector: return texts::kItemReflector;
-    case kRotorCount: return texts::kItemRotorCount;
-    case kRotor: return texts::kItemRotor;
-    case kPlugCount: return texts::kItemPlugCount;
-    case kPlug: return texts::kItemPlug;
-    case kLeftRotor: return texts::kItemLeftRotor;
-    case kMiddleRotor: return texts::kItemMiddleRotor;
-    case kRightRotor: return texts::kItemRightRotor;
-    case kLeftOffset: return texts::kItemLeftOffset;
-    case kMiddleOffset: return texts::kItemMiddleOffset;
-    case kRightOffset: return texts::kItemRightOffset;
+    case kCannotOpen: return {texts::kItemCannotOpen, messages::kItemCannotOpen};
+    case kReflector: return {texts::kItemReflector, messages::kItemReflector};
+    case kRotorCount: return {texts::kItemRotorCount, messages::kItemRotorCount};
+    case kRotor: return {texts::kItemRotor, messages::kItemRotor};
+    case kPlugCount: return {texts::kItemPlugCount, messages::kItemPlugCount};
+    case kPlug: return {texts::kItemPlug, messages::kItemPlug};
+    case kLeftRotor: return {texts::kItemLeftRotor, messages::kItemLeftRotor};
+    case kMiddleRotor: return {texts::kItemMiddleRotor, messages::kItemMiddleRotor};
+    case kRightRotor: return {texts::kItemRightRotor, messages::kItemRightRotor};
+    case kLeftOffset: return {texts::kItemLeftOffset, messages::kItemLeftOffset};
+    case kMiddleOffset: return {texts::kItemMiddleOffset, messages::kItemMiddleOffset};
+    case kRightOffset: return {texts::kItemRightOffset, messages::kItemRightOffset};
   }
-  return texts::kItemCannotOpen;
+  return {texts::kItemCannotOpen, messages::kItemCannotOpen};
 }
 
 // The console's text of a fault. Only a code file that cannot be written, and a
@@ -47,25 +54,6 @@ const ConsoleText& consoleText(FaultKind kind) {
     case FaultKind::kNoRandomness: return texts::kCannotWriteFile;
   }
   return texts::kCannotWriteFile;
-}
-
-messages::Id settingsItemMessage(SettingsItem item) {
-  using enum SettingsItem;
-  switch (item) {
-    case kCannotOpen: return messages::kItemCannotOpen;
-    case kReflector: return messages::kItemReflector;
-    case kRotorCount: return messages::kItemRotorCount;
-    case kRotor: return messages::kItemRotor;
-    case kPlugCount: return messages::kItemPlugCount;
-    case kPlug: return messages::kItemPlug;
-    case kLeftRotor: return messages::kItemLeftRotor;
-    case kMiddleRotor: return messages::kItemMiddleRotor;
-    case kRightRotor: return messages::kItemRightRotor;
-    case kLeftOffset: return messages::kItemLeftOffset;
-    case kMiddleOffset: return messages::kItemMiddleOffset;
-    case kRightOffset: return messages::kItemRightOffset;
-  }
-  return messages::kItemCannotOpen;
 }
 
 // The step a commit failed at; a fault without one is told without it.
@@ -117,7 +105,7 @@ std::string commandLineMessage(const Console& console, const Fault& fault) {
 std::string settingsItemName(const Console& console, SettingsItem item, std::int64_t number,
                              const std::string& reason) {
   const std::string fill = item == SettingsItem::kCannotOpen ? reason : std::to_string(number);
-  return say(console, settingsItemMessage(item), {fill});
+  return say(console, namesOf(item).commandLine, {fill});
 }
 
 std::string faultMessage(const Console& console, const Fault& fault, FrontEnd frontEnd) {
@@ -131,7 +119,7 @@ std::string faultMessage(const Console& console, const Fault& fault, FrontEnd fr
   if (fault.kind == FaultKind::kSettings) {
     const auto item = static_cast<SettingsItem>(fault.item);
     message += console.text(texts::kItemOpen);
-    message += console.text(settingsItemText(item));
+    message += console.text(namesOf(item).console);
     if (item == SettingsItem::kRotor || item == SettingsItem::kPlug) {
       message += std::to_string(fault.number);
     }
