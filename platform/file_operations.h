@@ -25,6 +25,9 @@ class FileOperations {
   // cannot make.
   virtual bool rename(const std::string& from, const std::string& to, bool replace);
   virtual bool remove(const std::string& path);
+  // Makes the renames and removals in a directory reach the disk, where the system
+  // asks for that (POSIX); elsewhere they already have.
+  virtual bool syncDirectory(const std::string& directory);
   // An advisory lock on a settings directory, held until unlock or the process ends:
   // a handle, kLockFailed, or kNoLocks where the file system keeps none (there is
   // then nothing to wait for). `create` lets a platform that locks a file in the

@@ -50,6 +50,15 @@ bool FileOperations::rename(const std::string& from, const std::string& to, bool
 
 bool FileOperations::remove(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
+bool FileOperations::syncDirectory(const std::string& directory) {
+  const int fd =
+      open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool synced = fsync(fd) == 0;
+  close(fd);
+  return synced;
+}
+
 // The directory itself is locked: nothing is created in it.
 std::intptr_t FileOperations::lock(const std::string& directory, bool exclusive, bool) {
   const int fd =

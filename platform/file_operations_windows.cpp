@@ -28,6 +28,9 @@ bool FileOperations::rename(const std::string& from, const std::string& to, bool
                      MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0)) != 0;
 }
 
+// Renames are written through (MOVEFILE_WRITE_THROUGH).
+bool FileOperations::syncDirectory(const std::string&) { return true; }
+
 bool FileOperations::remove(const std::string& path) {
   return DeleteFileW(widen(path).c_str()) != 0;
 }

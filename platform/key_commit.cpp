@@ -166,6 +166,12 @@ Result<void> ReplacementFile::commitTogether(const DirectoryLock& lock,
     }
     if (!journaled) (void)operations.remove(written);
   }
+  // The journal must be on the disk before any old file moves: without it a power loss
+  // could leave a moved file that no reader knows to put back.
+  if (journaled && !operations.syncDirectory(lock.directory())) {
+    journaled = stepFault(journal, FaultStep::kJournal);
+    (void)operations.remove(journal);
+  }
   if (!journaled) {
     discardAll();
     return journaled;
@@ -194,6 +200,8 @@ Result<void> ReplacementFile::commitTogether(const DirectoryLock& lock,
     discardAll();
     return placed;
   }
+  // Best effort: the commit stands either way, and a reader would undo nothing.
+  (void)operations.syncDirectory(lock.directory());
   for (const Entry& entry : entries) {
     if (entry.existed) (void)operations.remove(entry.backup);
   }
