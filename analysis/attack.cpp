@@ -5,8 +5,8 @@
 #include "analysis/attack.h"
 
 #include <algorithm>
-#include <cassert>
 #include <atomic>
+#include <cassert>
 #include <cmath>
 #include <mutex>
 #include <optional>
@@ -370,6 +370,13 @@ Evidence evidenceOf(const AttackResult& result, bool lettered, std::size_t lette
 
 namespace {
 
+// The code of slot choice number `choice` (0 to rotors^3 - 1, left slot first).
+std::uint16_t slotCode(const Search& search, std::size_t choice) {
+  const std::size_t rotors = at(static_cast<int>(search.wiring.rotorCount));
+  return static_cast<std::uint16_t>(choice / (rotors * rotors) * 100 +
+                                    choice / rotors % rotors * 10 + choice % rotors);
+}
+
 void firstStage(Search& search) {
   const std::size_t n = search.letters.size();
   std::vector<std::uint32_t> offsets(n);
@@ -377,13 +384,8 @@ void firstStage(Search& search) {
     offsets[i] = static_cast<std::uint32_t>(search.positions[i] * kLetterCount + search.letters[i]);
   Best best(kCandidates);
   for (std::size_t choice; !search.done && (choice = search.next++) < search.slotChoices;) {
-    const std::size_t rotors = at(static_cast<int>(search.wiring.rotorCount));
-    const std::array<int, 3> slots = {static_cast<int>(choice / (rotors * rotors)) + 1,
-                                      static_cast<int>(choice / rotors % rotors) + 1,
-                                      static_cast<int>(choice % rotors) + 1};
-    const StateTable table(factoredFor(search.wiring, slots), search.longest + 1);
-    const auto code =
-        static_cast<std::uint16_t>((slots[0] - 1) * 100 + (slots[1] - 1) * 10 + slots[2] - 1);
+    const std::uint16_t code = slotCode(search, choice);
+    const StateTable table(factoredFor(search.wiring, slotsOf(code)), search.longest + 1);
     scoreStarts(table, offsets, code, best, search.done);
     ++search.finished;
   }
@@ -595,13 +597,8 @@ void cribStage(Search& search) {
   std::vector<std::uint8_t> plain(search.letters.size());
   const TrigramTable& ranking = trigramsOf(search.sample.languages.front());
   for (std::size_t choice; !search.done && (choice = search.next++) < search.slotChoices;) {
-    const std::size_t rotors = at(static_cast<int>(search.wiring.rotorCount));
-    const std::array<int, 3> slots = {static_cast<int>(choice / (rotors * rotors)) + 1,
-                                      static_cast<int>(choice / rotors % rotors) + 1,
-                                      static_cast<int>(choice % rotors) + 1};
-    const StateTable table(factoredFor(search.wiring, slots), search.longest + 1);
-    const auto code =
-        static_cast<std::uint16_t>((slots[0] - 1) * 100 + (slots[1] - 1) * 10 + slots[2] - 1);
+    const std::uint16_t code = slotCode(search, choice);
+    const StateTable table(factoredFor(search.wiring, slotsOf(code)), search.longest + 1);
     for (std::size_t start = 0; start < kStates; ++start) {
       if (start % 1024 == 0 && search.done.load(std::memory_order_relaxed)) break;
       for (const Menu& menu : menus) {

@@ -51,6 +51,18 @@ RotorMachine randomMachine(std::mt19937& random, int plugs) {
   return machine;
 }
 
+// A text file's letters, lowercase, as the machine sees them.
+std::string lettersOf(const char* path) {
+  std::ifstream file(path, std::ios::binary);
+  std::string letters;
+  for (std::istreambuf_iterator<char> it(file), end; it != end; ++it) {
+    const char c = *it;
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))
+      letters.push_back(static_cast<char>(c | 0x20));
+  }
+  return letters;
+}
+
 // False confidence: texts no key of the wiring deciphers into English (random letters,
 // or English enciphered under another wiring), with and without check letters, English
 // or Chinese by their header; none may be called found with confidence.
@@ -106,13 +118,7 @@ int falseConfidence(const std::string& english, double seconds, unsigned threads
 
 int main(int argc, char** argv) {
   if (argc >= 4 && std::string(argv[1]) == "--false") {
-    std::ifstream file(argv[2], std::ios::binary);
-    std::string english;
-    for (std::istreambuf_iterator<char> it(file), end; it != end; ++it) {
-      const char c = *it;
-      if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))
-        english.push_back(static_cast<char>(c | 0x20));
-    }
+    const std::string english = lettersOf(argv[2]);
     return falseConfidence(english, std::stod(argv[3]),
                            argc > 4 ? static_cast<unsigned>(std::stoul(argv[4]))
                                     : std::thread::hardware_concurrency());
@@ -124,13 +130,7 @@ int main(int argc, char** argv) {
                  "       attack_bench --false TEXT SECONDS [THREADS]\n");
     return 2;
   }
-  std::ifstream file(argv[1], std::ios::binary);
-  std::string english;
-  for (std::istreambuf_iterator<char> it(file), end; it != end; ++it) {
-    const char c = *it;
-    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))
-      english.push_back(static_cast<char>(c | 0x20));
-  }
+  const std::string english = lettersOf(argv[1]);
   const auto letters = static_cast<std::size_t>(std::stoul(argv[2]));
   const int plugs = std::stoi(argv[3]);
   const int keys = std::stoi(argv[4]);

@@ -3,31 +3,14 @@
 
 #include <cstdio>
 
+#include "platform/file.h"
+
 namespace rotorwerk::json {
-namespace {
-
-// The length of the UTF-8 character at `at`, or 0 where none starts.
-std::size_t characterLength(std::string_view text, std::size_t at) {
-  const auto lead = static_cast<unsigned char>(text[at]);
-  const std::size_t length = lead < 0x80                    ? 1
-                             : lead >= 0xC2 && lead <= 0xDF ? 2
-                             : lead >= 0xE0 && lead <= 0xEF ? 3
-                             : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                            : 0;
-  if (length == 0 || at + length > text.size()) return 0;
-  for (std::size_t k = 1; k < length; ++k) {
-    if ((static_cast<unsigned char>(text[at + k]) & 0xC0U) != 0x80U) return 0;
-  }
-  return length;
-}
-
-}  // namespace
-
 std::string string(std::string_view bytes) {
   std::string out = "\"";
   for (std::size_t i = 0; i < bytes.size();) {
     const auto byte = static_cast<unsigned char>(bytes[i]);
-    const std::size_t length = characterLength(bytes, i);
+    const std::size_t length = utf8CharacterLength(bytes, i);
     char escaped[8];
     if (byte == '"' || byte == '\\') {
       out += '\\';

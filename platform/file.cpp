@@ -11,12 +11,10 @@ std::string joinPath(const std::string& directory, const std::string& name) {
   return last == '/' || last == '\\' ? directory + name : directory + '/' + name;
 }
 
-namespace {
-
-// The length of the UTF-8 character that starts at `at`, or 0 where none does.
-std::size_t utf8Length(const std::string& text, std::size_t at) {
+std::size_t utf8CharacterLength(std::string_view text, std::size_t at) {
   const auto lead = static_cast<unsigned char>(text[at]);
-  const std::size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
+  const std::size_t length = lead < 0x80                    ? 1
+                             : lead >= 0xC2 && lead <= 0xDF ? 2
                              : lead >= 0xE0 && lead <= 0xEF ? 3
                              : lead >= 0xF0 && lead <= 0xF4 ? 4
                                                             : 0;
@@ -27,8 +25,6 @@ std::size_t utf8Length(const std::string& text, std::size_t at) {
   return length;
 }
 
-}  // namespace
-
 // C0 and C1 controls both move a terminal's cursor or start an escape sequence (0x9B
 // is CSI), as a raw byte or as the UTF-8 character U+0080 to U+009F.
 std::string escapeControls(const std::string& name) {
@@ -37,7 +33,7 @@ std::string escapeControls(const std::string& name) {
     const char c = name[i];
     const auto byte = static_cast<unsigned char>(c);
     char escaped[8];
-    if (const std::size_t length = utf8Length(name, i); length > 0) {
+    if (const std::size_t length = byte >= 0x80 ? utf8CharacterLength(name, i) : 0; length > 0) {
       const auto second = static_cast<unsigned char>(name[i + 1]);
       if (byte == 0xC2 && second <= 0x9F) {
         std::snprintf(escaped, sizeof escaped, "\\u%04X", static_cast<unsigned>(second));

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/result.h"
@@ -91,6 +92,10 @@ std::string joinPath(const std::string& directory, const std::string& name);
 // A name as a message may show it: control characters escaped, and on Windows in the
 // console's code page.
 std::string displayName(const std::string& name);
+// The length of the UTF-8 character at `at`: 1 for ASCII, 2 to 4 for a sound multi-byte
+// one, 0 where none starts (a GBK byte, a cut-off sequence).
+std::size_t utf8CharacterLength(std::string_view text, std::size_t at);
+
 // The part of displayName that every platform shares.
 std::string escapeControls(const std::string& name);
 
