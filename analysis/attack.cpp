@@ -355,7 +355,7 @@ double perLetter(std::int64_t score, const Search& search, bool lettered) {
 
 Evidence evidenceOf(const AttackResult& result, bool lettered, std::size_t letters) {
   if (lettered && letters >= kShortText && result.score >= kEnglishThreshold) {
-    return Evidence::kEnglish;
+    return Evidence::kLanguage;
   }
   if (!result.checkLettersVerify) return Evidence::kNone;
   // Among this many candidates a wrong one's check letters would match by chance.
@@ -363,7 +363,7 @@ Evidence evidenceOf(const AttackResult& result, bool lettered, std::size_t lette
                                   std::pow(static_cast<double>(kStates), result.checkWords);
   if (expectedByChance <= kCheckChance) return Evidence::kCheckLetters;
   if (lettered && letters >= kShortCheckedText && result.score >= kCheckedEnglishThreshold) {
-    return Evidence::kCheckLettersAndEnglish;
+    return Evidence::kCheckLettersAndLanguage;
   }
   return Evidence::kNone;
 }

@@ -58,9 +58,9 @@ struct AttackKey {
 // candidates the search looked at, would show only by a rare chance.
 enum class Evidence {
   kNone,
-  kEnglish,                // the text scores like English, as no climbed noise does
-  kCheckLetters,           // the check letters verify, and few candidates were checked
-  kCheckLettersAndEnglish  // both, each alone too weak for this text
+  kLanguage,                // the text scores like its language, as no climbed noise does
+  kCheckLetters,            // the check letters verify, and few candidates were checked
+  kCheckLettersAndLanguage  // both, each alone too weak for this text
 };
 
 struct AttackResult {
@@ -76,7 +76,6 @@ struct AttackResult {
   int checkWords = 0;
   // Candidates whose check letters were tried up to this one.
   std::uint64_t candidatesChecked = 0;
-  int cribMatches = 0;  // letters of the crib the key deciphers right
   Evidence evidence = Evidence::kNone;
   bool confident = false;
   bool searched = false;  // false: the time limit or a stop request ended it early

@@ -464,13 +464,13 @@ int attackJob(const JobOptions& options, Console& console) {
   const std::string checked = std::to_string(result.candidatesChecked);
   switch (result.evidence) {
     case Evidence::kNone: break;
-    case Evidence::kEnglish:
+    case Evidence::kLanguage:
       tell(console, say(console, messages::kAttackEvidenceEnglish, {checked}));
       break;
     case Evidence::kCheckLetters:
       tell(console, say(console, messages::kAttackEvidenceCheckLetters, {checked}));
       break;
-    case Evidence::kCheckLettersAndEnglish:
+    case Evidence::kCheckLettersAndLanguage:
       tell(console, say(console, messages::kAttackEvidenceBoth, {checked}));
       break;
   }

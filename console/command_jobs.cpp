@@ -227,6 +227,7 @@ int checkJob(const JobOptions& options, Console& console) {
   for (std::size_t p = 0; p < pairs.size(); ++p) plugs += (p > 0 ? " " : "") + pairs[p];
   if (options.json) {
     std::vector<std::string> quoted;
+    quoted.reserve(pairs.size());
     for (const std::string& pair : pairs) quoted.push_back(json::string(pair));
     const auto numbered = [](const std::array<std::int64_t, 3>& values) {
       return json::array(

@@ -18,14 +18,14 @@ TEST(AttackEvidence, NeedsEnoughLettersAScoreOrCheckLettersFewCandidatesCouldMat
     Evidence evidence;
   };
   for (const Case& c : {
-           Case{kEnglishThreshold, kShortText, true, false, 100000, Evidence::kEnglish},
+           Case{kEnglishThreshold, kShortText, true, false, 100000, Evidence::kLanguage},
            {kEnglishThreshold - 0.01, kShortText, true, false, 1, Evidence::kNone},
            {-3.0, kShortText - 1, true, false, 1, Evidence::kNone},
            {-3.0, kShortText, false, false, 1, Evidence::kNone},
            {-5.0, 40, true, true, few, Evidence::kCheckLetters},
            {-5.0, 40, false, true, few + 1, Evidence::kNone},
            {kCheckedEnglishThreshold, kShortCheckedText, true, true, 100000,
-            Evidence::kCheckLettersAndEnglish},
+            Evidence::kCheckLettersAndLanguage},
            {kCheckedEnglishThreshold - 0.01, kShortCheckedText, true, true, 100000,
             Evidence::kNone},
            {-3.0, kShortCheckedText - 1, true, true, 100000, Evidence::kNone},
