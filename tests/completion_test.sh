@@ -47,7 +47,7 @@ for command in encrypt decrypt keygen check trace attack; do
   fi
   if [ -n "$have_zsh" ]; then
     # The completion function run in zsh, its helpers replaced by ones that print the
-    # option specifications it offers.
+    # option descriptions it offers.
     zsh_words=$(zsh -f -c "
       _arguments() { print -l -- \"\$@\" }
       _values() { print -l -- \"\$@\" }
