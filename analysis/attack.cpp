@@ -1,7 +1,10 @@
-// The attack: an exhaustive first stage over rotor choices and starts without plugs,
-// scored by coincidences; a second that climbs the plugboard of the best candidates on
-// coincidences, which ranks them far better; a third that climbs them, best first, on
-// English trigrams until one reads like English.
+// The attack. With a crib, a bombe-like stage first deduces the plugboard from it for
+// every rotor choice, start and place, and climbs what stands. Then, or without one: an
+// exhaustive first stage over rotor choices and starts without plugs, scored by
+// coincidences; the best starts climbed at once; a second stage that climbs the
+// plugboard of the best candidates on coincidences, which ranks them far better; and a
+// third that climbs them, best first, on trigrams until one reads like its language.
+// Each result is judged by evidenceOf as it comes.
 #include "analysis/attack.h"
 
 #include <algorithm>
