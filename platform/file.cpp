@@ -1,9 +1,16 @@
 // What files need on every platform: names joined and shown, line ends folded.
 #include <cstdio>
+#include <cstring>
 
 #include "platform/file.h"
 
 namespace rotorwerk {
+
+Fault errorFault(FaultKind kind, std::string file, int error) {
+  Fault fault{kind, std::move(file)};
+  fault.reason = std::strerror(error);
+  return fault;
+}
 
 std::string joinPath(const std::string& directory, const std::string& name) {
   if (directory.empty()) return name;

@@ -23,12 +23,6 @@ Fault systemFault(FaultKind kind, std::string file) {
   return fault;
 }
 
-Fault errorFault(FaultKind kind, std::string file, int error) {
-  Fault fault{kind, std::move(file)};
-  fault.reason = std::strerror(error);
-  return fault;
-}
-
 bool openStandardStreams() {
   for (int number = 0; number < 3; ++number) {
     if (fcntl(number, F_GETFD) != -1 || errno != EBADF) continue;

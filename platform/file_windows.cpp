@@ -44,12 +44,6 @@ Fault systemFault(FaultKind kind, std::string file) {
   return fault;
 }
 
-Fault errorFault(FaultKind kind, std::string file, int error) {
-  Fault fault{kind, std::move(file)};
-  fault.reason = std::strerror(error);
-  return fault;
-}
-
 // The C runtime keeps descriptors 0 to 2 for the standard streams even without a
 // handle, so no file can take their place.
 bool openStandardStreams() {
