@@ -35,20 +35,6 @@ constexpr std::size_t kNumberWidth = 5;
 constexpr std::size_t kPositionWidth = 4;
 constexpr std::size_t kStageWidth = 7;
 
-// Terminal cells a text takes: a Chinese character two, in UTF-8 or GBK.
-std::size_t cellsOf(const Console& console, std::string_view text) {
-  std::size_t cells = 0;
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (console.utf8()) {
-      cells += byte < 0x80 ? 1 : byte >= 0xE0 ? 2 : 0;
-    } else {
-      cells += 1;
-    }
-  }
-  return cells;
-}
-
 std::string rightAligned(const Console& console, std::string_view text, std::size_t width) {
   const std::size_t cells = cellsOf(console, text);
   return std::string(width > cells ? width - cells : 0, ' ') + std::string(text);
@@ -289,11 +275,12 @@ int traceJob(const JobOptions& options, Console& console) {
   auto input = openInput(options.file);
   if (!input) return failed(console, input.fault());
   const RotorMachine machine = buildMachine(*settings);
+  const bool checks = options.traceType == kCheckedCode;
   // Rows are written as they are made: a long trace need not fit in memory. In JSON the
   // letters' rows and the check letters' rows are two arrays of one object.
-  const TraceFormat format = options.json  ? TraceFormat::kJson
-                             : options.tsv ? TraceFormat::kTsv
-                                           : TraceFormat::kTable;
+  const TraceFormat format = options.json              ? TraceFormat::kJson
+                             : options.format == "tsv" ? TraceFormat::kTsv
+                                                       : TraceFormat::kTable;
   console.write(format == TraceFormat::kJson  ? "{\"letters\": ["
                 : format == TraceFormat::kTsv ? kTsvColumns
                                               : tableHeader(console));
@@ -323,14 +310,14 @@ int traceJob(const JobOptions& options, Console& console) {
            traceLetter(machine, letter, positions.left, positions.middle, positions.right), upper},
           shown == 1);
     }
-    if (!options.traceChecks && shown >= options.letters) break;
+    if (!checks && shown >= options.letters) break;
     keystream.apply(block.data(), size);
   }
   if (std::ferror(input->get()) != 0) {
     return failed(console, systemFault(FaultKind::kCannotRead, options.file));
   }
   if (format == TraceFormat::kJson) console.write("\n], \"checkLetters\": [");
-  if (options.traceChecks) {
+  if (checks) {
     positions = keystream.positions();
     for (std::size_t k = 0; k < 3; ++k) {
       stepPositions(positions);
@@ -344,7 +331,7 @@ int traceJob(const JobOptions& options, Console& console) {
             k == 0);
     }
   }
-  if (format == TraceFormat::kJson) console.write(options.traceChecks ? "\n]}\n" : "]}\n");
+  if (format == TraceFormat::kJson) console.write(checks ? "\n]}\n" : "]}\n");
   return kExitSuccess;
 }
 

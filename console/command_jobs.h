@@ -26,9 +26,9 @@ struct JobOptions {
   int rotors = kDefaultKeyRotors;
   int plugs = kDefaultKeyPlugs;
   // trace
-  int letters = 26;          // letters to show
-  bool tsv = false;          // tab-separated for scripts, not aligned for people
-  bool traceChecks = false;  // the check letters too
+  int letters = 26;              // letters to show
+  std::string format = "table";  // table for people, tsv for scripts
+  std::string traceType;         // RW-26001B: the check letters too
   // attack
   unsigned threads = 0;           // 0: every core
   int timeLimit = 300;            // seconds
@@ -38,6 +38,7 @@ struct JobOptions {
   bool startOnly = false;  // keygen: a new start file under the existing wiring
   bool quiet = false;      // no word on success
   bool json = false;       // check, trace, attack: one JSON document on standard output
+  bool help = false;       // the command's help, not its job
 };
 
 int encryptJob(const JobOptions& options, Console& console);

@@ -4,14 +4,14 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
-#include <deque>
 #include <iterator>
 #include <optional>
 #include <string>
+#include <type_traits>
+#include <variant>
 #include <vector>
 
-#include "console/analysis_jobs.h"
-#include "console/command_jobs.h"
+#include "console/command_table.h"
 #include "console/message_table.h"
 #include "console/messages.h"
 #include "platform/arguments.h"
@@ -22,31 +22,12 @@
 namespace rotorwerk {
 namespace {
 
-// What the parser leaves for the tool to judge: values are taken as words, so that
-// every message about them is the tool's own, in the user's language.
-struct Words {
-  std::string rotors = std::to_string(kDefaultKeyRotors);
-  std::string plugs = std::to_string(kDefaultKeyPlugs);
-  std::string letters = "26";
-  std::string format = "table";
-  std::string traceType;  // none: no check letters
-  std::string threads = "0";
-  std::string timeLimit = "300";
-  bool help = false;
-  bool version = false;
-};
-
-// A command's options, as the GNU conventions spell them.
+// A command as the parser knows it. CLI11 holds no pointer into this list: each
+// option's value is read back from CLI11's own option.
 struct Command {
+  const CommandSpec* spec;
   CLI::App* app;
-  messages::Id help;
-  int (*job)(const JobOptions&, Console&);
-  bool commandHelp = false;
 };
-
-constexpr int kMaxTraceLetters = 1000000;
-constexpr int kMaxThreads = 256;
-constexpr int kMaxTimeLimit = 86400;
 
 // A whole number in [min, max] written in decimal digits, or nothing. Leading zeros
 // do not count: the value is judged, not its digits.
@@ -99,74 +80,94 @@ SplitWords splitAtDashes(const CLI::App& command, std::vector<std::string> words
   return split;
 }
 
-// The fault of a command line the parser took, or an empty text.
-std::string judge(const Command& command, const std::vector<std::string>& extras,
-                  const std::vector<std::string>& files, const Words& words, JobOptions& options,
-                  const Console& console) {
-  const bool withFile =
-      command.help != messages::kHelpKeygen && command.help != messages::kHelpCheck;
-  std::vector<std::string> rest = extras;
-  // The file is the first word that is no option; the parser leaves it with the rest.
-  if (withFile && !rest.empty() && (rest.front() == "-" || rest.front().rfind('-', 0) != 0)) {
-    options.file = rest.front();
-    rest.erase(rest.begin());
+// The fault of a value the parser took for `option`, or an empty text; the value is
+// stored in the job's options.
+std::string judgeValue(const OptionSpec& option, const std::string& word, JobOptions& options,
+                       const Console& console) {
+  const auto invalid = [&] {
+    return say(console, messages::kInvalidValue,
+               {std::string(longName(option)), displayName(word)});
+  };
+  const auto among = [&](auto words) {
+    return std::find(words.begin(), words.end(), word) != words.end();
+  };
+  std::optional<int> number;
+  switch (option.kind) {
+    case ValueKind::kFlag:
+    case ValueKind::kDirectory: break;
+    case ValueKind::kPath:
+    case ValueKind::kText:
+      if (word.empty()) return invalid();
+      break;
+    case ValueKind::kCodingType:
+      if (!among(kCodingTypes)) return invalid();
+      break;
+    case ValueKind::kChoice:
+      if (!among(option.choices)) return invalid();
+      break;
+    case ValueKind::kNumber:
+      number = wholeNumber(word, option.min, option.max);
+      if (!number) return invalid();
+      break;
   }
+  std::visit(
+      [&](auto field) {
+        auto& target = options.*field;
+        using Target = std::remove_reference_t<decltype(target)>;
+        if constexpr (std::is_same_v<Target, bool>) {
+          target = true;
+        } else if constexpr (std::is_same_v<Target, std::string>) {
+          target = word;
+        } else {
+          target = static_cast<Target>(*number);
+        }
+      },
+      option.field);
+  return {};
+}
+
+// The fault of a command line the parser took, or an empty text: its options' values,
+// then its files.
+std::string judge(const Command& command, const std::vector<std::string>& files,
+                  JobOptions& options, const Console& console) {
+  for (const OptionSpec& option : optionsOf(*command.spec)) {
+    const CLI::Option* given = command.app->get_option(std::string(longName(option)));
+    if (given->count() == 0) continue;
+    const std::string word =
+        option.kind == ValueKind::kFlag ? std::string() : given->as<std::string>();
+    if (std::string fault = judgeValue(option, word, options, console); !fault.empty()) {
+      return fault;
+    }
+  }
+  const Operands operands = command.spec->operands;
+  std::vector<std::string> rest = command.app->remaining();
+  // The file is the first word that is no option; the parser leaves it with the rest.
   // The attack takes several code files under one start file: every other word that is
   // no option.
-  if (command.help == messages::kHelpAttack) {
-    const auto option = [](const std::string& word) { return word != "-" && word[0] == '-'; };
-    std::copy_if(rest.begin(), rest.end(), std::back_inserter(options.moreFiles),
-                 [&](const std::string& word) { return !option(word); });
-    rest.erase(std::remove_if(rest.begin(), rest.end(),
-                              [&](const std::string& word) { return !option(word); }),
-               rest.end());
+  const auto option = [](const std::string& word) { return word != "-" && word[0] == '-'; };
+  for (auto word = rest.begin(); operands != Operands::kNone && word != rest.end();) {
+    if (option(*word) || (operands == Operands::kFile && !options.file.empty())) {
+      ++word;
+      continue;
+    }
+    (options.file.empty() ? options.file : options.moreFiles.emplace_back()) = *word;
+    word = rest.erase(word);
   }
   // After "--" every word is a file, even one that begins with '-'.
-  auto file = files.begin();
-  if (withFile && options.file.empty() && file != files.end()) options.file = *file++;
-  if (command.help == messages::kHelpAttack) {
-    options.moreFiles.insert(options.moreFiles.end(), file, files.end());
-  } else {
-    rest.insert(rest.end(), file, files.end());
+  for (const std::string& file : files) {
+    if (operands != Operands::kNone && options.file.empty()) {
+      options.file = file;
+    } else if (operands == Operands::kFiles) {
+      options.moreFiles.push_back(file);
+    } else {
+      rest.push_back(file);
+    }
   }
   if (!rest.empty())
     return say(console, messages::kUnexpectedArgument, {displayName(rest.front())});
-  if (withFile && options.file.empty()) return say(console, messages::kMissingFile);
-  const auto invalid = [&](const char* option, const std::string& value) {
-    return say(console, messages::kInvalidValue, {option, displayName(value)});
-  };
-  if (options.language != "en" && options.language != "zh") {
-    return invalid("--lang", options.language);
+  if (operands != Operands::kNone && options.file.empty()) {
+    return say(console, messages::kMissingFile);
   }
-  if (std::find(kCodingTypes.begin(), kCodingTypes.end(), options.type) == kCodingTypes.end()) {
-    return invalid("--type", options.type);
-  }
-  const auto rotors = wholeNumber(words.rotors, 1, kMaxRotors);
-  if (!rotors) return invalid("--rotors", words.rotors);
-  const auto plugs = wholeNumber(words.plugs, 0, kMaxPlugPairs);
-  if (!plugs) return invalid("--plugs", words.plugs);
-  options.rotors = *rotors;
-  options.plugs = *plugs;
-  const auto letters = wholeNumber(words.letters, 0, kMaxTraceLetters);
-  if (!letters) return invalid("--letters", words.letters);
-  options.letters = *letters;
-  if (words.format != "table" && words.format != "tsv") return invalid("--format", words.format);
-  options.tsv = words.format == "tsv";
-  if (!words.traceType.empty() &&
-      std::find(kCodingTypes.begin(), kCodingTypes.end(), words.traceType) == kCodingTypes.end()) {
-    return invalid("--type", words.traceType);
-  }
-  options.traceChecks = words.traceType == kCheckedCode;
-  if (options.statistics != "en" && options.statistics != "de" && options.statistics != "fr" &&
-      options.statistics != "es" && options.statistics != "auto") {
-    return invalid("--language", options.statistics);
-  }
-  const auto threads = wholeNumber(words.threads, 0, kMaxThreads);
-  if (!threads) return invalid("--threads", words.threads);
-  options.threads = static_cast<unsigned>(*threads);
-  const auto timeLimit = wholeNumber(words.timeLimit, 1, kMaxTimeLimit);
-  if (!timeLimit) return invalid("--time-limit", words.timeLimit);
-  options.timeLimit = *timeLimit;
   return {};
 }
 
@@ -183,77 +184,58 @@ int runCommandLine(int argc, char** argv) {
   Console console = Console::standard();
   installInterruptHandlers();
   JobOptions options;
-  Words words;
+  bool help = false;
+  bool version = false;
   CLI::App app("rotorwerk");
   app.set_help_flag();  // the help texts are the tool's own, in the user's language
   app.allow_extras();
   // An option given twice takes its last value, as GNU tools do.
   app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-  app.add_flag("-h,--help", words.help);
-  app.add_flag("-V,--version", words.version);
-  // A deque keeps each entry where it is, so CLI11 may hold a pointer into it.
-  std::deque<Command> commands;
-  const auto command = [&](const char* name, messages::Id help, auto job) -> CLI::App* {
-    CLI::App* sub = app.add_subcommand(name);
+  app.add_flag("-h,--help", help);
+  app.add_flag("-V,--version", version);
+  // Values are taken as words, so that every message about them is the tool's own, in
+  // the user's language.
+  std::vector<Command> commands;
+  for (const CommandSpec& spec : commandTable()) {
+    CLI::App* sub = app.add_subcommand(std::string(spec.name));
     sub->set_help_flag();
     sub->allow_extras();
     sub->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-    commands.push_back({sub, help, job});
-    sub->add_flag("-h,--help", commands.back().commandHelp);
-    sub->add_option("-s,--settings", options.settings);
-    sub->add_flag("-q,--quiet", options.quiet);
-    return sub;
-  };
-  CLI::App* encrypt = command("encrypt", messages::kHelpEncrypt, encryptJob);
-  encrypt->add_option("-o,--output", options.output);
-  encrypt->add_option("-l,--lang", options.language);
-  encrypt->add_option("-t,--type", options.type);
-  CLI::App* decrypt = command("decrypt", messages::kHelpDecrypt, decryptJob);
-  decrypt->add_option("-o,--output", options.output);
-  CLI::App* keygen = command("keygen", messages::kHelpKeygen, keygenJob);
-  keygen->add_option("-r,--rotors", words.rotors);
-  keygen->add_option("-p,--plugs", words.plugs);
-  keygen->add_flag("-f,--force", options.force);
-  keygen->add_flag("--start-only", options.startOnly);
-  CLI::App* check = command("check", messages::kHelpCheck, checkJob);
-  check->add_flag("--json", options.json);
-  CLI::App* trace = command("trace", messages::kHelpTrace, traceJob);
-  trace->add_flag("--json", options.json);
-  trace->add_option("-n,--letters", words.letters);
-  trace->add_option("-t,--type", words.traceType);
-  trace->add_option("--format", words.format);
-  CLI::App* attack = command("attack", messages::kHelpAttack, attackJob);
-  attack->add_option("-o,--output", options.output);
-  attack->add_flag("-f,--force", options.force);
-  attack->add_option("--threads", words.threads);
-  attack->add_option("--time-limit", words.timeLimit);
-  attack->add_option("--crib", options.crib);
-  attack->add_option("--language", options.statistics);
-  attack->add_flag("--json", options.json);
+    for (const OptionSpec& option : optionsOf(spec)) {
+      if (option.kind == ValueKind::kFlag) {
+        sub->add_flag(std::string(option.names));
+      } else {
+        sub->add_option(std::string(option.names));
+      }
+    }
+    commands.push_back({&spec, sub});
+  }
   app.require_subcommand(0, 1);
+  const auto named = [](const std::string& word) {
+    return [&word](const Command& c) { return c.spec->name == word; };
+  };
 
   const std::vector<std::string> given = programArguments(argc, argv);
-  const auto named = std::find_if(given.begin(), given.end(), [&](const std::string& word) {
-    return std::any_of(commands.begin(), commands.end(),
-                       [&](const Command& c) { return c.app->get_name() == word; });
+  const auto commandWord = std::find_if(given.begin(), given.end(), [&](const std::string& word) {
+    return std::any_of(commands.begin(), commands.end(), named(word));
   });
   std::string fault;
   // Before the command only --help and --version may stand: any other word there
   // would be ignored in silence or taken for the command's.
-  for (auto word = given.begin(); word != named && named != given.end() && fault.empty(); ++word) {
+  for (auto word = given.begin();
+       word != commandWord && commandWord != given.end() && fault.empty(); ++word) {
     if (isHelp(*word) || isVersion(*word)) continue;
     fault =
         word->rfind('-', 0) == 0 && *word != "-"
             ? say(console, messages::kOptionBeforeCommand, {displayName(*word), displayName(*word)})
             : say(console, messages::kUnexpectedArgument, {displayName(*word)});
   }
-  std::vector<std::string> arguments(given.begin(), named);
+  std::vector<std::string> arguments(given.begin(), commandWord);
   SplitWords split;
-  if (named != given.end()) {
-    const auto chosen = std::find_if(commands.begin(), commands.end(),
-                                     [&](const Command& c) { return c.app->get_name() == *named; });
-    split = splitAtDashes(*chosen->app, std::vector<std::string>(named + 1, given.end()));
-    arguments.push_back(*named);
+  if (commandWord != given.end()) {
+    const auto chosen = std::find_if(commands.begin(), commands.end(), named(*commandWord));
+    split = splitAtDashes(*chosen->app, std::vector<std::string>(commandWord + 1, given.end()));
+    arguments.push_back(*commandWord);
     arguments.insert(arguments.end(), split.options.begin(), split.options.end());
   }
   arguments.insert(arguments.begin(), "rotorwerk");
@@ -276,24 +258,18 @@ int runCommandLine(int argc, char** argv) {
   if (fault.empty() && chosen == commands.end()) {
     if (!app.remaining().empty()) {
       fault = say(console, messages::kUnknownCommand, {displayName(app.remaining().front())});
-    } else if (!words.help && !words.version) {
+    } else if (!help && !version) {
       fault = say(console, messages::kNoCommand);
     }
   }
   if (fault.empty() && chosen != commands.end()) {
-    if (words.version) {
+    if (version) {
       fault = say(console, messages::kHelpVersionAlone);
-    } else if (chosen->commandHelp || words.help) {
-      console.write(say(console, chosen->help));
+    } else if (help || chosen->app->get_option("--help")->count() > 0) {
+      console.write(commandHelp(console, *chosen->spec));
       return finishOutput(console, kExitSuccess);
-    } else if (const CLI::Option* output = chosen->app->get_option_no_throw("--output");
-               output != nullptr && output->count() > 0 && options.output.empty()) {
-      fault = say(console, messages::kInvalidValue, {"--output", ""});
-    } else if (const CLI::Option* crib = chosen->app->get_option_no_throw("--crib");
-               crib != nullptr && crib->count() > 0 && options.crib.empty()) {
-      fault = say(console, messages::kInvalidValue, {"--crib", ""});
     } else {
-      fault = judge(*chosen, chosen->app->remaining(), split.files, words, options, console);
+      fault = judge(*chosen, split.files, options, console);
     }
   }
   if (!fault.empty()) {
@@ -301,11 +277,10 @@ int runCommandLine(int argc, char** argv) {
     return kExitUsage;
   }
   if (chosen == commands.end()) {
-    console.write(words.help ? say(console, messages::kUsage)
-                             : say(console, messages::kVersion, {ROTORWERK_VERSION}));
+    console.write(help ? toolHelp(console) : say(console, messages::kVersion, {ROTORWERK_VERSION}));
     return finishOutput(console, kExitSuccess);
   }
-  return finishOutput(console, chosen->job(options, console));
+  return finishOutput(console, chosen->spec->job(options, console));
 }
 
 int refuseToRun() {

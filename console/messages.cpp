@@ -27,4 +27,13 @@ std::string say(const Console& console, messages::Id id,
   return message;
 }
 
+std::size_t cellsOf(const Console& console, std::string_view text) {
+  std::size_t cells = 0;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    cells += !console.utf8() || byte < 0x80 ? 1 : byte >= 0xE0 ? 2 : 0;
+  }
+  return cells;
+}
+
 }  // namespace rotorwerk

@@ -19,4 +19,7 @@ enum Id : int;
 std::string say(const Console& console, messages::Id id,
                 std::initializer_list<std::string_view> fills = {});
 
+// Terminal cells a message takes: a Chinese character two, in UTF-8 or GBK.
+std::size_t cellsOf(const Console& console, std::string_view text);
+
 }  // namespace rotorwerk
