@@ -13,7 +13,7 @@
 #include "machine/check_letters.h"
 #include "machine/rotor_machine.h"
 #include "platform/file.h"
-#include "platform/result.h"
+#include "rotorwerk/result.h"
 
 namespace rotorwerk {
 

@@ -8,7 +8,7 @@
 
 #include "codefile/code_file.h"
 #include "platform/file.h"
-#include "platform/result.h"
+#include "rotorwerk/result.h"
 
 namespace rotorwerk {
 

@@ -7,7 +7,7 @@
 #include "codefile/code_file.h"
 #include "machine/rotor_machine.h"
 #include "platform/file.h"
-#include "platform/result.h"
+#include "rotorwerk/result.h"
 
 namespace rotorwerk {
 

@@ -10,17 +10,13 @@
 
 #include "analysis/attack.h"
 #include "codefile/code_file.h"
-#include "codefile/code_sample.h"
 #include "console/json_output.h"
 #include "console/message_table.h"
 #include "console/messages.h"
-#include "console/settings_files.h"
-#include "machine/check_letters.h"
-#include "machine/keystream.h"
-#include "platform/formatted_input.h"
 #include "platform/interrupts.h"
 #include "platform/replacement_file.h"
 #include "platform/terminal.h"
+#include "rotorwerk/rotorwerk.h"
 
 namespace rotorwerk {
 namespace {
@@ -62,9 +58,8 @@ std::string positionOf(std::int64_t position) { return std::to_string(position);
 
 struct TraceRow {
   std::string number;
-  RotorPositions positions;
   std::string in;
-  LetterTrace trace;
+  api::TraceStep step;
   bool upper = false;
 };
 
@@ -72,13 +67,12 @@ enum class TraceFormat { kTable, kTsv, kJson };
 
 std::string formatRow(const Console& console, const TraceRow& row, TraceFormat format) {
   // The plugboard's letter on the way out is the out letter, which keeps the text's case.
-  const std::array<int, kStages> stages = {
-      row.trace.plugged,   row.trace.right,    row.trace.middle,     row.trace.left,
-      row.trace.reflected, row.trace.leftBack, row.trace.middleBack, row.trace.rightBack,
-      row.trace.out,       row.trace.out};
-  std::vector<std::string> cells = {row.number, positionOf(row.positions.left),
-                                    positionOf(row.positions.middle),
-                                    positionOf(row.positions.right), row.in};
+  const api::TraceStep& t = row.step;
+  const std::array<int, kStages> stages = {t.plugboard, t.rightRotor, t.middleRotor, t.leftRotor,
+                                           t.reflector, t.leftBack,   t.middleBack,  t.rightBack,
+                                           t.out,       t.out};
+  std::vector<std::string> cells = {row.number, positionOf(t.positions[0]),
+                                    positionOf(t.positions[1]), positionOf(t.positions[2]), row.in};
   for (std::size_t k = 0; k < stages.size(); ++k) {
     cells.push_back(letterOf(stages[k], row.upper && k + 1 == stages.size()));
   }
@@ -130,7 +124,7 @@ class AttackProgressLine {
   AttackProgressLine(const AttackProgressLine&) = delete;
   AttackProgressLine& operator=(const AttackProgressLine&) = delete;
 
-  void operator()(const AttackProgress& progress) {
+  void operator()(const api::AttackStatus& progress) {
     const auto now = Clock::now();
     if (!shown_ || now - last_ < std::chrono::milliseconds(250)) return;
     last_ = now;
@@ -167,94 +161,37 @@ class AttackProgressLine {
   Clock::time_point last_;
 };
 
-// The start file the attack found.
-Start startOf(const AttackKey& key) {
-  Start start;
-  for (std::size_t k = 0; k < 3; ++k) {
-    start.slots[k] = key.slots[k];
-    start.offsets[k] = key.offsets[k];
-  }
-  for (std::size_t x = 0; x < key.plugboard.size(); ++x) {
-    const auto y = static_cast<std::size_t>(key.plugboard[x]);
-    if (y > x) start.plugs.push_back({static_cast<char>('a' + x), static_cast<char>('a' + y)});
-  }
-  return start;
-}
-
-// A crib as the user wrote it: TEXT, or TEXT@N for text from the N-th letter (from 1).
-// Its non-letters are passed over and its case ignored, as the machine passes them.
-Crib cribOf(const std::string& word) {
-  Crib crib;
-  std::string text = word;
-  const std::size_t at = word.rfind('@');
-  if (at != std::string::npos && at + 1 < word.size() &&
-      word.find_first_not_of("0123456789", at + 1) == std::string::npos) {
-    const std::string digits = word.substr(at + 1);
-    const std::size_t number = digits.size() > 9 ? 0 : std::stoul(digits);
-    // Letter 0 does not exist: such a crib stands nowhere.
-    crib.position = number == 0 ? std::numeric_limits<std::size_t>::max() / 2 : number - 1;
-    text = word.substr(0, at);
-  }
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c | 0x20);
-    if (byte >= 'a' && byte <= 'z' && crib.letters.size() < kMaxCribLetters) {
-      crib.letters.push_back(static_cast<std::uint8_t>(byte - 'a'));
-    }
-  }
-  return crib;
-}
-
-// The languages an attack scores by, as --language names them.
-std::vector<TextLanguage> languagesOf(const std::string& word) {
-  if (word == "auto") return {kTextLanguages.begin(), kTextLanguages.end()};
-  return {word == "de"   ? TextLanguage::kGerman
-          : word == "fr" ? TextLanguage::kFrench
-          : word == "es" ? TextLanguage::kSpanish
-                         : TextLanguage::kEnglish};
-}
-
-messages::Id languageName(TextLanguage language) {
-  switch (language) {
-    case TextLanguage::kEnglish: return messages::kEnglish;
-    case TextLanguage::kGerman: return messages::kGerman;
-    case TextLanguage::kFrench: return messages::kFrench;
-    case TextLanguage::kSpanish: return messages::kSpanish;
-  }
-  return messages::kEnglish;
+// A language's name, as --language names it.
+messages::Id languageName(const std::string& code) {
+  return code == "de"   ? messages::kGerman
+         : code == "fr" ? messages::kFrench
+         : code == "es" ? messages::kSpanish
+                        : messages::kEnglish;
 }
 
 // The attack's findings as one JSON document, named as the manual lists them.
-std::string attackDocument(const AttackResult& result, const Start& start, bool lettered,
-                           bool anyCheck, const std::string& firstLine,
-                           const std::string& startText) {
-  constexpr const char* kLanguageCodes[] = {"en", "de", "fr", "es"};
-  constexpr const char* kEvidence[] = {"none", "language", "check-letters",
-                                       "check-letters-and-language"};
+std::string attackDocument(const api::AttackOutcome& found) {
   std::vector<std::string> pairs;
-  for (const auto& [x, y] : start.plugs) pairs.push_back(json::string(std::string{x, y}));
+  for (const std::string& pair : found.plugPairs) pairs.push_back(json::string(pair));
   const auto numbered = [](const std::array<std::int64_t, 3>& values) {
     return json::array({json::number(values[0]), json::number(values[1]), json::number(values[2])});
   };
   char score[32];
-  std::snprintf(score, sizeof score, "%.4f", result.score);
-  return json::object(
-             {{"found", result.confident ? "true" : "false"},
-              {"scored", "true"},
-              {"searchedThrough", result.searched ? "true" : "false"},
-              {"evidence", json::string(kEvidence[static_cast<int>(result.evidence)])},
-              {"score", score},
-              {"scoredBy", json::string(lettered ? kLanguageCodes[static_cast<int>(result.language)]
-                                                 : "letter-frequencies")},
-              {"checkLetters", json::string(!anyCheck                   ? "none"
-                                            : result.checkLettersVerify ? "verify"
-                                                                        : "fail")},
-              {"candidatesChecked",
-               json::number(static_cast<std::int64_t>(result.candidatesChecked))},
-              {"firstLine", json::string(firstLine)},
-              {"start", json::object({{"slots", numbered(start.slots)},
-                                      {"offsets", numbered(start.offsets)},
-                                      {"plugPairs", json::array(pairs)}})},
-              {"startFile", json::string(startText)}}) +
+  std::snprintf(score, sizeof score, "%.4f", found.score);
+  return json::object({{"found", found.confident ? "true" : "false"},
+                       {"scored", "true"},
+                       {"searchedThrough", found.searched ? "true" : "false"},
+                       {"evidence", json::string(found.evidence)},
+                       {"score", score},
+                       {"scoredBy", json::string(found.scoredBy)},
+                       {"checkLetters", json::string(found.checkLetters)},
+                       {"candidatesChecked",
+                        json::number(static_cast<std::int64_t>(found.candidatesChecked))},
+                       {"firstLine", json::string(found.firstLine)},
+                       {"start", json::object({{"slots", numbered(found.slots)},
+                                               {"offsets", numbered(found.offsets)},
+                                               {"plugPairs", json::array(pairs)}})},
+                       {"startFile", json::string(found.startText)}}) +
          "\n";
 }
 
@@ -270,11 +207,10 @@ std::string printable(std::string line) {
 }  // namespace
 
 int traceJob(const JobOptions& options, Console& console) {
-  const auto settings = loadSettings(options.settings);
+  const auto settings = api::Settings::load(options.settings);
   if (!settings) return failed(console, settings.fault());
   auto input = openInput(options.file);
   if (!input) return failed(console, input.fault());
-  const RotorMachine machine = buildMachine(*settings);
   const bool checks = options.traceType == kCheckedCode;
   // Rows are written as they are made: a long trace need not fit in memory. In JSON the
   // letters' rows and the check letters' rows are two arrays of one object.
@@ -288,47 +224,33 @@ int traceJob(const JobOptions& options, Console& console) {
     const std::string text = formatRow(console, row, format);
     console.write(format == TraceFormat::kJson ? (first ? "\n  " : ",\n  ") + text : text);
   };
-  RotorPositions positions = machine.startPositions();
-  // The check letters follow the text's last letter: the whole text is counted, through
-  // the same keystream as encrypt, once the rows are made.
-  Keystream keystream(machine, positions);
+  // The check letters follow the text's last letter: the whole text is read for them.
+  api::Tracer tracer(*settings, static_cast<std::uint64_t>(options.letters));
   std::vector<char> block(kBlockSize);
   int shown = 0;
   for (std::size_t size = 0; (size = readText(input->get(), block.data(), block.size())) > 0;) {
     if (shown == 0 && looksLikeCodeFile({block.data(), size})) {
       tell(console, say(console, messages::kTraceCodeFile, {displayName(options.file)}));
     }
-    for (std::size_t i = 0; i < size && shown < options.letters; ++i) {
-      const auto byte = static_cast<unsigned char>(block[i]);
-      const bool upper = byte >= 'A' && byte <= 'Z';
-      if (!upper && (byte < 'a' || byte > 'z')) continue;
-      stepPositions(positions);
-      const auto letter = static_cast<LetterIndex>((byte | 0x20U) - 'a');
+    tracer.feed({block.data(), size}, [&](const api::TraceStep& step, char letter) {
       ++shown;
-      write(
-          {std::to_string(shown), positions, std::string(1, block[i]),
-           traceLetter(machine, letter, positions.left, positions.middle, positions.right), upper},
-          shown == 1);
-    }
-    if (!checks && shown >= options.letters) break;
-    keystream.apply(block.data(), size);
+      write({std::to_string(shown), std::string(1, letter), step, letter >= 'A' && letter <= 'Z'},
+            shown == 1);
+    });
+    if (!checks && tracer.shownAll()) break;
   }
   if (std::ferror(input->get()) != 0) {
     return failed(console, systemFault(FaultKind::kCannotRead, options.file));
   }
   if (format == TraceFormat::kJson) console.write("\n], \"checkLetters\": [");
   if (checks) {
-    positions = keystream.positions();
+    const std::array<api::TraceStep, 3> steps = tracer.checkLetters();
     for (std::size_t k = 0; k < 3; ++k) {
-      stepPositions(positions);
-      const LetterIndex offset = checkLetterInput(machine.startOffsets[k]);
       // Numbered c1 to c3 in the table; 1 to 3 in their own JSON array.
       const std::string number = format == TraceFormat::kJson
                                      ? std::to_string(k + 1)
                                      : std::string{'c', static_cast<char>('1' + k)};
-      write({number, positions, letterOf(offset),
-             traceLetter(machine, offset, positions.left, positions.middle, positions.right)},
-            k == 0);
+      write({number, letterOf(steps[k].in), steps[k]}, k == 0);
     }
   }
   if (format == TraceFormat::kJson) console.write(checks ? "\n]}\n" : "]}\n");
@@ -336,143 +258,87 @@ int traceJob(const JobOptions& options, Console& console) {
 }
 
 int attackJob(const JobOptions& options, Console& console) {
-  const auto wiring = loadWiring(options.settings);
+  const auto wiring = api::Settings::loadWiring(options.settings);
   if (!wiring) return failed(console, wiring.fault());
-  if (wiring->rotors.empty()) {
-    tell(console, say(console, messages::kAttackNoRotors));
-    return kExitError;
-  }
-  // Code files under one start file share the keystream from their first letter.
   std::vector<std::string> names = {options.file};
   names.insert(names.end(), options.moreFiles.begin(), options.moreFiles.end());
-  std::vector<CodeSample> codes;
-  CipherSample sample;
-  for (const std::string& each : names) {
-    auto input = openInput(each);
-    if (!input) return failed(console, input.fault());
-    auto code = readCodeSample(std::move(*input), each, kAttackLetters);
-    if (!code) return failed(console, code.fault());
-    if (code->totalLetters == 0) {
-      tell(console, say(console, messages::kAttackNoLetters, {displayName(each)}));
-      return kExitError;
-    }
-    if (!codes.empty() && code->language != codes.front().language) {
-      tell(console, say(console, messages::kAttackMixedLanguages,
-                        {displayName(names.front()), displayName(each)}));
-      return kExitError;
-    }
-    CipherMessage message;
-    message.letters = code->letters;
-    message.totalLetters = code->totalLetters;
-    if (code->trailer.code == kCheckedCode) message.checkWord = code->trailer.check;
-    sample.messages.push_back(std::move(message));
-    codes.push_back(std::move(*code));
-  }
-  const CodeSample* code = &codes.front();
-  std::uint64_t letters = 0;
-  for (const CodeSample& each : codes)
-    letters += std::min<std::uint64_t>(each.totalLetters, kAttackLetters);
-  if (names.size() > 1) {
-    tell(console, say(console, messages::kAttackDepth, {std::to_string(names.size())}));
-  }
-  if (letters < kFewLetters && options.crib.empty()) {
-    tell(console, say(console, messages::kAttackFewLetters,
-                      {std::to_string(letters), std::to_string(kFewLetters)}));
-  }
-  sample.lettered = code->language == Language::kEnglish;
-  sample.languages = languagesOf(options.statistics);
-  if (!options.crib.empty()) {
-    sample.crib = cribOf(options.crib);
-    const Crib& crib = *sample.crib;
-    const std::size_t room = sample.messages.front().letters.size();
-    if (crib.letters.empty() || crib.letters.size() > room ||
-        (crib.position && *crib.position + crib.letters.size() > room)) {
-      tell(console, say(console, messages::kAttackCribOutside, {displayName(names.front())}));
-      return kExitError;
-    }
-  }
-  if (!sample.lettered) tell(console, say(console, messages::kAttackNoStatistics));
-
   // The start file's place is taken before the search, so that a name in use or a
   // directory that cannot be written is told at once, not after minutes.
   const bool toFile = !options.output.empty() && options.output != "-";
   const auto existing =
       options.force ? ReplacementFile::Existing::kReplace : ReplacementFile::Existing::kRefuse;
   ReplacementFile file(toFile ? options.output : "-", ReplacementFile::Access::kPrivate, existing);
-  if (toFile) {
-    const std::string folder = options.output.substr(0, baseNameStart(options.output));
-    if (auto made = createDirectories(folder); !made) return failed(console, made.fault());
-    if (auto opened = file.open(); !opened) return failed(console, opened.fault());
-  }
-  Settings settings{*wiring, Start{{}, {1, 1, 1}, {0, 0, 0}}};
-  const RotorMachine known = buildMachine(settings);
-  AttackLimits limits;
-  limits.threads = options.threads > 0 ? options.threads : std::thread::hardware_concurrency();
-  limits.timeLimit = std::chrono::seconds(options.timeLimit);
-  limits.stopRequested = stopRequested;
+  bool lettered = true;
+  api::AttackOptions search;
+  search.threads = options.threads;
+  search.timeLimit = std::chrono::seconds(options.timeLimit);
+  search.crib = options.crib;
+  search.language = options.statistics;
+  search.stopRequested = stopRequested;
   AttackProgressLine progress(console);
-  limits.progress = [&](const AttackProgress& p) { progress(p); };
+  search.progress = [&](const api::AttackStatus& status) { progress(status); };
+  search.onPlan = [&](const api::AttackPlan& plan) -> Result<void> {
+    lettered = plan.lettered;
+    if (plan.codes > 1) {
+      tell(console, say(console, messages::kAttackDepth, {std::to_string(plan.codes)}));
+    }
+    if (plan.letters < kFewLetters && options.crib.empty()) {
+      tell(console, say(console, messages::kAttackFewLetters,
+                        {std::to_string(plan.letters), std::to_string(kFewLetters)}));
+    }
+    if (!plan.lettered) tell(console, say(console, messages::kAttackNoStatistics));
+    if (!toFile) return {};
+    const std::string folder = options.output.substr(0, baseNameStart(options.output));
+    if (auto made = createDirectories(folder); !made) return made.fault();
+    return file.open();
+  };
   catchStopRequests(true);
-  const AttackResult result = attack(known, sample, limits);
+  const auto found = api::attackFiles(names, *wiring, search);
   catchStopRequests(false);
   progress.finish();
-
-  settings.start = startOf(result.key);
-  const RotorMachine found = buildMachine(settings);
-  std::string line = code->firstLine;
-  Keystream(found, found.startPositions()).apply(line.data(), line.size());
-  const std::string startText = formatStart(settings.start);
-  if (!result.scored) {
+  if (!found) return failed(console, found.fault());
+  if (!found->scored) {
     if (options.json) console.write("{\"found\": false, \"scored\": false}\n");
     tell(console, say(console, messages::kAttackNothingScored));
     return kExitError;
   }
-  const bool anyCheck = std::any_of(sample.messages.begin(), sample.messages.end(),
-                                    [](const CipherMessage& m) { return !m.checkWord.empty(); });
   // What goes to standard output: the start file, or for scripts all that was found.
-  const std::string shown = !options.json ? startText
-                                          : attackDocument(result, settings.start, sample.lettered,
-                                                           anyCheck, line, startText);
-  if (!result.searched) tell(console, say(console, messages::kAttackStopped));
-  tell(console, say(console, messages::kAttackFirstLine, {printable(line)}));
+  const std::string shown = !options.json ? found->startText : attackDocument(*found);
+  if (!found->searched) tell(console, say(console, messages::kAttackStopped));
+  tell(console, say(console, messages::kAttackFirstLine, {printable(found->firstLine)}));
   char score[32];
-  std::snprintf(score, sizeof score, sample.lettered ? "%.2f" : "%.3f", result.score);
-  if (!sample.lettered) {
+  std::snprintf(score, sizeof score, lettered ? "%.2f" : "%.3f", found->score);
+  if (!lettered) {
     tell(console, say(console, messages::kAttackScoreLetters, {score}));
-  } else if (result.language == TextLanguage::kEnglish) {
+  } else if (found->scoredBy == "en") {
     tell(console, say(console, messages::kAttackScoreEnglish, {score}));
   } else {
     tell(console, say(console, messages::kAttackScoreIn,
-                      {score, say(console, languageName(result.language))}));
+                      {score, say(console, languageName(found->scoredBy))}));
   }
-  tell(console, say(console, !anyCheck                   ? messages::kAttackNoCheckLetters
-                             : result.checkLettersVerify ? messages::kAttackCheckHolds
-                                                         : messages::kAttackCheckFails));
-  const std::string checked = std::to_string(result.candidatesChecked);
-  switch (result.evidence) {
-    case Evidence::kNone: break;
-    case Evidence::kLanguage:
-      tell(console, say(console, messages::kAttackEvidenceEnglish, {checked}));
-      break;
-    case Evidence::kCheckLetters:
-      tell(console, say(console, messages::kAttackEvidenceCheckLetters, {checked}));
-      break;
-    case Evidence::kCheckLettersAndLanguage:
-      tell(console, say(console, messages::kAttackEvidenceBoth, {checked}));
-      break;
+  tell(console, say(console, found->checkLetters == "none"     ? messages::kAttackNoCheckLetters
+                             : found->checkLetters == "verify" ? messages::kAttackCheckHolds
+                                                               : messages::kAttackCheckFails));
+  const std::string checked = std::to_string(found->candidatesChecked);
+  if (found->evidence == "language") {
+    tell(console, say(console, messages::kAttackEvidenceEnglish, {checked}));
+  } else if (found->evidence == "check-letters") {
+    tell(console, say(console, messages::kAttackEvidenceCheckLetters, {checked}));
+  } else if (found->evidence == "check-letters-and-language") {
+    tell(console, say(console, messages::kAttackEvidenceBoth, {checked}));
   }
-  if (!result.confident) {
+  if (!found->confident) {
     console.write(shown);
     tell(console, say(console, messages::kAttackNotFound));
     return kExitError;
   }
   if (!toFile || options.json) console.write(shown);
   if (toFile) {
-    (void)file.write(startText);  // a failed write fails the commit
+    (void)file.write(found->startText);  // a failed write fails the commit
     const bool onTerminal = file.toStandardStream();
     if (auto written = file.commit(); !written) {
       // The key found is not lost with its file.
-      if (!options.json) console.write(startText);
+      if (!options.json) console.write(found->startText);
       return failed(console, written.fault());
     }
     if (!options.quiet && !onTerminal) {

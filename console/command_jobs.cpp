@@ -7,16 +7,15 @@
 #include <optional>
 #include <vector>
 
-#include "codefile/decrypt_command.h"
-#include "codefile/encrypt_command.h"
+#include "api/settings_files.h"
 #include "console/json_output.h"
 #include "console/message_table.h"
 #include "console/messages.h"
 #include "console/reports.h"
-#include "console/settings_files.h"
 #include "platform/file.h"
 #include "platform/replacement_file.h"
 #include "platform/terminal.h"
+#include "rotorwerk/rotorwerk.h"
 
 namespace rotorwerk {
 namespace {
@@ -79,20 +78,6 @@ std::uint64_t sizeOf(const std::string& name) {
   return name == "-" ? 0 : fileSize(name).value_or(0);
 }
 
-// What encrypt and decrypt start from: the machine of the settings and the open input.
-struct Source {
-  RotorMachine machine;
-  File input;
-};
-
-Result<Source> loadAndOpen(const JobOptions& options) {
-  const auto settings = loadSettings(options.settings);
-  if (!settings) return settings.fault();
-  auto input = openInput(options.file);
-  if (!input) return input.fault();
-  return Source{buildMachine(*settings), std::move(*input)};
-}
-
 std::string numbers(const std::array<std::int64_t, 3>& values) {
   return std::to_string(values[0]) + " " + std::to_string(values[1]) + " " +
          std::to_string(values[2]);
@@ -115,39 +100,42 @@ int failed(Console& console, const Fault& fault) {
 }
 
 int encryptJob(const JobOptions& options, Console& console) {
-  auto source = loadAndOpen(options);
-  if (!source) return failed(console, source.fault());
+  const auto settings = api::Settings::load(options.settings);
+  if (!settings) return failed(console, settings.fault());
   const std::string output = options.output.empty() ? kCodeFileName : options.output;
   ProgressLine progress(console, sizeOf(options.file));
-  const auto done = encryptCommand(std::move(source->input), options.file,
-                                   options.language == "zh" ? 1 : 0, options.type, source->machine,
-                                   output, [&](std::uint64_t bytes) { progress(bytes); });
+  const auto toFile = api::encryptFile(
+      *settings, options.file, output,
+      options.language == "zh" ? api::TextLabel::kChinese : api::TextLabel::kEnglish, options.type,
+      [&](std::uint64_t bytes) { progress(bytes); });
   progress.finish();
-  if (!done) return failed(console, done.fault());
+  if (!toFile) return failed(console, toFile.fault());
   // Code shown on a terminal's stream needs no word after it.
-  if (!options.quiet && *done == CodeWrittenTo::kFile) {
+  if (!options.quiet && *toFile) {
     tell(console, say(console, messages::kWritten, {displayName(output)}));
   }
   return kExitSuccess;
 }
 
 int decryptJob(const JobOptions& options, Console& console) {
-  auto source = loadAndOpen(options);
-  if (!source) return failed(console, source.fault());
-  const auto language = readCodeHeader(source->input.get(), options.file);
-  if (!language) return failed(console, language.fault());
-  if (!options.quiet) {
-    const auto label = *language == Language::kChinese ? messages::kChinese : messages::kEnglish;
-    tell(console, say(console, messages::kLanguageLine, {say(console, label)}));
-  }
+  const auto settings = api::Settings::load(options.settings);
+  if (!settings) return failed(console, settings.fault());
   const std::string target = options.output.empty() ? "-" : options.output;
   ReplacementFile output(target);
-  if (auto opened = output.open(); !opened) return failed(console, opened.fault());
+  // The output is taken once the header is read, so that a file that is no code file
+  // leaves no trace; the input is closed before the output replaces a file: they may be
+  // the same.
+  const auto outputFor = [&](api::TextLabel label) -> Result<std::FILE*> {
+    if (!options.quiet) {
+      const auto name = label == api::TextLabel::kChinese ? messages::kChinese : messages::kEnglish;
+      tell(console, say(console, messages::kLanguageLine, {say(console, name)}));
+    }
+    if (auto opened = output.open(); !opened) return opened.fault();
+    return output.stream();
+  };
   ProgressLine progress(console, sizeOf(options.file));
-  // The input is closed before the output replaces a file: they may be the same.
-  const auto verification =
-      decryptCommand(std::move(source->input), options.file, source->machine, output.stream(),
-                     target, [&](std::uint64_t bytes) { progress(bytes); });
+  const auto verification = api::decryptFile(*settings, options.file, outputFor, target,
+                                             [&](std::uint64_t bytes) { progress(bytes); });
   progress.finish();
   if (!verification) return failed(console, verification.fault());
   if (auto committed = output.commit(); !committed) return failed(console, committed.fault());
@@ -174,7 +162,7 @@ int keygenJob(const JobOptions& options, Console& console) {
     kept = std::move(*wiring);
   }
   const int rotors = kept ? static_cast<int>(kept->rotors.size()) : options.rotors;
-  const auto key = generateKey(rotors, options.plugs);
+  const auto key = api::Settings::generate(rotors, options.plugs);
   if (!key) return failed(console, key.fault());
   // Without --force the names must be free; only the owner may read the files.
   const auto existing =
@@ -193,8 +181,8 @@ int keygenJob(const JobOptions& options, Console& console) {
   }
   if (written) {
     // A failed write stays with its file and fails the commit, naming that file.
-    if (wiring) (void)wiring->write(formatWiring(key->wiring));
-    (void)start.write(formatStart(key->start));
+    if (wiring) (void)wiring->write(key->wiringText());
+    (void)start.write(key->startText());
     written = wiring ? ReplacementFile::commitTogether(*lock, {&*wiring, &start})
                      : ReplacementFile::commitTogether(*lock, {&start});
   }
@@ -208,13 +196,17 @@ int keygenJob(const JobOptions& options, Console& console) {
 }
 
 int checkJob(const JobOptions& options, Console& console) {
-  const auto settings = loadSettings(options.settings);
+  const auto settings = api::Settings::load(options.settings);
   if (!settings) return failed(console, settings.fault());
-  const Start& start = settings->start;
+  const std::array<std::int64_t, 3> slots = settings->slots();
+  const std::array<std::int64_t, 3> offsets = settings->offsets();
+  const auto rotors = std::to_string(settings->rotorCount());
   // Pairs in alphabetical order, each written from its earlier letter.
   std::vector<std::string> pairs;
   std::string selfPlugs;
-  for (const auto& [x, y] : start.plugs) {
+  for (const std::string& pair : settings->plugPairs()) {
+    const char x = pair[0];
+    const char y = pair[1];
     if (x == y) {
       selfPlugs += x;
     } else {
@@ -233,22 +225,19 @@ int checkJob(const JobOptions& options, Console& console) {
       return json::array(
           {json::number(values[0]), json::number(values[1]), json::number(values[2])});
     };
-    console.write(
-        json::object(
-            {{"rotors", json::number(static_cast<std::int64_t>(settings->wiring.rotors.size()))},
-             {"slots", numbered(start.slots)},
-             {"plugPairs", json::array(quoted)},
-             {"offsets", numbered(start.offsets)}}) +
-        "\n");
+    console.write(json::object({{"rotors", rotors},
+                                {"slots", numbered(slots)},
+                                {"plugPairs", json::array(quoted)},
+                                {"offsets", numbered(offsets)}}) +
+                  "\n");
   } else {
-    console.write(say(console, messages::kSummary,
-                      {std::to_string(settings->wiring.rotors.size()), numbers(start.slots), plugs,
-                       numbers(start.offsets)}));
+    console.write(
+        say(console, messages::kSummary, {rotors, numbers(slots), plugs, numbers(offsets)}));
   }
   constexpr SettingsItem kOffsets[] = {SettingsItem::kLeftOffset, SettingsItem::kMiddleOffset,
                                        SettingsItem::kRightOffset};
   for (std::size_t k = 0; k < 3; ++k) {
-    if (start.offsets[k] < 0 || start.offsets[k] >= kLetters) {
+    if (offsets[k] < 0 || offsets[k] >= kLetters) {
       tell(console,
            say(console, messages::kOffsetOutOfRange, {settingsItemName(console, kOffsets[k])}));
     }

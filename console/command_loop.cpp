@@ -4,14 +4,12 @@
 #include <limits>
 #include <string>
 
-#include "codefile/decrypt_command.h"
-#include "codefile/encrypt_command.h"
+#include "codefile/code_file.h"
 #include "console/reports.h"
-#include "console/settings_files.h"
 #include "console/texts.h"
-#include "machine/settings.h"
 #include "platform/file.h"
 #include "platform/interrupts.h"
+#include "rotorwerk/rotorwerk.h"
 
 namespace rotorwerk {
 namespace {
@@ -19,12 +17,13 @@ namespace {
 // Longer names cannot be opened anywhere; longer types are never registered.
 constexpr std::size_t kArgumentKeep = 4096;
 
-Result<File> openTextFile(const Word& name) {
-  // Such a name cannot be opened anywhere.
+// The path of a typed name, or a fault for a name that cannot be opened anywhere. The
+// console's names are files: "-" too.
+Result<std::string> textPath(const Word& name) {
   if (name.truncated() || name.text.find('\0') != std::string::npos) {
     return Fault{FaultKind::kFileNotFound, name.text};
   }
-  return openForReading(typedName(name.text));
+  return name.text == "-" ? joinPath(".", "-") : typedName(name.text);
 }
 
 void tell(Console& console, const Fault& fault) {
@@ -32,17 +31,14 @@ void tell(Console& console, const Fault& fault) {
 }
 
 // The language line, the deciphered text, and what its verification found.
-void showDecryption(File code, const std::string& name, const RotorMachine& machine,
-                    Console& console) {
-  const auto language = readCodeHeader(code.get(), name);
-  if (!language) {
-    tell(console, language.fault());
-    return;
-  }
-  console.write(texts::kLanguageLine);
-  console.write(*language == Language::kChinese ? texts::kChineseLabel : texts::kEnglishLabel);
-  console.write("\n");
-  const auto verification = decryptCommand(std::move(code), name, machine, console.out(), "");
+void showDecryption(const std::string& path, const api::Settings& settings, Console& console) {
+  const auto outputFor = [&](api::TextLabel label) -> Result<std::FILE*> {
+    console.write(texts::kLanguageLine);
+    console.write(label == api::TextLabel::kChinese ? texts::kChineseLabel : texts::kEnglishLabel);
+    console.write("\n");
+    return console.out();
+  };
+  const auto verification = api::decryptFile(settings, path, outputFor, "");
   if (!verification) {
     tell(console, verification.fault());
     return;
@@ -87,25 +83,27 @@ CommandLoop::Outcome CommandLoop::runUseCommand() {
     terminal_.waitForKey(console_);
     return Outcome::kDone;
   }
-  const auto settings = loadSettings();
+  const auto settings = api::Settings::load();
   if (!settings) {
     tell(console_, settings.fault());
     terminal_.waitForKey(console_);
     return Outcome::kDone;
   }
-  const RotorMachine machine = buildMachine(*settings);
-  auto text = openTextFile(name);
-  if (!text) {
-    tell(console_, text.fault());
+  const auto path = textPath(name);
+  if (!path) {
+    tell(console_, path.fault());
   } else if (operation != 0) {
-    const auto done = encryptCommand(std::move(*text), name.text, lang, type.text, machine);
+    // Any language but 0 labels the text Chinese, and a type is judged as typed.
+    const auto done = api::encryptFile(
+        *settings, *path, kCodeFileName,
+        lang != 0 ? api::TextLabel::kChinese : api::TextLabel::kEnglish, type.text);
     if (done) {
       console_.message(std::string(console_.text(texts::kWrittenToFile)) + kCodeFileName);
     } else {
       tell(console_, done.fault());
     }
   } else {
-    showDecryption(std::move(*text), name.text, machine, console_);
+    showDecryption(*path, *settings, console_);
   }
   terminal_.waitForKey(console_);
   return Outcome::kDone;

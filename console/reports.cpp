@@ -46,12 +46,13 @@ const ConsoleText& consoleText(FaultKind kind) {
     case FaultKind::kCannotOutput: return texts::kCannotOutputText;
     case FaultKind::kOutputLost: return texts::kCannotWriteOutput;
     case FaultKind::kSettings: return texts::kSettingsFault;
-    // Key files are the command line's alone.
+    // Key files and the attack are the command line's alone.
     case FaultKind::kCannotWrite:
     case FaultKind::kNotRegular:
     case FaultKind::kExists:
     case FaultKind::kSameFile:
-    case FaultKind::kNoRandomness: return texts::kCannotWriteFile;
+    case FaultKind::kNoRandomness:
+    case FaultKind::kAttackInput: return texts::kCannotWriteFile;
   }
   return texts::kCannotWriteFile;
 }
@@ -92,6 +93,15 @@ std::string commandLineMessage(const Console& console, const Fault& fault) {
     case FaultKind::kNoSuchCodingType: return say(console, messages::kNoSuchCodingType, {name});
     case FaultKind::kFormat: return say(console, messages::kFormat, {name});
     case FaultKind::kOutputLost: return say(console, messages::kOutputLost, {fault.reason});
+    case FaultKind::kAttackInput:
+      switch (static_cast<AttackInput>(fault.item)) {
+        case AttackInput::kNoLetters: return say(console, messages::kAttackNoLetters, {name});
+        case AttackInput::kMixedLabels:
+          return say(console, messages::kAttackMixedLanguages, {displayName(fault.reason), name});
+        case AttackInput::kCribOutside: return say(console, messages::kAttackCribOutside, {name});
+        case AttackInput::kNoRotors: return say(console, messages::kAttackNoRotors);
+      }
+      return {};
     case FaultKind::kSettings:
       return say(console, messages::kSettings,
                  {name, settingsItemName(console, static_cast<SettingsItem>(fault.item),

@@ -5,7 +5,7 @@
 
 #include "machine/settings.h"
 #include "platform/console.h"
-#include "platform/result.h"
+#include "rotorwerk/result.h"
 
 namespace rotorwerk {
 

@@ -6,7 +6,7 @@
 
 #include "codefile/code_file.h"
 #include "codefile/decrypt_command.h"
-#include "console/settings_files.h"
+#include "api/settings_files.h"
 #include "fuzz_support.h"
 #include "machine/keystream.h"
 #include "machine/settings.h"

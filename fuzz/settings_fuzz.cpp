@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "console/settings_files.h"
+#include "api/settings_files.h"
 #include "fuzz_support.h"
 #include "machine/emulated_kernels.h"
 #include "machine/keystream.h"

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "machine/settings.h"
-#include "platform/result.h"
+#include "rotorwerk/result.h"
 
 namespace rotorwerk {
 

@@ -7,7 +7,7 @@
 
 #include "machine/rotor_machine.h"
 #include "platform/formatted_input.h"
-#include "platform/result.h"
+#include "rotorwerk/result.h"
 
 namespace rotorwerk {
 

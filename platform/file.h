@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/result.h"
+#include "rotorwerk/result.h"
 
 namespace rotorwerk {
 

@@ -10,7 +10,7 @@
 
 #include "console/analysis_jobs.h"
 #include "console/command_jobs.h"
-#include "console/settings_files.h"
+#include "api/settings_files.h"
 #include "platform/file_operations.h"
 #include "test_support.h"
 

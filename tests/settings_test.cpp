@@ -3,7 +3,7 @@
 
 #include <tuple>
 
-#include "console/settings_files.h"
+#include "api/settings_files.h"
 #include "machine/key_generator.h"
 #include "machine/settings.h"
 #include "test_support.h"

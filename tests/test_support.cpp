@@ -1,7 +1,7 @@
 // Helpers for tests: scratch directories, files, and running the built program.
 #include "test_support.h"
 
-#include "console/settings_files.h"
+#include "api/settings_files.h"
 #include "console/texts.h"
 
 #include <fcntl.h>

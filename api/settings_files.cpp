@@ -1,5 +1,5 @@
 // The two settings files of a directory, opened and read into settings.
-#include "console/settings_files.h"
+#include "api/settings_files.h"
 
 #include "platform/file.h"
 #include "platform/replacement_file.h"

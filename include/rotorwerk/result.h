@@ -24,6 +24,15 @@ enum class FaultKind {
   kOutputLost,        // screens or messages for standard output were lost
   kSettings,          // a settings file: `item` and `number` say where
   kSameFile,          // two key files lead to one file: `reason` holds the other name
+  kAttackInput,       // codes the attack cannot take: `item`, an AttackInput, says why
+};
+
+// Why the attack cannot take its codes.
+enum class AttackInput {
+  kNoLetters,    // `file` holds no letters
+  kMixedLabels,  // `file` and the first code, in `reason`, differ in their header
+  kCribOutside,  // the crib has no letters or does not fit in `file`
+  kNoRotors,     // the wiring file has no rotors
 };
 
 // The step of replacing a file that failed, where the message names it.

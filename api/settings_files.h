@@ -4,7 +4,7 @@
 #include <string>
 
 #include "machine/settings.h"
-#include "platform/result.h"
+#include "rotorwerk/result.h"
 
 namespace rotorwerk {
 

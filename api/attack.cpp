@@ -1,0 +1,175 @@
+// The attack behind the library: code files read into a sample, searched, and what was
+// found told in plain terms.
+#include <algorithm>
+#include <limits>
+#include <thread>
+
+#include "analysis/attack.h"
+#include "api/library_internals.h"
+#include "codefile/code_sample.h"
+#include "machine/keystream.h"
+
+namespace rotorwerk::api {
+
+namespace {
+
+Fault cannotAttack(AttackInput why, std::string file = {}, std::string other = {}) {
+  return Fault{FaultKind::kAttackInput, std::move(file), static_cast<int>(why), 0,
+               std::move(other)};
+}
+
+// A crib as the user wrote it: TEXT, or TEXT@N for text from the N-th letter (from 1).
+// Its non-letters are passed over and its case ignored, as the machine passes them.
+Crib cribOf(const std::string& word) {
+  Crib crib;
+  std::string text = word;
+  const std::size_t at = word.rfind('@');
+  if (at != std::string::npos && at + 1 < word.size() &&
+      word.find_first_not_of("0123456789", at + 1) == std::string::npos) {
+    const std::string digits = word.substr(at + 1);
+    const std::size_t number = digits.size() > 9 ? 0 : std::stoul(digits);
+    // Letter 0 does not exist: such a crib stands nowhere.
+    crib.position = number == 0 ? std::numeric_limits<std::size_t>::max() / 2 : number - 1;
+    text = word.substr(0, at);
+  }
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c | 0x20);
+    if (byte >= 'a' && byte <= 'z' && crib.letters.size() < kMaxCribLetters) {
+      crib.letters.push_back(static_cast<std::uint8_t>(byte - 'a'));
+    }
+  }
+  return crib;
+}
+
+// The languages an attack scores by, as --language names them.
+std::vector<TextLanguage> languagesOf(const std::string& word) {
+  if (word == "auto") return {kTextLanguages.begin(), kTextLanguages.end()};
+  return {word == "de"   ? TextLanguage::kGerman
+          : word == "fr" ? TextLanguage::kFrench
+          : word == "es" ? TextLanguage::kSpanish
+                         : TextLanguage::kEnglish};
+}
+
+// The start file the attack found.
+Start startOf(const AttackKey& key) {
+  Start start;
+  for (std::size_t k = 0; k < 3; ++k) {
+    start.slots[k] = key.slots[k];
+    start.offsets[k] = key.offsets[k];
+  }
+  for (std::size_t x = 0; x < key.plugboard.size(); ++x) {
+    const auto y = static_cast<std::size_t>(key.plugboard[x]);
+    if (y > x) start.plugs.push_back({static_cast<char>('a' + x), static_cast<char>('a' + y)});
+  }
+  return start;
+}
+
+// The codes as one sample: code files under one start file share the keystream from
+// their first letter.
+Result<AttackOutcome> attackInputs(std::vector<File> inputs, const std::vector<std::string>& names,
+                                   const Settings& wiring, const AttackOptions& options) {
+  const Wiring& rotors = wiring.data().settings.wiring;
+  if (rotors.rotors.empty()) return cannotAttack(AttackInput::kNoRotors);
+  std::vector<CodeSample> codes;
+  CipherSample sample;
+  for (std::size_t k = 0; k < inputs.size(); ++k) {
+    auto code = readCodeSample(std::move(inputs[k]), names[k], kAttackLetters);
+    if (!code) return code.fault();
+    if (code->totalLetters == 0) return cannotAttack(AttackInput::kNoLetters, names[k]);
+    if (!codes.empty() && code->language != codes.front().language) {
+      return cannotAttack(AttackInput::kMixedLabels, names[k], names.front());
+    }
+    CipherMessage message;
+    message.letters = code->letters;
+    message.totalLetters = code->totalLetters;
+    if (code->trailer.code == kCheckedCode) message.checkWord = code->trailer.check;
+    sample.messages.push_back(std::move(message));
+    codes.push_back(std::move(*code));
+  }
+  AttackPlan plan{codes.size(), 0, codes.front().language == Language::kEnglish};
+  for (const CodeSample& each : codes) {
+    plan.letters += std::min<std::uint64_t>(each.totalLetters, kAttackLetters);
+  }
+  sample.lettered = plan.lettered;
+  sample.languages = languagesOf(options.language);
+  if (!options.crib.empty()) {
+    sample.crib = cribOf(options.crib);
+    const Crib& crib = *sample.crib;
+    const std::size_t room = sample.messages.front().letters.size();
+    if (crib.letters.empty() || crib.letters.size() > room ||
+        (crib.position && *crib.position + crib.letters.size() > room)) {
+      return cannotAttack(AttackInput::kCribOutside, names.front());
+    }
+  }
+  if (options.onPlan) {
+    if (auto go = options.onPlan(plan); !go) return go.fault();
+  }
+
+  rotorwerk::Settings settings{rotors, Start{{}, {1, 1, 1}, {0, 0, 0}}};
+  AttackLimits limits;
+  limits.threads = options.threads > 0 ? options.threads : std::thread::hardware_concurrency();
+  limits.timeLimit = options.timeLimit;
+  limits.stopRequested = options.stopRequested;
+  if (options.progress) {
+    limits.progress = [&](const AttackProgress& p) {
+      options.progress({p.stage, p.share, p.best, p.secondsLeft});
+    };
+  }
+  const AttackResult result = attack(buildMachine(settings), sample, limits);
+
+  settings.start = startOf(result.key);
+  const RotorMachine found = buildMachine(settings);
+  AttackOutcome outcome;
+  outcome.firstLine = codes.front().firstLine;
+  Keystream(found, found.startPositions())
+      .apply(outcome.firstLine.data(), outcome.firstLine.size());
+  constexpr const char* kLanguageCodes[] = {"en", "de", "fr", "es"};
+  constexpr const char* kEvidence[] = {"none", "language", "check-letters",
+                                       "check-letters-and-language"};
+  const bool anyCheck = std::any_of(sample.messages.begin(), sample.messages.end(),
+                                    [](const CipherMessage& m) { return !m.checkWord.empty(); });
+  outcome.scored = result.scored;
+  outcome.confident = result.confident;
+  outcome.searched = result.searched;
+  outcome.evidence = kEvidence[static_cast<int>(result.evidence)];
+  outcome.scoredBy =
+      plan.lettered ? kLanguageCodes[static_cast<int>(result.language)] : "letter-frequencies";
+  outcome.score = result.score;
+  outcome.checkLetters = !anyCheck ? "none" : result.checkLettersVerify ? "verify" : "fail";
+  outcome.candidatesChecked = result.candidatesChecked;
+  outcome.slots = settings.start.slots;
+  outcome.offsets = settings.start.offsets;
+  for (const auto& [x, y] : settings.start.plugs) outcome.plugPairs.push_back({x, y});
+  outcome.startText = formatStart(settings.start);
+  return outcome;
+}
+
+}  // namespace
+
+Result<AttackOutcome> attack(const std::vector<std::string>& codes, const Settings& wiring,
+                             const AttackOptions& options) {
+  std::vector<File> inputs;
+  std::vector<std::string> names;
+  for (const std::string& code : codes) {
+    auto input = fileOf(code);
+    if (!input) return input.fault();
+    inputs.push_back(std::move(*input));
+    names.push_back("code " + std::to_string(names.size() + 1));
+  }
+  if (inputs.empty()) return cannotAttack(AttackInput::kNoLetters);
+  return attackInputs(std::move(inputs), names, wiring, options);
+}
+
+Result<AttackOutcome> attackFiles(const std::vector<std::string>& codePaths, const Settings& wiring,
+                                  const AttackOptions& options) {
+  std::vector<File> inputs;
+  for (const std::string& path : codePaths) {
+    auto input = path == "-" ? standardInput() : openForReading(path);
+    if (!input) return input.fault();
+    inputs.push_back(std::move(*input));
+  }
+  if (inputs.empty()) return cannotAttack(AttackInput::kNoLetters);
+  return attackInputs(std::move(inputs), codePaths, wiring, options);
+}
+
+}  // namespace rotorwerk::api

@@ -1,0 +1,23 @@
+// What the library's sources share and its users do not see.
+#pragma once
+
+#include <string_view>
+
+#include "machine/rotor_machine.h"
+#include "machine/settings.h"
+#include "platform/file.h"
+#include "rotorwerk/rotorwerk.h"
+
+namespace rotorwerk::api {
+
+struct Settings::Data {
+  rotorwerk::Settings settings;
+  bool hasStart = false;
+  RotorMachine machine;  // with the start file, when there is one
+};
+
+// A text held in memory, read as a file is: through a scratch file, so that what reads
+// it is the very code that reads files.
+Result<File> fileOf(std::string_view bytes);
+
+}  // namespace rotorwerk::api

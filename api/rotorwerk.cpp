@@ -1,0 +1,324 @@
+// The library: the program's own settings, code files, trace and attack behind one
+// small header, so that every way in runs the same code.
+#include "rotorwerk/rotorwerk.h"
+
+#include <optional>
+
+#include "api/library_internals.h"
+#include "api/settings_files.h"
+#include "codefile/decrypt_command.h"
+#include "codefile/encrypt_command.h"
+#include "console/reports.h"
+#include "machine/check_letters.h"
+#include "machine/key_generator.h"
+#include "machine/keystream.h"
+#include "platform/console.h"
+#include "platform/file.h"
+#include "platform/formatted_input.h"
+
+namespace rotorwerk::api {
+
+namespace {
+
+Settings::Data dataOf(rotorwerk::Settings settings, bool hasStart) {
+  Settings::Data data{std::move(settings), hasStart, {}};
+  if (hasStart) data.machine = buildMachine(data.settings);
+  return data;
+}
+
+}  // namespace
+
+Result<File> fileOf(std::string_view bytes) {
+  auto file = scratchFile();
+  if (!file) return file;
+  if (std::fwrite(bytes.data(), 1, bytes.size(), file->get()) != bytes.size() ||
+      std::fflush(file->get()) != 0 || !seekTo(file->get(), 0)) {
+    return systemFault(FaultKind::kCannotRead);
+  }
+  return file;
+}
+
+namespace {
+
+// Everything a file holds from where it stands.
+Result<std::string> contentsOf(std::FILE* file) {
+  std::string bytes;
+  std::vector<char> block(kBlockSize);
+  for (std::size_t size = 0; (size = std::fread(block.data(), 1, block.size(), file)) > 0;) {
+    bytes.append(block.data(), size);
+  }
+  if (std::ferror(file) != 0) return systemFault(FaultKind::kCannotRead);
+  return bytes;
+}
+
+// One of the settings files' texts, parsed as the program parses the file.
+template <typename Parse>
+auto parseText(std::string_view text, const char* name, Parse parse)
+    -> decltype(parse(std::declval<FormattedInput&>())) {
+  auto file = fileOf(text);
+  if (!file) return file.fault();
+  FormattedInput input(file->get());
+  input.skipByteOrderMark();
+  auto parsed = parse(input);
+  if (!parsed) {
+    Fault fault = parsed.fault();
+    fault.file = name;
+    return fault;
+  }
+  return parsed;
+}
+
+TraceStep stepOf(const RotorMachine& machine, int letter, RotorPositions at) {
+  const LetterTrace t =
+      traceLetter(machine, static_cast<LetterIndex>(letter), at.left, at.middle, at.right);
+  return {{at.left, at.middle, at.right},
+          t.in,
+          t.plugged,
+          t.right,
+          t.middle,
+          t.left,
+          t.reflected,
+          t.leftBack,
+          t.middleBack,
+          t.rightBack,
+          t.out};
+}
+
+std::optional<int> letterIndex(char c) {
+  const auto byte = static_cast<unsigned char>(c | 0x20);
+  if (byte < 'a' || byte > 'z' || (static_cast<unsigned char>(c) & 0x80U) != 0) return {};
+  return byte - 'a';
+}
+
+}  // namespace
+
+std::string_view version() { return ROTORWERK_VERSION; }
+
+std::string describe(const Fault& fault, bool chinese) {
+  const Console words(nullptr, nullptr, true, false, chinese);
+  std::string message = faultMessage(words, fault, FrontEnd::kCommandLine);
+  constexpr std::string_view kName = "rotorwerk: ";
+  if (message.rfind(kName, 0) == 0) message.erase(0, kName.size());
+  if (!message.empty() && message.back() == '\n') message.pop_back();
+  return message;
+}
+
+Result<Settings> Settings::load(const std::string& directory) {
+  auto settings = loadSettings(directory);
+  if (!settings) return settings.fault();
+  return Settings(std::make_shared<const Data>(dataOf(std::move(*settings), true)));
+}
+
+Result<Settings> Settings::loadWiring(const std::string& directory) {
+  auto wiring = rotorwerk::loadWiring(directory);
+  if (!wiring) return wiring.fault();
+  return Settings(std::make_shared<const Data>(dataOf({std::move(*wiring), {}}, false)));
+}
+
+Result<Settings> Settings::parseWiring(std::string_view wiringText) {
+  auto wiring = parseText(wiringText, kWiringFileName,
+                          [](FormattedInput& input) { return rotorwerk::parseWiring(input); });
+  if (!wiring) return wiring.fault();
+  return Settings(std::make_shared<const Data>(dataOf({std::move(*wiring), {}}, false)));
+}
+
+Result<Settings> Settings::parse(std::string_view wiringText, std::string_view startText) {
+  auto wiring = parseWiring(wiringText);
+  if (!wiring) return wiring.fault();
+  const Wiring& rotors = wiring->data().settings.wiring;
+  auto start = parseText(startText, kStartFileName, [&](FormattedInput& input) {
+    return parseStart(input, rotors.rotors.size());
+  });
+  if (!start) return start.fault();
+  return Settings(std::make_shared<const Data>(dataOf({rotors, std::move(*start)}, true)));
+}
+
+Result<Settings> Settings::generate(int rotors, int plugs) {
+  if (rotors < 1 || rotors > kMaxRotors || plugs < 0 || plugs > kMaxPlugPairs) {
+    return Fault{FaultKind::kSettings, {}, static_cast<int>(SettingsItem::kRotorCount), rotors};
+  }
+  auto key = generateKey(rotors, plugs);
+  if (!key) return key.fault();
+  return Settings(std::make_shared<const Data>(dataOf(std::move(*key), true)));
+}
+
+bool Settings::hasStart() const { return data_->hasStart; }
+std::string Settings::wiringText() const { return formatWiring(data_->settings.wiring); }
+std::string Settings::startText() const {
+  return data_->hasStart ? formatStart(data_->settings.start) : std::string();
+}
+int Settings::rotorCount() const { return static_cast<int>(data_->settings.wiring.rotors.size()); }
+std::array<std::int64_t, 3> Settings::slots() const { return data_->settings.start.slots; }
+std::array<std::int64_t, 3> Settings::offsets() const { return data_->settings.start.offsets; }
+std::vector<std::string> Settings::plugPairs() const {
+  std::vector<std::string> pairs;
+  for (const auto& [x, y] : data_->settings.start.plugs) pairs.push_back({x, y});
+  return pairs;
+}
+
+// The machine typed at: the same keystream that enciphers files, one byte at a time.
+struct Machine::State {
+  RotorMachine machine;
+  Keystream keystream;
+};
+
+Machine::Machine(const Settings& settings)
+    : state_(std::make_unique<State>(
+          State{settings.data().machine,
+                Keystream(settings.data().machine, settings.data().machine.startPositions())})) {}
+Machine::~Machine() = default;
+Machine::Machine(const Machine& other) : state_(std::make_unique<State>(*other.state_)) {}
+Machine& Machine::operator=(const Machine& other) {
+  *state_ = *other.state_;
+  return *this;
+}
+
+char Machine::press(char letter) {
+  state_->keystream.apply(&letter, 1);
+  return letter;
+}
+
+TraceStep Machine::trace(char letter) {
+  const auto index = letterIndex(letter);
+  const char out = press(letter);
+  if (!index) {
+    const RotorPositions at = state_->keystream.positions();
+    TraceStep step;
+    step.positions = {at.left, at.middle, at.right};
+    step.in = step.out = static_cast<unsigned char>(out);
+    return step;
+  }
+  return stepOf(state_->machine, *index, state_->keystream.positions());
+}
+
+void Machine::reset() {
+  state_->keystream = Keystream(state_->machine, state_->machine.startPositions());
+}
+
+std::array<std::int64_t, 3> Machine::positions() const {
+  const RotorPositions at = state_->keystream.positions();
+  return {at.left, at.middle, at.right};
+}
+
+// The trace: its rows made from the positions stepped letter by letter; the check
+// letters follow the text's last letter, through the same keystream as encrypt.
+struct Tracer::State {
+  RotorMachine machine;
+  RotorPositions positions;
+  Keystream keystream;
+  std::uint64_t letters;
+  std::uint64_t shown = 0;
+};
+
+Tracer::Tracer(const Settings& settings, std::uint64_t letters) {
+  const RotorMachine& machine = settings.data().machine;
+  state_ = std::make_unique<State>(State{machine, machine.startPositions(),
+                                         Keystream(machine, machine.startPositions()), letters});
+}
+Tracer::~Tracer() = default;
+
+void Tracer::feed(std::string_view block, const std::function<void(const TraceStep&, char)>& step) {
+  State& s = *state_;
+  for (std::size_t i = 0; i < block.size() && s.shown < s.letters; ++i) {
+    const auto index = letterIndex(block[i]);
+    if (!index) continue;
+    stepPositions(s.positions);
+    ++s.shown;
+    step(stepOf(s.machine, *index, s.positions), block[i]);
+  }
+  std::string bytes(block);
+  s.keystream.apply(bytes.data(), bytes.size());
+}
+
+bool Tracer::shownAll() const { return state_->shown >= state_->letters; }
+
+std::array<TraceStep, 3> Tracer::checkLetters() const {
+  RotorPositions positions = state_->keystream.positions();
+  std::array<TraceStep, 3> steps;
+  for (std::size_t k = 0; k < 3; ++k) {
+    stepPositions(positions);
+    steps[k] =
+        stepOf(state_->machine, checkLetterInput(state_->machine.startOffsets[k]), positions);
+  }
+  return steps;
+}
+
+Result<std::string> encrypt(const Settings& settings, std::string_view text, TextLabel label,
+                            std::string_view codingType) {
+  auto input = fileOf(text);
+  if (!input) return input.fault();
+  std::string code;
+  auto done = encodeText(input->get(), {}, label == TextLabel::kChinese ? 1 : 0,
+                         std::string(codingType), settings.data().machine,
+                         [&](std::string_view bytes) {
+                           code += bytes;
+                           return true;
+                         },
+                         {});
+  if (!done) return done.fault();
+  return code;
+}
+
+namespace {
+
+Verification verificationOf(TextLabel label, const rotorwerk::Verification& found) {
+  return {label, found.codingTypeKnown, found.failedChecks, found.truncated};
+}
+
+// Deciphers the code file `input` onto `output`: the one path of every decryption.
+Result<Verification> decryptInput(const Settings& settings, File input, const std::string& name,
+                                  const OutputFor& outputFor, const std::string& outputName,
+                                  const Progress& progress) {
+  const auto language = readCodeHeader(input.get(), name);
+  if (!language) return language.fault();
+  const TextLabel label =
+      *language == Language::kChinese ? TextLabel::kChinese : TextLabel::kEnglish;
+  const auto output = outputFor(label);
+  if (!output) return output.fault();
+  auto found = decryptCommand(std::move(input), name, settings.data().machine, *output, outputName,
+                              progress);
+  if (!found) return found.fault();
+  return verificationOf(label, *found);
+}
+
+Result<File> openInput(const std::string& path) {
+  return path == "-" ? standardInput() : openForReading(path);
+}
+
+}  // namespace
+
+Result<Decrypted> decrypt(const Settings& settings, std::string_view code) {
+  auto input = fileOf(code);
+  if (!input) return input.fault();
+  auto output = scratchFile();
+  if (!output) return output.fault();
+  std::FILE* const stream = output->get();
+  auto found = decryptInput(settings, std::move(*input), {},
+                            [&](TextLabel) -> Result<std::FILE*> { return stream; }, {}, {});
+  if (!found) return found.fault();
+  if (!seekTo(output->get(), 0)) return systemFault(FaultKind::kCannotRead);
+  auto text = contentsOf(output->get());
+  if (!text) return text.fault();
+  return Decrypted{std::move(*text), *found};
+}
+
+Result<bool> encryptFile(const Settings& settings, const std::string& textPath,
+                         const std::string& codePath, TextLabel label, std::string_view codingType,
+                         const Progress& progress) {
+  auto input = openInput(textPath);
+  if (!input) return input.fault();
+  auto done = encryptCommand(std::move(*input), textPath, label == TextLabel::kChinese ? 1 : 0,
+                             std::string(codingType), settings.data().machine, codePath, progress);
+  if (!done) return done.fault();
+  return *done == CodeWrittenTo::kFile;
+}
+
+Result<Verification> decryptFile(const Settings& settings, const std::string& codePath,
+                                 const OutputFor& output, const std::string& outputName,
+                                 const Progress& progress) {
+  auto input = openInput(codePath);
+  if (!input) return input.fault();
+  return decryptInput(settings, std::move(*input), codePath, output, outputName, progress);
+}
+
+}  // namespace rotorwerk::api
