@@ -22,4 +22,13 @@ sed -n '/^\.SH EXAMPLES/,/^\.SH SEE/p' "$source/doc/rotorwerk.1" | sed -n 's/^\$
 [ -s "$work/manual.sh" ] || fail "no EXAMPLES in the manual"
 out=$(cd "$work" && PATH="$work/repo/build:$PATH" bash -e manual.sh 2>&1) || fail "manual: $out"
 grep -qx same <<<"$out" || fail "manual: no round trip: $out"
+# The library's Python example, where the module was built.
+if [ -d "$(dirname "$binary")/python/rotorwerk" ]; then
+  awk '/^## Using it as a library/ { section = 1 } section && /^```python/ { block = 1; next }
+       block && /^```/ { exit } block' "$source/README.md" >"$work/readme.py"
+  [ -s "$work/readme.py" ] || fail "no Python block in the README"
+  out=$(cd "$source" && PYTHONPATH="$(dirname "$binary")/python" /usr/bin/python3 "$work/readme.py" 2>&1) ||
+    fail "README's Python: $out"
+  [ "$(tail -n 1 <<<"$out")" = "True True" ] || fail "README's Python: the key was not found: $out"
+fi
 echo "documentation: the README's Scripting and the manual's EXAMPLES run as written"

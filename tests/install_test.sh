@@ -6,6 +6,7 @@ set -euo pipefail
 build=$1
 source=$2
 hardened=${3:-0}  # built with Debian's hardening flags (not under the sanitizers)
+python=${4:-0}    # built with the Python module
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export LC_ALL=C.UTF-8
@@ -25,17 +26,46 @@ round_trip() {
     || { echo "FAIL: unexpected messages: $(cat "$run/err")"; exit 1; }
 }
 
+# The library's example project, built against an installed library: its code is
+# the program's, byte for byte.
+consume() {
+  local prefix=$1 project=$work/consumer
+  cmake -S "$source/doc/library-example" -B "$project" -DCMAKE_PREFIX_PATH="$prefix" \
+    >"$work/consumer.log" 2>&1 && cmake --build "$project" >>"$work/consumer.log" 2>&1 ||
+    { cat "$work/consumer.log"; echo "FAIL: the example project does not build against $prefix"; exit 1; }
+  local got
+  got=$("$project/encipher" "$source/examples" "Attack at dawn")
+  [ "$got" = "$(printf 'Attack at dawn' | "$build/rotorwerk" encrypt -s "$source/examples" -o - -)"$'\n'"Attack at dawn (verified)" ] ||
+    { echo "FAIL: the example project gave: $got"; exit 1; }
+  rm -rf "$project"
+}
+# The Python module, imported from where it was installed.
+import_module() {
+  local site=$1
+  PYTHONPATH=$site /usr/bin/python3 -c 'import rotorwerk, sys; sys.exit(rotorwerk.__version__ != sys.argv[1])' \
+    "$("$build/rotorwerk" --version | head -n 1 | cut -d' ' -f4)" ||
+    { echo "FAIL: the Python module does not import from $site"; exit 1; }
+}
+
 cmake --install "$build" --prefix "$work/prefix" >/dev/null
 round_trip "$work/prefix/bin/rotorwerk" "$work/prefix/share/doc/rotorwerk/examples"
 for file in man/man1/rotorwerk.1.gz bash-completion/completions/rotorwerk \
   zsh/vendor-completions/_rotorwerk fish/vendor_completions.d/rotorwerk.fish; do
   [ -f "$work/prefix/share/$file" ] || { echo "FAIL: $file not installed"; exit 1; }
 done
+consume "$work/prefix"
+if [ "$python" = 1 ]; then
+  import_module "$(echo "$work"/prefix/lib/python3.*/dist-packages)"
+fi
 
 (cd "$build" && cpack -G DEB -B "$work/package" >/dev/null)
-deb=$(ls "$work"/package/*.deb)
-dpkg-deb -x "$deb" "$work/root"
+deb=$(ls "$work"/package/rotorwerk_*.deb)
+for package in "$work"/package/*.deb; do dpkg-deb -x "$package" "$work/root"; done
 round_trip "$work/root/usr/bin/rotorwerk" "$work/root/usr/share/doc/rotorwerk/examples"
+consume "$work/root/usr"
+if [ "$python" = 1 ]; then
+  import_module "$work/root/usr/lib/python3/dist-packages"
+fi
 for file in bash-completion/completions/rotorwerk zsh/vendor-completions/_rotorwerk \
   fish/vendor_completions.d/rotorwerk.fish; do
   [ -f "$work/root/usr/share/$file" ] || { echo "FAIL: the package has no $file"; exit 1; }
@@ -46,18 +76,22 @@ fields=$(dpkg-deb -f "$deb" Package Depends)
 grep -q '^Package: rotorwerk' <<<"$fields" || { echo "FAIL: package name"; exit 1; }
 # Debian's own checker: no errors, no warnings, and in a hardened build no hardening
 # tag even among the pedantic and informational ones.
-findings=$(lintian --fail-on error,warning "$deb" 2>&1 | grep -v 'running with root privileges' || true)
-[ -z "$findings" ] || { echo "FAIL: lintian: $findings"; exit 1; }
-if [ "$hardened" = 1 ]; then
-  hardening=$(lintian -I --pedantic "$deb" 2>&1 | grep hardening || true)
-  [ -z "$hardening" ] || { echo "FAIL: lintian: $hardening"; exit 1; }
-fi
-# Made again a little later, the package is the same to the byte.
+for package in "$work"/package/*.deb; do
+  findings=$(lintian --fail-on error,warning "$package" 2>&1 | grep -v 'running with root privileges' || true)
+  [ -z "$findings" ] || { echo "FAIL: lintian: $findings"; exit 1; }
+  if [ "$hardened" = 1 ]; then
+    hardening=$(lintian -I --pedantic "$package" 2>&1 | grep hardening || true)
+    [ -z "$hardening" ] || { echo "FAIL: lintian: $hardening"; exit 1; }
+  fi
+done
+# Made again a little later, the packages are the same to the byte.
 sleep 1
 (cd "$build" && cpack -G DEB -B "$work/again" >/dev/null)
-cmp -s "$deb" "$work/again/$(basename "$deb")" ||
-  { echo "FAIL: the package differs when made again"; exit 1; }
+for package in "$work"/package/*.deb; do
+  cmp -s "$package" "$work/again/$(basename "$package")" ||
+    { echo "FAIL: $(basename "$package") differs when made again"; exit 1; }
+done
 
 warnings=$(groff -man -Tutf8 -ww "$source/doc/rotorwerk.1" 2>&1 >/dev/null)
 [ -z "$warnings" ] || { echo "FAIL: the manual page renders with warnings: $warnings"; exit 1; }
-echo "install and package: ok ($(basename "$deb"))"
+echo "install and package: ok ($(cd "$work/package" && echo *.deb))"
