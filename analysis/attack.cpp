@@ -344,6 +344,16 @@ struct Search {
   std::uint64_t checked = 0;        // candidates whose check letters stage 3 tried
   AttackResult best;
   bool haveBest = false;
+  // Where there are no threads: the stage's limits checked between its items.
+  std::function<void()> watch;
+
+  // The next item of a stage of `total`, unless the search is done.
+  bool take(std::size_t& index, std::size_t total) {
+    if (watch) watch();
+    if (done) return false;
+    index = next++;
+    return index < total;
+  }
 };
 
 double perLetter(std::int64_t score, const Search& search, bool lettered) {
@@ -386,7 +396,7 @@ void firstStage(Search& search) {
   for (std::size_t i = 0; i < n; ++i)
     offsets[i] = static_cast<std::uint32_t>(search.positions[i] * kLetterCount + search.letters[i]);
   Best best(kCandidates);
-  for (std::size_t choice; !search.done && (choice = search.next++) < search.slotChoices;) {
+  for (std::size_t choice; search.take(choice, search.slotChoices);) {
     const std::uint16_t code = slotCode(search, choice);
     const StateTable table(factoredFor(search.wiring, slotsOf(code)), search.longest + 1);
     scoreStarts(table, offsets, code, best, search.done);
@@ -400,7 +410,7 @@ void firstStage(Search& search) {
 // Stage 2, per slot choice: every candidate's plugboard climbed on coincidences from
 // none, which ranks candidates far better than coincidences without plugs.
 void secondStage(Search& search) {
-  for (std::size_t group; !search.done && (group = search.next++) + 1 < search.groups.size();) {
+  for (std::size_t group; search.take(group, std::max<std::size_t>(search.groups.size(), 1) - 1);) {
     const std::size_t first = search.groups[group];
     const std::size_t last = search.groups[group + 1];
     const FactoredMachine factored =
@@ -446,7 +456,7 @@ void offer(Search& search, const Candidate& candidate, const Core& plugs, std::i
 // letters.
 void thirdStage(Search& search) {
   const bool lettered = search.sample.lettered;
-  for (std::size_t index; !search.done && (index = search.next++) < search.climbing;) {
+  for (std::size_t index; search.take(index, search.climbing);) {
     const Candidate& candidate = search.candidates[index];
     const FactoredMachine factored = factoredFor(search.wiring, slotsOf(candidate.slots));
     const auto cores = coresOf(factored, candidate.start, search.positions);
@@ -599,7 +609,7 @@ void cribStage(Search& search) {
   std::vector<std::pair<Candidate, Core>> stops;
   std::vector<std::uint8_t> plain(search.letters.size());
   const TrigramTable& ranking = trigramsOf(search.sample.languages.front());
-  for (std::size_t choice; !search.done && (choice = search.next++) < search.slotChoices;) {
+  for (std::size_t choice; search.take(choice, search.slotChoices);) {
     const std::uint16_t code = slotCode(search, choice);
     const StateTable table(factoredFor(search.wiring, slotsOf(code)), search.longest + 1);
     for (std::size_t start = 0; start < kStates; ++start) {
@@ -663,7 +673,7 @@ class CribAndTrigramScore {
 
 // What the bombe left standing, climbed from the plugs it deduced.
 void cribClimbStage(Search& search) {
-  for (std::size_t index; !search.done && (index = search.next++) < search.cribStops.size();) {
+  for (std::size_t index; search.take(index, search.cribStops.size());) {
     const auto& [candidate, deduced] = search.cribStops[index];
     const FactoredMachine factored = factoredFor(search.wiring, slotsOf(candidate.slots));
     const auto cores = coresOf(factored, candidate.start, search.positions);
@@ -722,10 +732,7 @@ AttackResult attack(const RotorMachine& wiring, const CipherSample& sample,
   const auto run = [&](int stage, void (*work)(Search&), std::size_t total) {
     search.next = 0;
     search.finished = 0;
-    std::vector<std::thread> workers;
-    for (unsigned t = 0; t < threads; ++t) workers.emplace_back(work, std::ref(search));
-    while (search.finished < total && !search.done) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const auto watch = [&] {
       const std::chrono::duration<double> used = Clock::now() - begin;
       if (used >= limits.timeLimit || (limits.stopRequested && limits.stopRequested())) {
         search.done = true;
@@ -742,8 +749,28 @@ AttackResult attack(const RotorMachine& wiring, const CipherSample& sample,
         progress.secondsLeft = std::max(0.0, (limits.timeLimit - used).count());
         limits.progress(progress);
       }
+    };
+#if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
+    // A browser's page has one thread: the stage runs here and looks at its limits
+    // between its items, at most ten times a second.
+    (void)threads;
+    auto last = Clock::now();
+    search.watch = [&] {
+      if (Clock::now() - last < std::chrono::milliseconds(100)) return;
+      last = Clock::now();
+      watch();
+    };
+    work(search);
+    search.watch = nullptr;
+#else
+    std::vector<std::thread> workers;
+    for (unsigned t = 0; t < threads; ++t) workers.emplace_back(work, std::ref(search));
+    while (search.finished < total && !search.done) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      watch();
     }
     for (auto& worker : workers) worker.join();
+#endif
   };
   if (sample.crib && !search.ends.empty()) {
     // The places the crib may stand: where no letter of it would encipher to itself.

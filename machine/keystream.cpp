@@ -32,7 +32,11 @@ constexpr std::uint64_t kTop = kEach * 0x80U;
 std::uint64_t loadGroup(const char* from) {
   std::array<unsigned char, 8> b{};
   std::memcpy(b.data(), from, b.size());
-  if constexpr (std::endian::native == std::endian::little) return std::bit_cast<std::uint64_t>(b);
+  if constexpr (std::endian::native == std::endian::little) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, b.data(), sizeof word);
+    return word;
+  }
   std::uint64_t word = 0;
   for (std::size_t k = 0; k < b.size(); ++k) word |= std::uint64_t{b[k]} << (8 * k);
   return word;

@@ -30,8 +30,10 @@ bool FileOperations::sync(std::FILE* file) {
 
 bool FileOperations::rename(const std::string& from, const std::string& to, bool replace) {
   if (replace) return std::rename(from.c_str(), to.c_str()) == 0;
+#ifdef RENAME_NOREPLACE
   if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
   if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
+#endif  // a C library without it (WebAssembly's) goes on to link
   // A file system that cannot rename without replacing: a second name that cannot
   // exist twice takes the name atomically.
   if (::link(from.c_str(), to.c_str()) == 0) {
