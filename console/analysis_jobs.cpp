@@ -206,6 +206,35 @@ std::string printable(std::string line) {
 
 }  // namespace
 
+std::vector<std::string> attackReport(const Console& console, const api::AttackOutcome& found,
+                                      bool lettered) {
+  std::vector<std::string> lines;
+  if (!found.searched) lines.push_back(say(console, messages::kAttackStopped));
+  lines.push_back(say(console, messages::kAttackFirstLine, {printable(found.firstLine)}));
+  char score[32];
+  std::snprintf(score, sizeof score, lettered ? "%.2f" : "%.3f", found.score);
+  if (!lettered) {
+    lines.push_back(say(console, messages::kAttackScoreLetters, {score}));
+  } else if (found.scoredBy == "en") {
+    lines.push_back(say(console, messages::kAttackScoreEnglish, {score}));
+  } else {
+    lines.push_back(say(console, messages::kAttackScoreIn,
+                        {score, say(console, languageName(found.scoredBy))}));
+  }
+  lines.push_back(say(console, found.checkLetters == "none"     ? messages::kAttackNoCheckLetters
+                               : found.checkLetters == "verify" ? messages::kAttackCheckHolds
+                                                                : messages::kAttackCheckFails));
+  const std::string checked = std::to_string(found.candidatesChecked);
+  if (found.evidence == "language") {
+    lines.push_back(say(console, messages::kAttackEvidenceEnglish, {checked}));
+  } else if (found.evidence == "check-letters") {
+    lines.push_back(say(console, messages::kAttackEvidenceCheckLetters, {checked}));
+  } else if (found.evidence == "check-letters-and-language") {
+    lines.push_back(say(console, messages::kAttackEvidenceBoth, {checked}));
+  }
+  return lines;
+}
+
 int traceJob(const JobOptions& options, Console& console) {
   const auto settings = api::Settings::load(options.settings);
   if (!settings) return failed(console, settings.fault());
@@ -304,29 +333,7 @@ int attackJob(const JobOptions& options, Console& console) {
   }
   // What goes to standard output: the start file, or for scripts all that was found.
   const std::string shown = !options.json ? found->startText : attackDocument(*found);
-  if (!found->searched) tell(console, say(console, messages::kAttackStopped));
-  tell(console, say(console, messages::kAttackFirstLine, {printable(found->firstLine)}));
-  char score[32];
-  std::snprintf(score, sizeof score, lettered ? "%.2f" : "%.3f", found->score);
-  if (!lettered) {
-    tell(console, say(console, messages::kAttackScoreLetters, {score}));
-  } else if (found->scoredBy == "en") {
-    tell(console, say(console, messages::kAttackScoreEnglish, {score}));
-  } else {
-    tell(console, say(console, messages::kAttackScoreIn,
-                      {score, say(console, languageName(found->scoredBy))}));
-  }
-  tell(console, say(console, found->checkLetters == "none"     ? messages::kAttackNoCheckLetters
-                             : found->checkLetters == "verify" ? messages::kAttackCheckHolds
-                                                               : messages::kAttackCheckFails));
-  const std::string checked = std::to_string(found->candidatesChecked);
-  if (found->evidence == "language") {
-    tell(console, say(console, messages::kAttackEvidenceEnglish, {checked}));
-  } else if (found->evidence == "check-letters") {
-    tell(console, say(console, messages::kAttackEvidenceCheckLetters, {checked}));
-  } else if (found->evidence == "check-letters-and-language") {
-    tell(console, say(console, messages::kAttackEvidenceBoth, {checked}));
-  }
+  for (const std::string& line : attackReport(console, *found, lettered)) tell(console, line);
   if (!found->confident) {
     console.write(shown);
     tell(console, say(console, messages::kAttackNotFound));
