@@ -17,6 +17,8 @@ const WORDS = {
     crib: '已知明文（文本或文本@N）', language: '语言', timeLimit: '时间限制（秒）',
     start: '开始', stop: '停止', ready: '配置可用', noSettings: '请先载入配置',
     stopped: '已停止', download: '下载', chooseFile: '请选择文件',
+    in: '输入', plugboard: '插头', right: '右转子', middle: '中转子', left: '左转子',
+    reflector: '反射器',
   },
 };
 const ENGLISH = {
@@ -121,7 +123,7 @@ function show(step) {
     name.setAttribute('class', 'name');
     name.setAttribute('x', x);
     name.setAttribute('y', y + (k < 5 ? -22 : 30));
-    name.textContent = names[k];
+    name.textContent = word(names[k]);
     svg.append(box, letter, name);
   });
 }
