@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <cstring>
 
+#include "api/settings_files.h"
 #include "codefile/code_file.h"
 #include "codefile/decrypt_command.h"
-#include "api/settings_files.h"
 #include "fuzz_support.h"
 #include "machine/keystream.h"
 #include "machine/settings.h"

@@ -8,9 +8,9 @@
 #include <cstdio>
 #include <set>
 
+#include "api/settings_files.h"
 #include "console/analysis_jobs.h"
 #include "console/command_jobs.h"
-#include "api/settings_files.h"
 #include "platform/file_operations.h"
 #include "test_support.h"
 
