@@ -25,7 +25,7 @@ namespace {
 // A command as the parser knows it. CLI11 holds no pointer into this list: each
 // option's value is read back from CLI11's own option.
 struct Command {
-  const CommandSpec* spec;
+  const CommandDefinition* definition;
   CLI::App* app;
 };
 
@@ -82,7 +82,7 @@ SplitWords splitAtDashes(const CLI::App& command, std::vector<std::string> words
 
 // The fault of a value the parser took for `option`, or an empty text; the value is
 // stored in the job's options.
-std::string judgeValue(const OptionSpec& option, const std::string& word, JobOptions& options,
+std::string judgeValue(const OptionDefinition& option, const std::string& word, JobOptions& options,
                        const Console& console) {
   const auto invalid = [&] {
     return say(console, messages::kInvalidValue,
@@ -130,7 +130,7 @@ std::string judgeValue(const OptionSpec& option, const std::string& word, JobOpt
 // then its files.
 std::string judge(const Command& command, const std::vector<std::string>& files,
                   JobOptions& options, const Console& console) {
-  for (const OptionSpec& option : optionsOf(*command.spec)) {
+  for (const OptionDefinition& option : optionsOf(*command.definition)) {
     const CLI::Option* given = command.app->get_option(std::string(longName(option)));
     if (given->count() == 0) continue;
     const std::string word =
@@ -139,7 +139,7 @@ std::string judge(const Command& command, const std::vector<std::string>& files,
       return fault;
     }
   }
-  const Operands operands = command.spec->operands;
+  const Operands operands = command.definition->operands;
   std::vector<std::string> rest = command.app->remaining();
   // The file is the first word that is no option; the parser leaves it with the rest.
   // The attack takes several code files under one start file: every other word that is
@@ -196,23 +196,23 @@ int runCommandLine(int argc, char** argv) {
   // Values are taken as words, so that every message about them is the tool's own, in
   // the user's language.
   std::vector<Command> commands;
-  for (const CommandSpec& spec : commandTable()) {
-    CLI::App* sub = app.add_subcommand(std::string(spec.name));
+  for (const CommandDefinition& definition : commandTable()) {
+    CLI::App* sub = app.add_subcommand(std::string(definition.name));
     sub->set_help_flag();
     sub->allow_extras();
     sub->option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-    for (const OptionSpec& option : optionsOf(spec)) {
+    for (const OptionDefinition& option : optionsOf(definition)) {
       if (option.kind == ValueKind::kFlag) {
         sub->add_flag(std::string(option.names));
       } else {
         sub->add_option(std::string(option.names));
       }
     }
-    commands.push_back({&spec, sub});
+    commands.push_back({&definition, sub});
   }
   app.require_subcommand(0, 1);
   const auto named = [](const std::string& word) {
-    return [&word](const Command& c) { return c.spec->name == word; };
+    return [&word](const Command& c) { return c.definition->name == word; };
   };
 
   const std::vector<std::string> given = programArguments(argc, argv);
@@ -266,7 +266,7 @@ int runCommandLine(int argc, char** argv) {
     if (version) {
       fault = say(console, messages::kHelpVersionAlone);
     } else if (help || chosen->app->get_option("--help")->count() > 0) {
-      console.write(commandHelp(console, *chosen->spec));
+      console.write(commandHelp(console, *chosen->definition));
       return finishOutput(console, kExitSuccess);
     } else {
       fault = judge(*chosen, split.files, options, console);
@@ -280,7 +280,7 @@ int runCommandLine(int argc, char** argv) {
     console.write(help ? toolHelp(console) : say(console, messages::kVersion, {ROTORWERK_VERSION}));
     return finishOutput(console, kExitSuccess);
   }
-  return finishOutput(console, chosen->spec->job(options, console));
+  return finishOutput(console, chosen->definition->job(options, console));
 }
 
 int refuseToRun() {

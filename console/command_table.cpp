@@ -23,55 +23,57 @@ constexpr std::array<std::string_view, 2> kFormats = {"table", "tsv"};
 constexpr std::array<std::string_view, 5> kStatistics = {"en", "de", "fr", "es", "auto"};
 
 constexpr std::array kEncrypt = {
-    OptionSpec{"-o,--output", K::kPath, kValuePath, kOptionEncryptOutput, &J::output},
-    OptionSpec{"-l,--lang", K::kChoice, kValueLabel, kOptionLang, &J::language, 0, 0, kLabels},
-    OptionSpec{"-t,--type", K::kCodingType, kValueType, kOptionEncryptType, &J::type},
+    OptionDefinition{"-o,--output", K::kPath, kValuePath, kOptionEncryptOutput, &J::output},
+    OptionDefinition{"-l,--lang", K::kChoice, kValueLabel, kOptionLang, &J::language, 0, 0,
+                     kLabels},
+    OptionDefinition{"-t,--type", K::kCodingType, kValueType, kOptionEncryptType, &J::type},
 };
 constexpr std::array kDecrypt = {
-    OptionSpec{"-o,--output", K::kPath, kValuePath, kOptionDecryptOutput, &J::output},
+    OptionDefinition{"-o,--output", K::kPath, kValuePath, kOptionDecryptOutput, &J::output},
 };
 constexpr std::array kKeygen = {
-    OptionSpec{"-r,--rotors", K::kNumber, kValueN, kOptionRotors, &J::rotors, 1, kMaxRotors},
-    OptionSpec{"-p,--plugs", K::kNumber, kValueP, kOptionPlugs, &J::plugs, 0, kMaxPlugPairs},
-    OptionSpec{"-f,--force", K::kFlag, kValueN, kOptionKeygenForce, &J::force},
-    OptionSpec{"--start-only", K::kFlag, kValueN, kOptionStartOnly, &J::startOnly},
+    OptionDefinition{"-r,--rotors", K::kNumber, kValueN, kOptionRotors, &J::rotors, 1, kMaxRotors},
+    OptionDefinition{"-p,--plugs", K::kNumber, kValueP, kOptionPlugs, &J::plugs, 0, kMaxPlugPairs},
+    OptionDefinition{"-f,--force", K::kFlag, kValueN, kOptionKeygenForce, &J::force},
+    OptionDefinition{"--start-only", K::kFlag, kValueN, kOptionStartOnly, &J::startOnly},
 };
 constexpr std::array kCheck = {
-    OptionSpec{"--json", K::kFlag, kValueN, kOptionCheckJson, &J::json},
+    OptionDefinition{"--json", K::kFlag, kValueN, kOptionCheckJson, &J::json},
 };
 constexpr std::array kTrace = {
-    OptionSpec{"-n,--letters", K::kNumber, kValueN, kOptionLetters, &J::letters, 0,
-               kMaxTraceLetters},
-    OptionSpec{"-t,--type", K::kCodingType, kValueType, kOptionTraceType, &J::traceType},
-    OptionSpec{"--format", K::kChoice, kValueFormat, kOptionFormat, &J::format, 0, 0, kFormats},
-    OptionSpec{"--json", K::kFlag, kValueN, kOptionTraceJson, &J::json},
+    OptionDefinition{"-n,--letters", K::kNumber, kValueN, kOptionLetters, &J::letters, 0,
+                     kMaxTraceLetters},
+    OptionDefinition{"-t,--type", K::kCodingType, kValueType, kOptionTraceType, &J::traceType},
+    OptionDefinition{"--format", K::kChoice, kValueFormat, kOptionFormat, &J::format, 0, 0,
+                     kFormats},
+    OptionDefinition{"--json", K::kFlag, kValueN, kOptionTraceJson, &J::json},
 };
 constexpr std::array kAttack = {
-    OptionSpec{"--crib", K::kText, kValueCrib, kOptionCrib, &J::crib},
-    OptionSpec{"--language", K::kChoice, kValueLanguage, kOptionLanguage, &J::statistics, 0, 0,
-               kStatistics},
-    OptionSpec{"--json", K::kFlag, kValueN, kOptionAttackJson, &J::json},
-    OptionSpec{"-o,--output", K::kPath, kValuePath, kOptionAttackOutput, &J::output},
-    OptionSpec{"-f,--force", K::kFlag, kValueN, kOptionAttackForce, &J::force},
-    OptionSpec{"--threads", K::kNumber, kValueN, kOptionThreads, &J::threads, 0, kMaxThreads},
-    OptionSpec{"--time-limit", K::kNumber, kValueSeconds, kOptionTimeLimit, &J::timeLimit, 1,
-               kMaxTimeLimit},
+    OptionDefinition{"--crib", K::kText, kValueCrib, kOptionCrib, &J::crib},
+    OptionDefinition{"--language", K::kChoice, kValueLanguage, kOptionLanguage, &J::statistics, 0,
+                     0, kStatistics},
+    OptionDefinition{"--json", K::kFlag, kValueN, kOptionAttackJson, &J::json},
+    OptionDefinition{"-o,--output", K::kPath, kValuePath, kOptionAttackOutput, &J::output},
+    OptionDefinition{"-f,--force", K::kFlag, kValueN, kOptionAttackForce, &J::force},
+    OptionDefinition{"--threads", K::kNumber, kValueN, kOptionThreads, &J::threads, 0, kMaxThreads},
+    OptionDefinition{"--time-limit", K::kNumber, kValueSeconds, kOptionTimeLimit, &J::timeLimit, 1,
+                     kMaxTimeLimit},
 };
 
 constexpr std::array kCommands = {
-    CommandSpec{"encrypt", Operands::kFile, kValueFile, kSummaryEncrypt, kHelpEncrypt, encryptJob,
-                kEncrypt, kOptionSettings, kOptionQuiet},
-    CommandSpec{"decrypt", Operands::kFile, kValueFile, kSummaryDecrypt, kHelpDecrypt, decryptJob,
-                kDecrypt, kOptionSettings, kOptionDecryptQuiet},
-    CommandSpec{"keygen", Operands::kNone, kValueFile, kSummaryKeygen, kHelpKeygen, keygenJob,
-                kKeygen, kOptionKeygenSettings, kOptionQuiet},
-    CommandSpec{"check", Operands::kNone, kValueFile, kSummaryCheck, kHelpCheck, checkJob, kCheck,
-                kOptionSettings, kOptionQuiet},
+    CommandDefinition{"encrypt", Operands::kFile, kValueFile, kSummaryEncrypt, kHelpEncrypt,
+                      encryptJob, kEncrypt, kOptionSettings, kOptionQuiet},
+    CommandDefinition{"decrypt", Operands::kFile, kValueFile, kSummaryDecrypt, kHelpDecrypt,
+                      decryptJob, kDecrypt, kOptionSettings, kOptionDecryptQuiet},
+    CommandDefinition{"keygen", Operands::kNone, kValueFile, kSummaryKeygen, kHelpKeygen, keygenJob,
+                      kKeygen, kOptionKeygenSettings, kOptionQuiet},
+    CommandDefinition{"check", Operands::kNone, kValueFile, kSummaryCheck, kHelpCheck, checkJob,
+                      kCheck, kOptionSettings, kOptionQuiet},
     // The trace writes nothing that -q could silence.
-    CommandSpec{"trace", Operands::kFile, kValueFile, kSummaryTrace, kHelpTrace, traceJob, kTrace,
-                kOptionSettings, std::nullopt},
-    CommandSpec{"attack", Operands::kFiles, kValueFile, kSummaryAttack, kHelpAttack, attackJob,
-                kAttack, kOptionAttackSettings, kOptionAttackQuiet},
+    CommandDefinition{"trace", Operands::kFile, kValueFile, kSummaryTrace, kHelpTrace, traceJob,
+                      kTrace, kOptionSettings, std::nullopt},
+    CommandDefinition{"attack", Operands::kFiles, kValueFile, kSummaryAttack, kHelpAttack,
+                      attackJob, kAttack, kOptionAttackSettings, kOptionAttackQuiet},
 };
 
 // "  -o, --output PATH" padded to `column`, or to two blanks past it; then the text,
@@ -89,14 +91,14 @@ std::string helpLine(const Console& console, std::string left, std::size_t colum
 
 }  // namespace
 
-std::span<const CommandSpec> commandTable() { return kCommands; }
+std::span<const CommandDefinition> commandTable() { return kCommands; }
 
-std::string_view longName(const OptionSpec& option) {
+std::string_view longName(const OptionDefinition& option) {
   return option.names.substr(option.names.find("--"));
 }
 
-std::vector<OptionSpec> optionsOf(const CommandSpec& command) {
-  std::vector<OptionSpec> options(command.options.begin(), command.options.end());
+std::vector<OptionDefinition> optionsOf(const CommandDefinition& command) {
+  std::vector<OptionDefinition> options(command.options.begin(), command.options.end());
   // The options every command has, last in its help, in the command's own words.
   options.push_back({"-s,--settings", K::kDirectory, kValueDir, command.settings, &J::settings});
   if (command.quiet)
@@ -105,11 +107,11 @@ std::vector<OptionSpec> optionsOf(const CommandSpec& command) {
   return options;
 }
 
-std::string commandHelp(const Console& console, const CommandSpec& command) {
+std::string commandHelp(const Console& console, const CommandDefinition& command) {
   // Options are aligned at column 24, as GNU tools align them.
   constexpr std::size_t kColumn = 24;
   std::string lines;
-  for (const OptionSpec& option : optionsOf(command)) {
+  for (const OptionDefinition& option : optionsOf(command)) {
     const std::string_view names = option.names;
     std::string left = names.rfind("--", 0) == 0 ? "      " : "  ";
     for (const char c : names) left += c == ',' ? std::string(", ") : std::string(1, c);
@@ -122,7 +124,7 @@ std::string commandHelp(const Console& console, const CommandSpec& command) {
 std::string toolHelp(const Console& console) {
   constexpr std::size_t kColumn = 19;
   std::string lines;
-  for (const CommandSpec& command : kCommands) {
+  for (const CommandDefinition& command : kCommands) {
     std::string left = "  " + std::string(command.name);
     if (command.operands != Operands::kNone) {
       left.append(" ").append(say(console, command.operand));

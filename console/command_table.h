@@ -34,7 +34,7 @@ enum class ValueKind {
 using Field = std::variant<bool JobOptions::*, std::string JobOptions::*, int JobOptions::*,
                            unsigned JobOptions::*>;
 
-struct OptionSpec {
+struct OptionDefinition {
   std::string_view names;  // as CLI11 takes them: "-o,--output" or "--json"
   ValueKind kind;
   messages::Id value;  // the value's name in the help; none for flags
@@ -48,28 +48,28 @@ struct OptionSpec {
 // The words a command takes besides its options.
 enum class Operands { kNone, kFile, kFiles };
 
-struct CommandSpec {
+struct CommandDefinition {
   std::string_view name;
   Operands operands;
   messages::Id operand;  // the operand's name in the tool's list of commands
   messages::Id summary;  // its line in the tool's list of commands
   messages::Id help;     // its --help before the options
   int (*job)(const JobOptions&, Console&);
-  std::span<const OptionSpec> options;  // -s, -q and -h follow
-  messages::Id settings;                // what -s names, in the command's words
-  std::optional<messages::Id> quiet;    // what -q silences; none: no -q
+  std::span<const OptionDefinition> options;  // -s, -q and -h follow
+  messages::Id settings;                      // what -s names, in the command's words
+  std::optional<messages::Id> quiet;          // what -q silences; none: no -q
 };
 
-std::span<const CommandSpec> commandTable();
+std::span<const CommandDefinition> commandTable();
 
 // The long name of an option: "--output" of "-o,--output".
-std::string_view longName(const OptionSpec& option);
+std::string_view longName(const OptionDefinition& option);
 
 // The options of a command in help order: its own, then the ones every command has.
-std::vector<OptionSpec> optionsOf(const CommandSpec& command);
+std::vector<OptionDefinition> optionsOf(const CommandDefinition& command);
 
 // A command's --help and the tool's --help, in the console's language.
-std::string commandHelp(const Console& console, const CommandSpec& command);
+std::string commandHelp(const Console& console, const CommandDefinition& command);
 std::string toolHelp(const Console& console);
 
 }  // namespace rotorwerk
