@@ -252,8 +252,14 @@ function wire() {
     useSettings(engine.loadSettings($('wiring-text').value, $('start-text').value, chinese)));
   $('generate').addEventListener('click', () => {
     $('key-downloads').replaceChildren();
-    if (useSettings(engine.generateSettings(Number($('rotors').value),
-      Number($('plugs').value), chinese))) {
+    // The fields' own limits, also for a number typed beyond them.
+    const within = (id) => {
+      const field = $(id);
+      const value = Math.round(Number(field.value)) || 0;
+      field.value = Math.min(Number(field.max), Math.max(Number(field.min), value));
+      return Number(field.value);
+    };
+    if (useSettings(engine.generateSettings(within('rotors'), within('plugs'), chinese))) {
       const encoder = new TextEncoder();
       offer('key-downloads', 'enigma_config.ef', encoder.encode(settings.wiring));
       offer('key-downloads', 'enigma_init.ef', encoder.encode(settings.start));
