@@ -1,7 +1,7 @@
 // Every command and option of the command line, defined once. The parser's set-up,
-// each command's --help and the list of commands in the tool's --help are made from
-// this table; a test checks the completions and the manual against --help. Adding an
-// option is one entry here and its help text in the catalogue.
+// each command's --help, the list of commands in the tool's --help and the shells'
+// completions are made from this table; a test checks the manual against --help.
+// Adding an option is one entry here and its help text in the catalogue.
 #pragma once
 
 #include <optional>
