@@ -29,9 +29,9 @@ class Settings:
     @property
     def rotor_count(self) -> int: ...
     @property
-    def slots(self) -> tuple[int, int, int]: ...
+    def slots(self) -> list[int]: ...
     @property
-    def offsets(self) -> tuple[int, int, int]: ...
+    def offsets(self) -> list[int]: ...
     @property
     def plug_pairs(self) -> list[str]: ...
 
@@ -41,7 +41,7 @@ def keygen(rotors: int = 5, plugs: int = 10) -> Settings: ...
 
 class TraceStep:
     """One letter's way: the positions after stepping, and each stage's letter 0..25."""
-    positions: tuple[int, int, int]
+    positions: list[int]
     input: int
     plugboard: int
     right_rotor: int
@@ -60,7 +60,7 @@ class Machine:
     def trace(self, letter: str) -> TraceStep: ...
     def reset(self) -> None: ...
     @property
-    def positions(self) -> tuple[int, int, int]: ...
+    def positions(self) -> list[int]: ...
 
 
 class Verification:
@@ -95,8 +95,8 @@ class AttackOutcome:
     check_letters: str
     candidates_checked: int
     first_line: bytes
-    slots: tuple[int, int, int]
-    offsets: tuple[int, int, int]
+    slots: list[int]
+    offsets: list[int]
     plug_pairs: list[str]
     start_text: str
 
