@@ -74,19 +74,22 @@ def console_text(entry, version):
     return "".join(lines)
 
 
+def escaped(ch, octal):
+    """One character of a C string literal other than a line end. Beyond ASCII, with
+    `octal` (an encoding) its bytes become three-digit octal escapes (a hex escape
+    would swallow a following letter); without, it stays as it is."""
+    if ch in "\\\"":
+        return "\\" + ch
+    if ord(ch) >= 0x80 and octal:
+        return "".join("\\%03o" % b for b in ch.encode(octal))
+    return ch
+
+
 def screen_literal(text, encoding):
-    """C string literals, one a line, so that a screen reads as it is shown. GBK bytes
-    become three-digit octal escapes (a hex escape would swallow a following letter)."""
-    pieces = []
-    for ch in text:
-        if ch == "\n":
-            pieces.append('\\n"\n    "')
-        elif ch in "\\\"":
-            pieces.append("\\" + ch)
-        elif ord(ch) >= 0x80 and encoding == "gbk":
-            pieces.append("".join("\\%03o" % b for b in ch.encode("gbk")))
-        else:
-            pieces.append(ch)
+    """C string literals, one a line, so that a screen reads as it is shown: GBK as
+    octal escapes, UTF-8 readable."""
+    pieces = [('\\n"\n    "' if ch == "\n" else escaped(ch, "gbk" if encoding == "gbk" else None))
+              for ch in text]
     body = '"' + "".join(pieces) + '"'
     tail = '\n    ""'
     return body[: -len(tail)] if body.endswith(tail) else body
@@ -119,16 +122,7 @@ def write_texts(table, target, version):
 
 
 def literal(text, encoding):
-    out = []
-    for ch in text:
-        if ch == "\n":
-            out.append("\\n")
-        elif ch in "\\\"":
-            out.append("\\" + ch)
-        elif ord(ch) >= 0x80:
-            out.append("".join("\\%03o" % b for b in ch.encode(encoding)))
-        else:
-            out.append(ch)
+    out = ["\\n" if ch == "\n" else escaped(ch, encoding) for ch in text]
     return '"' + "".join(out) + '"'
 
 
