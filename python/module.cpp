@@ -242,8 +242,13 @@ PYBIND11_MODULE(_native, m) {
             const py::gil_scoped_acquire held;
             if (raised) return;
             try {
+              // Any false answer stops, as Python judges truth; None does not.
               const py::object answer = (*onProgress)(status);
-              stopped = stopped || (!answer.is_none() && !answer.cast<bool>());
+              if (!answer.is_none()) {
+                const int falsy = PyObject_Not(answer.ptr());
+                if (falsy < 0) throw py::error_already_set();
+                stopped = stopped || falsy == 1;
+              }
             } catch (py::error_already_set& failure) {
               raised.emplace(std::move(failure));
             }
