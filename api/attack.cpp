@@ -164,7 +164,7 @@ Result<AttackOutcome> attackFiles(const std::vector<std::string>& codePaths, con
                                   const AttackOptions& options) {
   std::vector<File> inputs;
   for (const std::string& path : codePaths) {
-    auto input = path == "-" ? standardInput() : openForReading(path);
+    auto input = openInput(path);
     if (!input) return input.fault();
     inputs.push_back(std::move(*input));
   }

@@ -281,10 +281,6 @@ Result<Verification> decryptInput(const Settings& settings, File input, const st
   return verificationOf(label, *found);
 }
 
-Result<File> openInput(const std::string& path) {
-  return path == "-" ? standardInput() : openForReading(path);
-}
-
 }  // namespace
 
 Result<Decrypted> decrypt(const Settings& settings, std::string_view code) {

@@ -90,10 +90,6 @@ void tell(Console& console, const std::string& message) {
   console.message("rotorwerk: " + message + "\n");
 }
 
-Result<File> openInput(const std::string& name) {
-  return name == "-" ? standardInput() : openForReading(name);
-}
-
 int failed(Console& console, const Fault& fault) {
   console.error(faultMessage(console, fault, FrontEnd::kCommandLine));
   return kExitError;

@@ -52,7 +52,4 @@ int failed(Console& console, const Fault& fault);
 // One line of the command line on standard error, led by the tool's name.
 void tell(Console& console, const std::string& message);
 
-// The input FILE of a job: standard input for "-".
-Result<File> openInput(const std::string& name);
-
 }  // namespace rotorwerk

@@ -86,4 +86,8 @@ std::size_t foldLineEnds(std::FILE* file, char* data, std::size_t size) {
   return kept;
 }
 
+Result<File> openInput(const std::string& name) {
+  return name == "-" ? standardInput() : openForReading(name);
+}
+
 }  // namespace rotorwerk

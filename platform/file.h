@@ -49,6 +49,9 @@ Result<File> openForReading(const std::string& path);
 // kCannotRead when it was closed at start-up.
 Result<File> standardInput();
 
+// The input a command names: standard input for "-", else the file of that name.
+Result<File> openInput(const std::string& name);
+
 // An unnamed file for reading and writing that is removed when closed or when the
 // process ends, in the system's folder for temporary files.
 Result<File> scratchFile();
