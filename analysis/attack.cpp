@@ -11,6 +11,8 @@
 #include <atomic>
 #include <cassert>
 #include <cmath>
+#include <limits>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -24,10 +26,17 @@ namespace {
 
 constexpr std::size_t kStates = Keystream::kStates;
 constexpr std::size_t kLetterCount = kLetters;
-// Candidates of the first stage that the second climbs on, best first.
+// Candidates of the first stage kept: the best are climbed at once, and the slot choices
+// that hold most of them are swept first.
 constexpr std::size_t kCandidates = 200000;
 // Candidates climbed on trigrams straight after the first stage.
 constexpr std::size_t kFirstTried = 256;
+// The sweep adds kScreenPairs plug pairs at every start of a slot choice, kGreedyPairs at
+// its best kScreened, and climbs its best kSweepKept of those.
+constexpr int kScreenPairs = 5;
+constexpr std::size_t kScreened = 64;
+constexpr int kGreedyPairs = 10;
+constexpr std::size_t kSweepKept = 8;
 
 constexpr int kMaxPairs = 13;
 // A crib without a place is sought among the first message's first letters.
@@ -37,6 +46,12 @@ using Clock = std::chrono::steady_clock;
 using Core = std::array<std::uint8_t, kLetterCount>;
 
 std::size_t at(int value) { return static_cast<std::size_t>(value); }
+
+Core straightPlugs() {
+  Core plugs{};
+  for (std::size_t x = 0; x < kLetterCount; ++x) plugs[x] = static_cast<std::uint8_t>(x);
+  return plugs;
+}
 
 // A slot choice and a start: the counter state before the first letter.
 struct Candidate {
@@ -187,6 +202,149 @@ class CoincidenceScore {
   Core plugs_{};
 };
 
+// Coincidences of a candidate's text as plug pairs are added one at a time, each the pair
+// that raises them most: cheap enough to run at every start, and with ten pairs or more
+// it singles out the right start where coincidences without plugs do not.
+//
+// With per (cipher letter c, letter a that meets the rotors) counts h[c][a] of the
+// letters coming out, the totals T for a plugboard are the sum of h[c][plug(c)], and
+// plugging free letters a and b changes them by d = h[a][b] + h[b][a] - h[a][a] - h[b][b]:
+// the sum of squares rises by 2 T.d + d.d. The dot products T.h come from one pass per
+// step; the few best pairs by 2 T.d are then measured exactly.
+class GreedyPlugs {
+ public:
+  // Letters' places in the table's rows: `letters[i]` deciphered at row `positions[i]`.
+  GreedyPlugs(const std::vector<std::uint8_t>& letters, const std::vector<std::uint32_t>& positions)
+      : counts_(std::make_unique<Counts>()) {
+    for (std::size_t i = 0; i < letters.size(); ++i) {
+      groups_[letters[i]].push_back(positions[i] * static_cast<std::uint32_t>(kLetterCount));
+    }
+  }
+
+  // Sum of c * (c - 1) over the letters' counts once `pairs` pairs are plugged (fewer
+  // when no pair raises it), for the start whose first letter's row is `rows`; the
+  // plugboard it chose in `plugs` when asked.
+  std::int32_t operator()(const std::uint8_t* rows, int pairs, Core* plugs = nullptr);
+
+  // Lanes of a letter's counts: 26, padded so that vector units take them whole.
+  static constexpr std::size_t kLanes = 32;
+  using Lanes = std::array<std::int16_t, kLanes>;
+  struct Counts {
+    alignas(64) std::array<std::array<Lanes, kLetterCount>, kLetterCount> h;  // [c][a][y]
+  };
+
+ private:
+  std::array<std::vector<std::uint32_t>, kLetterCount> groups_;  // row offsets per cipher letter
+  std::unique_ptr<Counts> counts_;
+};
+
+namespace greedy {
+
+inline std::int32_t dot(const GreedyPlugs::Lanes& x, const GreedyPlugs::Lanes& y) {
+  std::int32_t sum = 0;
+  for (std::size_t k = 0; k < GreedyPlugs::kLanes; ++k) sum += std::int32_t{x[k]} * y[k];
+  return sum;
+}
+
+// The search itself, inlined into a version for each instruction set.
+inline std::int32_t search(const std::array<std::vector<std::uint32_t>, kLetterCount>& groups,
+                           GreedyPlugs::Counts& counts, const std::uint8_t* rows, int pairs,
+                           Core* plugs) {
+  auto& h = counts.h;
+  std::int32_t letters = 0;
+  for (std::size_t c = 0; c < kLetterCount; ++c) {
+    for (auto& lanes : h[c]) lanes.fill(0);
+    for (const std::uint32_t offset : groups[c]) {
+      const std::uint8_t* row = rows + offset;
+      for (std::size_t a = 0; a < kLetterCount; ++a) ++h[c][a][row[a]];
+    }
+    letters += static_cast<std::int32_t>(groups[c].size());
+  }
+  GreedyPlugs::Lanes totals{};
+  for (std::size_t c = 0; c < kLetterCount; ++c) {
+    for (std::size_t y = 0; y < GreedyPlugs::kLanes; ++y) totals[y] += h[c][c][y];
+  }
+  std::int32_t squares = dot(totals, totals);
+  std::array<std::uint8_t, kLetterCount> free{};
+  for (std::size_t x = 0; x < kLetterCount; ++x) free[x] = static_cast<std::uint8_t>(x);
+  std::size_t unplugged = kLetterCount;
+  if (plugs != nullptr) *plugs = straightPlugs();
+  for (int pair = 0; pair < pairs; ++pair) {
+    std::array<std::array<std::int32_t, kLetterCount>, kLetterCount> along{};  // T.h[c][a]
+    for (std::size_t i = 0; i < unplugged; ++i) {
+      for (std::size_t j = 0; j < unplugged; ++j) along[free[i]][free[j]] = dot(h[free[i]][free[j]], totals);
+    }
+    // The four best pairs by 2 T.d, best first.
+    constexpr std::size_t kMeasured = 4;
+    std::array<std::pair<std::int32_t, std::uint16_t>, kMeasured> best;
+    best.fill({std::numeric_limits<std::int32_t>::min(), 0});
+    for (std::size_t i = 0; i < unplugged; ++i) {
+      const std::size_t a = free[i];
+      for (std::size_t j = i + 1; j < unplugged; ++j) {
+        const std::size_t b = free[j];
+        const std::int32_t rise = along[a][b] + along[b][a] - along[a][a] - along[b][b];
+        if (rise <= best.back().first) continue;
+        best.back() = {rise, static_cast<std::uint16_t>(a * kLetterCount + b)};
+        for (std::size_t k = kMeasured - 1; k > 0 && best[k].first > best[k - 1].first; --k) {
+          std::swap(best[k], best[k - 1]);
+        }
+      }
+    }
+    std::int32_t most = squares;
+    std::size_t chosen = 0;
+    GreedyPlugs::Lanes then{};
+    for (const auto& [rise, code] : best) {
+      if (rise == std::numeric_limits<std::int32_t>::min()) break;
+      const std::size_t a = code / kLetterCount;
+      const std::size_t b = code % kLetterCount;
+      GreedyPlugs::Lanes trial;
+      for (std::size_t y = 0; y < GreedyPlugs::kLanes; ++y) {
+        trial[y] = static_cast<std::int16_t>(totals[y] + h[a][b][y] + h[b][a][y] - h[a][a][y] -
+                                             h[b][b][y]);
+      }
+      const std::int32_t value = dot(trial, trial);
+      if (value > most) {
+        most = value;
+        chosen = code;
+        then = trial;
+      }
+    }
+    if (most == squares) break;
+    squares = most;
+    totals = then;
+    const std::size_t a = chosen / kLetterCount;
+    const std::size_t b = chosen % kLetterCount;
+    if (plugs != nullptr) {
+      (*plugs)[a] = static_cast<std::uint8_t>(b);
+      (*plugs)[b] = static_cast<std::uint8_t>(a);
+    }
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < unplugged; ++i) {
+      if (free[i] != a && free[i] != b) free[kept++] = free[i];
+    }
+    unplugged = kept;
+  }
+  return squares - letters;
+}
+
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) std::int32_t searchAvx2(
+    const std::array<std::vector<std::uint32_t>, kLetterCount>& groups, GreedyPlugs::Counts& counts,
+    const std::uint8_t* rows, int pairs, Core* plugs) {
+  return search(groups, counts, rows, pairs, plugs);
+}
+#endif
+
+}  // namespace greedy
+
+std::int32_t GreedyPlugs::operator()(const std::uint8_t* rows, int pairs, Core* plugs) {
+#if defined(__x86_64__)
+  static const bool avx2 = kernelSupported(Kernel::kAvx2);
+  if (avx2) return greedy::searchAvx2(groups_, *counts_, rows, pairs, plugs);
+#endif
+  return greedy::search(groups_, *counts_, rows, pairs, plugs);
+}
+
 // The trigram score of a candidate's text deciphered with a plugboard, which stands on
 // both sides of the rotors; each message is scored apart, so that no trigram spans two.
 class TrigramScore {
@@ -215,12 +373,6 @@ class TrigramScore {
   const std::vector<std::size_t>& ends_;
   std::vector<std::uint8_t> plain_;
 };
-
-Core straightPlugs() {
-  Core plugs{};
-  for (std::size_t x = 0; x < kLetterCount; ++x) plugs[x] = static_cast<std::uint8_t>(x);
-  return plugs;
-}
 
 int pairsOf(const Core& plugs) {
   int pairs = 0;
@@ -339,8 +491,11 @@ struct Search {
   std::atomic<bool> done{false};  // found, out of time or stopped
   std::mutex mutex;               // guards what follows
   std::vector<Candidate> candidates;
-  std::vector<std::size_t> groups;  // where each slot choice's candidates begin, and the end
-  std::size_t climbing = 0;         // how many of the first candidates stage 3 takes
+  std::size_t climbing = 0;  // how many of the first candidates stage 3 takes
+  // What stage 3 climbed, (slots, start) in order, and the slot choices in the order the
+  // sweep takes them.
+  std::vector<std::pair<std::uint16_t, std::uint16_t>> tried;
+  std::vector<std::uint16_t> sweepOrder;
   std::uint64_t checked = 0;        // candidates whose check letters stage 3 tried
   AttackResult best;
   bool haveBest = false;
@@ -407,25 +562,6 @@ void firstStage(Search& search) {
   search.candidates.insert(search.candidates.end(), items.begin(), items.end());
 }
 
-// Stage 2, per slot choice: every candidate's plugboard climbed on coincidences from
-// none, which ranks candidates far better than coincidences without plugs.
-void secondStage(Search& search) {
-  for (std::size_t group; search.take(group, std::max<std::size_t>(search.groups.size(), 1) - 1);) {
-    const std::size_t first = search.groups[group];
-    const std::size_t last = search.groups[group + 1];
-    const FactoredMachine factored =
-        factoredFor(search.wiring, slotsOf(search.candidates[first].slots));
-    for (std::size_t index = first; index < last && !search.done; ++index) {
-      Candidate& candidate = search.candidates[index];
-      const auto cores = coresOf(factored, candidate.start, search.positions);
-      CoincidenceScore score(cores, search.letters);
-      Core plugs = straightPlugs();
-      candidate.climbed = static_cast<std::int32_t>(climb(score, plugs, search.done));
-    }
-    search.finished += last - first;
-  }
-}
-
 // A climbed candidate judged, and kept when it is the best so far; a confident one ends
 // the search.
 void offer(Search& search, const Candidate& candidate, const Core& plugs, std::int64_t score,
@@ -437,7 +573,6 @@ void offer(Search& search, const Candidate& candidate, const Core& plugs, std::i
   result.language = language;
   result.scored = true;
   result.checkLettersVerify = checkLettersHold(search.wiring, result.key, search.sample);
-  ++search.finished;
   const std::lock_guard lock(search.mutex);
   result.candidatesChecked = ++search.checked;
   result.checkWords = search.checkWords;
@@ -451,35 +586,76 @@ void offer(Search& search, const Candidate& candidate, const Core& plugs, std::i
   if (result.confident) search.done = true;
 }
 
-// Stage 3, best first: the plugboard found again, then climbed on English trigrams; a
-// text of another language keeps the coincidences' plugboard and counts on the check
-// letters.
+// A candidate's plugboard climbed on coincidences from `plugs`, then from there on each
+// language's trigrams, the best per letter judged; a text of another language keeps the
+// coincidences' plugboard and counts on the check letters.
+void climbAndOffer(Search& search, const Candidate& candidate, const FactoredMachine& factored,
+                   Core plugs) {
+  const auto cores = coresOf(factored, candidate.start, search.positions);
+  CoincidenceScore coincidence(cores, search.letters);
+  const std::int64_t coincidences = climb(coincidence, plugs, search.done);
+  if (!search.sample.lettered) {
+    offer(search, candidate, plugs, coincidences, TextLanguage::kEnglish);
+    return;
+  }
+  std::optional<std::pair<std::int64_t, TextLanguage>> best;
+  Core bestPlugs = plugs;
+  for (const TextLanguage language : search.sample.languages) {
+    Core climbed = plugs;
+    TrigramScore trigrams(trigramsOf(language), cores, search.letters, search.ends);
+    const std::int64_t score = climb(trigrams, climbed, search.done);
+    if (!best || score > best->first) {
+      best = {score, language};
+      bestPlugs = climbed;
+    }
+  }
+  offer(search, candidate, bestPlugs, best->first, best->second);
+}
+
+// Stage 3: the first stage's best candidates, best first, each climbed from no plugs.
 void thirdStage(Search& search) {
-  const bool lettered = search.sample.lettered;
   for (std::size_t index; search.take(index, search.climbing);) {
     const Candidate& candidate = search.candidates[index];
-    const FactoredMachine factored = factoredFor(search.wiring, slotsOf(candidate.slots));
-    const auto cores = coresOf(factored, candidate.start, search.positions);
-    CoincidenceScore coincidence(cores, search.letters);
-    Core counted = straightPlugs();
-    const std::int64_t coincidences = climb(coincidence, counted, search.done);
-    if (!lettered) {
-      offer(search, candidate, counted, coincidences, TextLanguage::kEnglish);
-      continue;
+    climbAndOffer(search, candidate, factoredFor(search.wiring, slotsOf(candidate.slots)),
+                  straightPlugs());
+    ++search.finished;
+  }
+}
+
+// Stage 2, when stage 3's candidates did not do: every start of every slot choice, those
+// that held most of the first stage's best first, scored by coincidences with plug pairs
+// added greedily; each slot choice's best few are climbed from the pairs found.
+void sweepStage(Search& search) {
+  GreedyPlugs greedy(search.letters, search.positions);
+  for (std::size_t index; search.take(index, search.sweepOrder.size());) {
+    const std::uint16_t code = search.sweepOrder[index];
+    const FactoredMachine factored = factoredFor(search.wiring, slotsOf(code));
+    const StateTable table(factored, search.longest + 1);
+    Best screen(kScreened);
+    for (std::size_t start = 0; start < kStates; ++start) {
+      if (start % 256 == 0 && search.done.load(std::memory_order_relaxed)) return;
+      screen.offer({greedy(table.row(start + 1), kScreenPairs), 0, code,
+                    static_cast<std::uint16_t>(start)});
     }
-    // Each language's climb from the coincidences' plugboard; the best per letter counts.
-    std::optional<std::pair<std::int64_t, TextLanguage>> best;
-    Core bestPlugs = counted;
-    for (const TextLanguage language : search.sample.languages) {
-      Core plugs = counted;
-      TrigramScore trigrams(trigramsOf(language), cores, search.letters, search.ends);
-      const std::int64_t score = climb(trigrams, plugs, search.done);
-      if (!best || score > best->first) {
-        best = {score, language};
-        bestPlugs = plugs;
+    Best best(kSweepKept);
+    for (Candidate candidate : screen.items()) {
+      candidate.coincidences = greedy(table.row(candidate.start + 1), kGreedyPairs);
+      best.offer(candidate);
+    }
+    auto& kept = best.items();
+    std::sort(kept.begin(), kept.end(), std::greater<>());
+    for (const Candidate& candidate : kept) {
+      if (search.done) break;
+      // Stage 3 climbed it already.
+      if (std::binary_search(search.tried.begin(), search.tried.end(),
+                             std::pair(candidate.slots, candidate.start))) {
+        continue;
       }
+      Core plugs{};
+      greedy(table.row(candidate.start + 1), kGreedyPairs, &plugs);
+      climbAndOffer(search, candidate, factored, plugs);
     }
-    offer(search, candidate, bestPlugs, best->first, best->second);
+    ++search.finished;
   }
 }
 
@@ -702,6 +878,7 @@ void cribClimbStage(Search& search) {
       }
     }
     offer(search, candidate, bestPlugs, bestScore->first, bestScore->second);
+    ++search.finished;
   }
 }
 
@@ -807,22 +984,19 @@ AttackResult attack(const RotorMachine& wiring, const CipherSample& sample,
   search.climbing = std::min(search.candidates.size(), kFirstTried);
   if (firstDone) run(3, thirdStage, search.climbing);
   if (firstDone && !search.done) {
-    // Each slot choice's candidates together, so that its tables are made once.
-    std::stable_sort(search.candidates.begin(), search.candidates.end(),
-                     [](const Candidate& x, const Candidate& y) { return x.slots < y.slots; });
-    for (std::size_t i = 0; i < search.candidates.size(); ++i) {
-      if (i == 0 || search.candidates[i].slots != search.candidates[i - 1].slots) {
-        search.groups.push_back(i);
-      }
+    for (std::size_t i = 0; i < search.climbing; ++i) {
+      search.tried.emplace_back(search.candidates[i].slots, search.candidates[i].start);
     }
-    search.groups.push_back(search.candidates.size());
-    run(2, secondStage, search.candidates.size());
-    std::stable_sort(search.candidates.begin(), search.candidates.end(),
-                     [](const Candidate& x, const Candidate& y) { return x.climbed > y.climbed; });
-  }
-  if (firstDone && !search.done) {
-    search.climbing = search.candidates.size();
-    run(3, thirdStage, search.climbing);
+    std::sort(search.tried.begin(), search.tried.end());
+    // Slot choices that hold more of the first stage's best candidates are likelier.
+    std::vector<std::size_t> held(1000);
+    for (const Candidate& candidate : search.candidates) ++held[candidate.slots];
+    for (std::size_t choice = 0; choice < search.slotChoices; ++choice) {
+      search.sweepOrder.push_back(slotCode(search, choice));
+    }
+    std::stable_sort(search.sweepOrder.begin(), search.sweepOrder.end(),
+                     [&](std::uint16_t x, std::uint16_t y) { return held[x] > held[y]; });
+    run(2, sweepStage, search.sweepOrder.size());
   }
   AttackResult result = search.best;
   result.firstStageLetters = firstStageLetters;
