@@ -1,9 +1,9 @@
 // The attack. With a crib, a bombe-like stage first deduces the plugboard from it for
 // every rotor choice, start and place, and climbs what stands. Then, or without one: an
 // exhaustive first stage over rotor choices and starts without plugs, scored by
-// coincidences; the best starts climbed at once; a second stage that climbs the
-// plugboard of the best candidates on coincidences, which ranks them far better; and a
-// third that climbs them, best first, on trigrams until one reads like its language.
+// coincidences; its best starts climbed at once (stage 2), on coincidences, then on
+// trigrams; then a sweep (stage 3) of every start of every slot choice with plug pairs
+// added greedily on coincidences, whose best few per slot choice are climbed likewise.
 // Each result is judged by evidenceOf as it comes.
 #include "analysis/attack.h"
 
@@ -32,11 +32,13 @@ constexpr std::size_t kCandidates = 200000;
 // Candidates climbed on trigrams straight after the first stage.
 constexpr std::size_t kFirstTried = 256;
 // The sweep adds kScreenPairs plug pairs at every start of a slot choice, kGreedyPairs at
-// its best kScreened, and climbs its best kSweepKept of those.
+// its best kScreened, climbs its best kSweepKept of those on coincidences and the best
+// kSweepClimbed of them on trigrams.
 constexpr int kScreenPairs = 5;
 constexpr std::size_t kScreened = 64;
 constexpr int kGreedyPairs = 10;
 constexpr std::size_t kSweepKept = 8;
+constexpr std::size_t kSweepClimbed = 2;
 
 constexpr int kMaxPairs = 13;
 // A crib without a place is sought among the first message's first letters.
@@ -55,7 +57,7 @@ Core straightPlugs() {
 
 // A slot choice and a start: the counter state before the first letter.
 struct Candidate {
-  std::int32_t coincidences = 0;  // without plugs
+  std::int32_t coincidences = 0;  // without plugs; in the sweep, with the pairs it added
   std::int32_t climbed = 0;       // with the plugs climbed on coincidences
   std::uint16_t slots = 0;        // (left - 1) * 100 + (middle - 1) * 10 + right - 1
   std::uint16_t start = 0;
@@ -262,7 +264,9 @@ inline std::int32_t search(const std::array<std::vector<std::uint32_t>, kLetterC
   }
   GreedyPlugs::Lanes totals{};
   for (std::size_t c = 0; c < kLetterCount; ++c) {
-    for (std::size_t y = 0; y < GreedyPlugs::kLanes; ++y) totals[y] += h[c][c][y];
+    for (std::size_t y = 0; y < GreedyPlugs::kLanes; ++y) {
+      totals[y] = static_cast<std::int16_t>(totals[y] + h[c][c][y]);
+    }
   }
   std::int32_t squares = dot(totals, totals);
   std::array<std::uint8_t, kLetterCount> free{};
@@ -272,7 +276,8 @@ inline std::int32_t search(const std::array<std::vector<std::uint32_t>, kLetterC
   for (int pair = 0; pair < pairs; ++pair) {
     std::array<std::array<std::int32_t, kLetterCount>, kLetterCount> along{};  // T.h[c][a]
     for (std::size_t i = 0; i < unplugged; ++i) {
-      for (std::size_t j = 0; j < unplugged; ++j) along[free[i]][free[j]] = dot(h[free[i]][free[j]], totals);
+      for (std::size_t j = 0; j < unplugged; ++j)
+        along[free[i]][free[j]] = dot(h[free[i]][free[j]], totals);
     }
     // The four best pairs by 2 T.d, best first.
     constexpr std::size_t kMeasured = 4;
@@ -491,12 +496,12 @@ struct Search {
   std::atomic<bool> done{false};  // found, out of time or stopped
   std::mutex mutex;               // guards what follows
   std::vector<Candidate> candidates;
-  std::size_t climbing = 0;  // how many of the first candidates stage 3 takes
-  // What stage 3 climbed, (slots, start) in order, and the slot choices in the order the
+  std::size_t climbing = 0;  // how many of the first candidates stage 2 takes
+  // What stage 2 climbed, (slots, start) in order, and the slot choices in the order the
   // sweep takes them.
   std::vector<std::pair<std::uint16_t, std::uint16_t>> tried;
   std::vector<std::uint16_t> sweepOrder;
-  std::uint64_t checked = 0;        // candidates whose check letters stage 3 tried
+  std::uint64_t checked = 0;  // candidates whose check letters were tried
   AttackResult best;
   bool haveBest = false;
   // Where there are no threads: the stage's limits checked between its items.
@@ -586,45 +591,57 @@ void offer(Search& search, const Candidate& candidate, const Core& plugs, std::i
   if (result.confident) search.done = true;
 }
 
-// A candidate's plugboard climbed on coincidences from `plugs`, then from there on each
-// language's trigrams, the best per letter judged; a text of another language keeps the
-// coincidences' plugboard and counts on the check letters.
-void climbAndOffer(Search& search, const Candidate& candidate, const FactoredMachine& factored,
-                   Core plugs) {
-  const auto cores = coresOf(factored, candidate.start, search.positions);
-  CoincidenceScore coincidence(cores, search.letters);
-  const std::int64_t coincidences = climb(coincidence, plugs, search.done);
+// A candidate's plugboard climbed on coincidences.
+struct Climbed {
+  Candidate candidate;
+  std::vector<Core> cores;
+  Core plugs{};
+  std::int64_t coincidences = 0;
+};
+
+Climbed climbCoincidences(Search& search, const Candidate& candidate,
+                          const FactoredMachine& factored, const Core& plugs) {
+  Climbed climbed{candidate, coresOf(factored, candidate.start, search.positions), plugs, 0};
+  CoincidenceScore coincidence(climbed.cores, search.letters);
+  climbed.coincidences = climb(coincidence, climbed.plugs, search.done);
+  return climbed;
+}
+
+// Then from there on each language's trigrams, the best per letter judged; a text of
+// another language keeps the coincidences' plugboard and counts on the check letters.
+void climbTrigramsAndOffer(Search& search, const Climbed& climbed) {
   if (!search.sample.lettered) {
-    offer(search, candidate, plugs, coincidences, TextLanguage::kEnglish);
+    offer(search, climbed.candidate, climbed.plugs, climbed.coincidences, TextLanguage::kEnglish);
     return;
   }
   std::optional<std::pair<std::int64_t, TextLanguage>> best;
-  Core bestPlugs = plugs;
+  Core bestPlugs = climbed.plugs;
   for (const TextLanguage language : search.sample.languages) {
-    Core climbed = plugs;
-    TrigramScore trigrams(trigramsOf(language), cores, search.letters, search.ends);
-    const std::int64_t score = climb(trigrams, climbed, search.done);
+    Core plugs = climbed.plugs;
+    TrigramScore trigrams(trigramsOf(language), climbed.cores, search.letters, search.ends);
+    const std::int64_t score = climb(trigrams, plugs, search.done);
     if (!best || score > best->first) {
       best = {score, language};
-      bestPlugs = climbed;
+      bestPlugs = plugs;
     }
   }
-  offer(search, candidate, bestPlugs, best->first, best->second);
+  offer(search, climbed.candidate, bestPlugs, best->first, best->second);
 }
 
-// Stage 3: the first stage's best candidates, best first, each climbed from no plugs.
-void thirdStage(Search& search) {
+// Stage 2: the first stage's best candidates, best first, each climbed from no plugs.
+void secondStage(Search& search) {
   for (std::size_t index; search.take(index, search.climbing);) {
     const Candidate& candidate = search.candidates[index];
-    climbAndOffer(search, candidate, factoredFor(search.wiring, slotsOf(candidate.slots)),
-                  straightPlugs());
+    const FactoredMachine factored = factoredFor(search.wiring, slotsOf(candidate.slots));
+    climbTrigramsAndOffer(search, climbCoincidences(search, candidate, factored, straightPlugs()));
     ++search.finished;
   }
 }
 
-// Stage 2, when stage 3's candidates did not do: every start of every slot choice, those
+// Stage 3, when stage 2's candidates did not do: every start of every slot choice, those
 // that held most of the first stage's best first, scored by coincidences with plug pairs
-// added greedily; each slot choice's best few are climbed from the pairs found.
+// added greedily; each slot choice's best few are climbed on coincidences from the pairs
+// found, and the best of those on trigrams.
 void sweepStage(Search& search) {
   GreedyPlugs greedy(search.letters, search.positions);
   for (std::size_t index; search.take(index, search.sweepOrder.size());) {
@@ -634,26 +651,31 @@ void sweepStage(Search& search) {
     Best screen(kScreened);
     for (std::size_t start = 0; start < kStates; ++start) {
       if (start % 256 == 0 && search.done.load(std::memory_order_relaxed)) return;
-      screen.offer({greedy(table.row(start + 1), kScreenPairs), 0, code,
-                    static_cast<std::uint16_t>(start)});
+      screen.offer(
+          {greedy(table.row(start + 1), kScreenPairs), 0, code, static_cast<std::uint16_t>(start)});
     }
     Best best(kSweepKept);
     for (Candidate candidate : screen.items()) {
       candidate.coincidences = greedy(table.row(candidate.start + 1), kGreedyPairs);
       best.offer(candidate);
     }
-    auto& kept = best.items();
-    std::sort(kept.begin(), kept.end(), std::greater<>());
-    for (const Candidate& candidate : kept) {
-      if (search.done) break;
-      // Stage 3 climbed it already.
+    std::vector<Climbed> climbed;
+    for (const Candidate& candidate : best.items()) {
+      // Stage 2 climbed it already.
       if (std::binary_search(search.tried.begin(), search.tried.end(),
                              std::pair(candidate.slots, candidate.start))) {
         continue;
       }
       Core plugs{};
       greedy(table.row(candidate.start + 1), kGreedyPairs, &plugs);
-      climbAndOffer(search, candidate, factored, plugs);
+      climbed.push_back(climbCoincidences(search, candidate, factored, plugs));
+    }
+    // Climbing on trigrams costs more: the right start's coincidences stand out once
+    // climbed.
+    std::sort(climbed.begin(), climbed.end(),
+              [](const Climbed& x, const Climbed& y) { return x.coincidences > y.coincidences; });
+    for (std::size_t k = 0; k < std::min(climbed.size(), kSweepClimbed) && !search.done; ++k) {
+      climbTrigramsAndOffer(search, climbed[k]);
     }
     ++search.finished;
   }
@@ -969,7 +991,7 @@ AttackResult attack(const RotorMachine& wiring, const CipherSample& sample,
       std::stable_sort(
           search.cribStops.begin(), search.cribStops.end(),
           [](const auto& x, const auto& y) { return x.first.climbed > y.first.climbed; });
-      if (!search.done) run(3, cribClimbStage, search.cribStops.size());
+      if (!search.done) run(2, cribClimbStage, search.cribStops.size());
     }
   }
   if (!search.done) run(1, firstStage, search.slotChoices);
@@ -982,7 +1004,7 @@ AttackResult attack(const RotorMachine& wiring, const CipherSample& sample,
   // A long text or few plugs leave the right candidate among the very first: they are
   // tried at once, before the slower ranking.
   search.climbing = std::min(search.candidates.size(), kFirstTried);
-  if (firstDone) run(3, thirdStage, search.climbing);
+  if (firstDone) run(2, secondStage, search.climbing);
   if (firstDone && !search.done) {
     for (std::size_t i = 0; i < search.climbing; ++i) {
       search.tried.emplace_back(search.candidates[i].slots, search.candidates[i].start);
@@ -996,7 +1018,7 @@ AttackResult attack(const RotorMachine& wiring, const CipherSample& sample,
     }
     std::stable_sort(search.sweepOrder.begin(), search.sweepOrder.end(),
                      [&](std::uint16_t x, std::uint16_t y) { return held[x] > held[y]; });
-    run(2, sweepStage, search.sweepOrder.size());
+    run(3, sweepStage, search.sweepOrder.size());
   }
   AttackResult result = search.best;
   result.firstStageLetters = firstStageLetters;

@@ -85,7 +85,9 @@ struct AttackResult {
 };
 
 struct AttackProgress {
-  int stage = 1;     // 1: every rotor choice and start, no plugs; 2: the plugboard
+  // 1: every rotor choice and start, without plugs (or with a crib, the crib's test);
+  // 2: the best of those climbed; 3: every start swept with plug pairs.
+  int stage = 1;
   double share = 0;  // of the stage, 0..1
   double best = 0;   // the best score so far, as in AttackResult
   double secondsLeft = 0;

@@ -578,15 +578,16 @@ TEST_F(CommandLineTest, AttackFindsTheStartFileOfALetterFromItsWiring) {
   EXPECT_FALSE(std::filesystem::exists(dir_ / "wrong.ef"));
 }
 
-// Texts too short alone: four under one start file, and one whose words are partly
-// known, at a known place and anywhere.
+// Texts too short alone, under ten plug pairs, which the letters' counts without plugs
+// do not see through: four under one start file, and one whose words are partly known,
+// at a known place and anywhere.
 TEST_F(CommandLineTest, AttackBreaksMessagesInDepthAndWithACrib) {
   test::ScratchDir wiringOnly;
   wiringOnly.write("enigma_config.ef",
                    "jlgkywcrmadbipvnxhtszofqeu 3 wgbzodnfaepxsrhvjtkcuqmyli "
                    "lekfhorgbswcuzjavyixmptqnd hoclsfbzakedngtyqujmxirwpv\n");
   dir_.write("enigma_config.ef", wiringOnly.read("enigma_config.ef"));
-  const std::string start = "5\nbw dx ej mu qr\n3 1 2\n11 4 20\n";
+  const std::string start = "10\naf bw dx ej gk hl mu no ps qr\n3 1 2\n11 4 20\n";
   dir_.write("enigma_init.ef", start);
   const std::vector<std::string> texts = {
       "Dear Ada, the mill by the river is quiet again.\nLast week the miller sold his old "
