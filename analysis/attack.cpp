@@ -3,7 +3,8 @@
 // exhaustive first stage over rotor choices and starts without plugs, scored by
 // coincidences; its best starts climbed at once (stage 2), on coincidences, then on
 // trigrams; then a sweep (stage 3) of every start of every slot choice with plug pairs
-// added greedily on coincidences, whose best few per slot choice are climbed likewise.
+// added greedily on coincidences, whose best few per slot choice are climbed likewise;
+// then, while time remains, the rest of the first stage's best (stage 4).
 // Each result is judged by evidenceOf as it comes.
 #include "analysis/attack.h"
 
@@ -496,7 +497,8 @@ struct Search {
   std::atomic<bool> done{false};  // found, out of time or stopped
   std::mutex mutex;               // guards what follows
   std::vector<Candidate> candidates;
-  std::size_t climbing = 0;  // how many of the first candidates stage 2 takes
+  std::vector<std::size_t> groups;  // where each slot choice's candidates begin, and the end
+  std::size_t climbing = 0;         // how many of the first candidates stage 2 takes
   // What stage 2 climbed, (slots, start) in order, and the slot choices in the order the
   // sweep takes them.
   std::vector<std::pair<std::uint16_t, std::uint16_t>> tried;
@@ -635,6 +637,25 @@ void secondStage(Search& search) {
     const FactoredMachine factored = factoredFor(search.wiring, slotsOf(candidate.slots));
     climbTrigramsAndOffer(search, climbCoincidences(search, candidate, factored, straightPlugs()));
     ++search.finished;
+  }
+}
+
+// Stage 4, when the sweep did not do and time remains: the rest of the first stage's
+// candidates, per slot choice, each plugboard climbed on coincidences from none, which
+// ranks them far better than coincidences without plugs; stage 2 then climbs them best
+// first. Short texts under few plugs need that, where the sweep keeps too few.
+void rankStage(Search& search) {
+  for (std::size_t group; search.take(group, std::max<std::size_t>(search.groups.size(), 1) - 1);) {
+    const std::size_t first = search.groups[group];
+    const std::size_t last = search.groups[group + 1];
+    const FactoredMachine factored =
+        factoredFor(search.wiring, slotsOf(search.candidates[first].slots));
+    for (std::size_t index = first; index < last && !search.done; ++index) {
+      Candidate& candidate = search.candidates[index];
+      candidate.climbed = static_cast<std::int32_t>(
+          climbCoincidences(search, candidate, factored, straightPlugs()).coincidences);
+    }
+    search.finished += last - first;
   }
 }
 
@@ -1019,6 +1040,23 @@ AttackResult attack(const RotorMachine& wiring, const CipherSample& sample,
     std::stable_sort(search.sweepOrder.begin(), search.sweepOrder.end(),
                      [&](std::uint16_t x, std::uint16_t y) { return held[x] > held[y]; });
     run(3, sweepStage, search.sweepOrder.size());
+  }
+  if (firstDone && !search.done) {
+    auto& candidates = search.candidates;
+    candidates.erase(candidates.begin(),
+                     candidates.begin() + static_cast<std::ptrdiff_t>(search.climbing));
+    // Each slot choice's candidates together, so that its tables are made once.
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [](const Candidate& x, const Candidate& y) { return x.slots < y.slots; });
+    for (std::size_t i = 0; i < candidates.size(); ++i) {
+      if (i == 0 || candidates[i].slots != candidates[i - 1].slots) search.groups.push_back(i);
+    }
+    search.groups.push_back(candidates.size());
+    run(4, rankStage, candidates.size());
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [](const Candidate& x, const Candidate& y) { return x.climbed > y.climbed; });
+    search.climbing = candidates.size();
+    if (!search.done) run(4, secondStage, search.climbing);
   }
   AttackResult result = search.best;
   result.firstStageLetters = firstStageLetters;

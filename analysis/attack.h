@@ -86,7 +86,8 @@ struct AttackResult {
 
 struct AttackProgress {
   // 1: every rotor choice and start, without plugs (or with a crib, the crib's test);
-  // 2: the best of those climbed; 3: every start swept with plug pairs.
+  // 2: the best of those climbed; 3: every start swept with plug pairs; 4: the rest of
+  // stage 1's best climbed.
   int stage = 1;
   double share = 0;  // of the stage, 0..1
   double best = 0;   // the best score so far, as in AttackResult

@@ -130,12 +130,12 @@ class AttackProgressLine {
     last_ = now;
     const std::string share = number("%.0f", 100 * progress.share);
     const std::string left = number("%.0f", progress.secondsLeft);
-    const std::string line = progress.stage == 1
-                                 ? say(console_, messages::kAttackProgressRotors, {share, left})
-                                 : say(console_,
-                                       progress.stage == 2 ? messages::kAttackProgressPlugs
-                                                           : messages::kAttackProgressCounts,
-                                       {share, number("%.2f", progress.best), left});
+    const std::string best = number("%.2f", progress.best);
+    const std::string line =
+        progress.stage == 1   ? say(console_, messages::kAttackProgressRotors, {share, left})
+        : progress.stage == 2 ? say(console_, messages::kAttackProgressPlugs, {share, best, left})
+        : progress.stage == 3 ? say(console_, messages::kAttackProgressCounts, {share, best, left})
+                              : say(console_, messages::kAttackProgressRest, {share, best, left});
     console_.message("\r" + line +
                      std::string(kWidth > line.size() ? kWidth - line.size() : 0, ' '));
     drawn_ = true;
