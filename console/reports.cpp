@@ -52,6 +52,8 @@ const ConsoleText& consoleText(FaultKind kind) {
     case FaultKind::kExists:
     case FaultKind::kSameFile:
     case FaultKind::kNoRandomness:
+    case FaultKind::kJournal:
+    case FaultKind::kOutsideFolder:
     case FaultKind::kAttackInput: return texts::kCannotWriteFile;
   }
   return texts::kCannotWriteFile;
@@ -69,6 +71,24 @@ messages::Id stepMessage(FaultStep step) {
     case FaultStep::kUndo: return messages::kStepUndo;
   }
   return messages::kStepSync;
+}
+
+// What is wrong with a journal that was not believed.
+std::string journalProblem(const Console& console, const Fault& fault) {
+  switch (static_cast<JournalProblem>(fault.item)) {
+    case JournalProblem::kNotRegular: return say(console, messages::kJournalNotRegular);
+    case JournalProblem::kOwner: return say(console, messages::kJournalOwner);
+    case JournalProblem::kWritable: return say(console, messages::kJournalWritable);
+    case JournalProblem::kTooLarge: return say(console, messages::kJournalTooLarge);
+    case JournalProblem::kUnreadable:
+      return say(console, messages::kJournalUnreadable, {fault.reason});
+    case JournalProblem::kDamaged: return say(console, messages::kJournalDamaged);
+    case JournalProblem::kOutside: return say(console, messages::kJournalOutside);
+    case JournalProblem::kForeign:
+      return say(console, messages::kJournalForeign, {displayName(fault.reason)});
+    case JournalProblem::kMissing: break;  // a message of its own
+  }
+  return say(console, messages::kJournalDamaged);
 }
 
 // The command line's message: the catalogue's, with the file and the system's reason.
@@ -90,6 +110,13 @@ std::string commandLineMessage(const Console& console, const Fault& fault) {
     case FaultKind::kSameFile:
       return say(console, messages::kSameFile, {displayName(fault.reason), name});
     case FaultKind::kNoRandomness: return say(console, messages::kNoRandomness);
+    case FaultKind::kJournal:
+      if (static_cast<JournalProblem>(fault.item) == JournalProblem::kMissing) {
+        return say(console, messages::kJournalMissing, {name, displayName(fault.reason)});
+      }
+      return say(console, messages::kJournalUntrusted, {name, journalProblem(console, fault)});
+    case FaultKind::kOutsideFolder:
+      return say(console, messages::kOutsideFolder, {name, displayName(fault.reason)});
     case FaultKind::kNoSuchCodingType: return say(console, messages::kNoSuchCodingType, {name});
     case FaultKind::kFormat: return say(console, messages::kFormat, {name});
     case FaultKind::kOutputLost: return say(console, messages::kOutputLost, {fault.reason});
@@ -123,7 +150,8 @@ std::string faultMessage(const Console& console, const Fault& fault, FrontEnd fr
     return "rotorwerk: " + commandLineMessage(console, fault) + "\n";
   }
   std::string message(console.text(consoleText(fault.kind)));
-  if (fault.kind == FaultKind::kCannotWrite || fault.kind == FaultKind::kSettings) {
+  if (fault.kind == FaultKind::kCannotWrite || fault.kind == FaultKind::kSettings ||
+      fault.kind == FaultKind::kJournal) {
     message += displayName(fault.file);
   }
   if (fault.kind == FaultKind::kSettings) {

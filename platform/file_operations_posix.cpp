@@ -5,9 +5,14 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <string>
 
+#include "platform/file.h"
 #include "platform/file_operations.h"
+#include "platform/key_journal.h"
 
 namespace rotorwerk {
 namespace {
@@ -18,13 +23,16 @@ bool noLinks(int error) {
          error == ENOSYS;
 }
 
+// The administrator's files are trusted as the user's own, as OpenSSH trusts them.
+bool trustedOwner(uid_t owner) { return owner == geteuid() || owner == 0; }
+
 }  // namespace
 
-bool FileOperations::write(std::FILE* file, std::string_view bytes) {
+bool FileOperations::write(const std::string&, std::FILE* file, std::string_view bytes) {
   return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
 }
 
-bool FileOperations::sync(std::FILE* file) {
+bool FileOperations::sync(const std::string&, std::FILE* file) {
   return std::fflush(file) == 0 && fsync(fileno(file)) == 0;
 }
 
@@ -84,6 +92,50 @@ std::intptr_t FileOperations::lock(const std::string& directory, bool exclusive,
 
 void FileOperations::unlock(std::intptr_t handle) {
   if (handle >= 0) close(static_cast<int>(handle));
+}
+
+Result<std::string> FileOperations::readJournal(const std::string& path, std::size_t limit) {
+  // Without O_NONBLOCK a FIFO planted in the journal's place would hang every reader.
+  const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT) return systemFault(FaultKind::kFileNotFound, path);
+    return errno == ELOOP ? journalFault(path, JournalProblem::kNotRegular)
+                          : journalFault(path, JournalProblem::kUnreadable, std::strerror(errno));
+  }
+  struct stat status {};
+  Result<std::string> text = std::string();
+  if (fstat(fd, &status) != 0) {
+    text = journalFault(path, JournalProblem::kUnreadable, std::strerror(errno));
+  } else if (!S_ISREG(status.st_mode)) {
+    text = journalFault(path, JournalProblem::kNotRegular);
+  } else if (!trustedOwner(status.st_uid)) {
+    text = journalFault(path, JournalProblem::kOwner);
+  } else if ((status.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+    text = journalFault(path, JournalProblem::kWritable);
+  } else if (static_cast<std::uint64_t>(status.st_size) > limit) {
+    text = journalFault(path, JournalProblem::kTooLarge);
+  } else {
+    std::string& bytes = *text;
+    bytes.resize(static_cast<std::size_t>(status.st_size));
+    std::size_t got = 0;
+    int error = EIO;  // a journal cut shorter while it is read is not the one judged
+    while (got < bytes.size()) {
+      const ssize_t part = ::read(fd, bytes.data() + got, bytes.size() - got);
+      if (part < 0 && errno == EINTR) continue;
+      if (part < 0) error = errno;
+      if (part <= 0) break;
+      got += static_cast<std::size_t>(part);
+    }
+    if (got != bytes.size())
+      text = journalFault(path, JournalProblem::kUnreadable, std::strerror(error));
+  }
+  close(fd);
+  return text;
+}
+
+bool FileOperations::ownFile(const std::string& path) {
+  struct stat status {};
+  return lstat(path.c_str(), &status) == 0 && trustedOwner(status.st_uid);
 }
 
 }  // namespace rotorwerk

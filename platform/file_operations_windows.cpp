@@ -2,7 +2,11 @@
 #include <io.h>
 #include <windows.h>
 
+#include <cerrno>
+
+#include "platform/file.h"
 #include "platform/file_operations.h"
+#include "platform/key_journal.h"
 #include "platform/unicode_windows.h"
 
 namespace rotorwerk {
@@ -13,11 +17,11 @@ constexpr const char* kLockFileName = ".enigma_lock";
 
 }  // namespace
 
-bool FileOperations::write(std::FILE* file, std::string_view bytes) {
+bool FileOperations::write(const std::string&, std::FILE* file, std::string_view bytes) {
   return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
 }
 
-bool FileOperations::sync(std::FILE* file) {
+bool FileOperations::sync(const std::string&, std::FILE* file) {
   if (std::fflush(file) != 0) return false;
   const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
   return FlushFileBuffers(handle) != 0;
@@ -54,6 +58,48 @@ std::intptr_t FileOperations::lock(const std::string& directory, bool exclusive,
 
 void FileOperations::unlock(std::intptr_t handle) {
   if (handle >= 0) CloseHandle(reinterpret_cast<HANDLE>(handle));
+}
+
+// Windows keeps no owner a journal could be judged by here: the folder's own
+// permissions guard it. A link or a device in its place is refused all the same.
+Result<std::string> FileOperations::readJournal(const std::string& path, std::size_t limit) {
+  const HANDLE handle = CreateFileW(widen(path).c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+      return systemFault(FaultKind::kFileNotFound, path);
+    }
+    return journalFault(path, JournalProblem::kUnreadable, systemFault(FaultKind::kJournal).reason);
+  }
+  BY_HANDLE_FILE_INFORMATION information{};
+  Result<std::string> text = std::string();
+  if (GetFileInformationByHandle(handle, &information) == 0) {
+    text = journalFault(path, JournalProblem::kUnreadable, systemFault(FaultKind::kJournal).reason);
+  } else if (GetFileType(handle) != FILE_TYPE_DISK ||
+             (information.dwFileAttributes &
+              (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+    text = journalFault(path, JournalProblem::kNotRegular);
+  } else if (information.nFileSizeHigh != 0 || information.nFileSizeLow > limit) {
+    text = journalFault(path, JournalProblem::kTooLarge);
+  } else {
+    std::string& bytes = *text;
+    bytes.resize(information.nFileSizeLow);
+    DWORD got = 0;
+    if (!bytes.empty() &&
+        (ReadFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) == 0 ||
+         got != bytes.size())) {
+      text = journalFault(path, JournalProblem::kUnreadable,
+                          errorFault(FaultKind::kJournal, path, EIO).reason);
+    }
+  }
+  CloseHandle(handle);
+  return text;
+}
+
+bool FileOperations::ownFile(const std::string& path) {
+  return GetFileAttributesW(widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 }  // namespace rotorwerk

@@ -1,7 +1,9 @@
 // Files of a settings directory committed as one. A journal written before the first
 // old file is moved aside lets the next reader of the directory undo a commit that a
 // crash cut short: the command that made it never said it succeeded, so the old key
-// is what its user still expects (as with SQLite's rollback journal).
+// is what its user still expects (as with SQLite's rollback journal). The journal is
+// judged before it is believed, and names only files of its folder, which every name
+// is resolved against, so that no journal moves a file anywhere else.
 #include <algorithm>
 #include <cassert>
 #include <cerrno>
@@ -11,57 +13,14 @@
 #include "platform/file.h"
 #include "platform/file_operations.h"
 #include "platform/interrupts.h"
+#include "platform/key_journal.h"
 #include "platform/replacement_file.h"
 
 namespace rotorwerk {
 namespace {
 
-constexpr const char* kJournalName = ".enigma_commit";
-constexpr std::string_view kJournalHeader = "rotorwerk commit 1\n";
-// Far more than a journal of two files with the longest names takes.
-constexpr std::size_t kJournalLimit = std::size_t{64} * 1024;
-
-// One file of a commit: the new file's temporary name and the old file's backup.
-struct Entry {
-  std::string target;
-  std::string temporary;
-  std::string backup;
-  bool existed = false;
-};
-
-std::string journalOf(const std::string& directory) { return joinPath(directory, kJournalName); }
-
-// Names may hold any byte but NUL, so NUL ends each field.
-std::string encode(const std::vector<Entry>& entries) {
-  std::string text(kJournalHeader);
-  for (const Entry& entry : entries) {
-    for (const std::string* field : {&entry.target, &entry.temporary, &entry.backup}) {
-      text += *field;
-      text += '\0';
-    }
-    text += entry.existed ? "1" : "0";
-    text += '\0';
-  }
-  return text;
-}
-
-std::optional<std::vector<Entry>> decode(std::string_view text) {
-  if (text.substr(0, kJournalHeader.size()) != kJournalHeader) return std::nullopt;
-  text.remove_prefix(kJournalHeader.size());
-  std::vector<std::string> fields;
-  while (!text.empty()) {
-    const std::size_t end = text.find('\0');
-    if (end == std::string_view::npos) return std::nullopt;
-    fields.emplace_back(text.substr(0, end));
-    text.remove_prefix(end + 1);
-  }
-  if (fields.size() % 4 != 0) return std::nullopt;
-  std::vector<Entry> entries;
-  for (std::size_t k = 0; k < fields.size(); k += 4) {
-    if (fields[k + 3] != "0" && fields[k + 3] != "1") return std::nullopt;
-    entries.push_back({fields[k], fields[k + 1], fields[k + 2], fields[k + 3] == "1"});
-  }
-  return entries;
+std::string journalOf(const std::string& directory) {
+  return joinPath(directory, std::string(kJournalName));
 }
 
 Fault stepFault(const std::string& file, FaultStep step) {
@@ -70,27 +29,73 @@ Fault stepFault(const std::string& file, FaultStep step) {
   return fault;
 }
 
-// Puts every old file back and removes every new one; the journal goes only when all
-// of that succeeded, so that a rollback that fails is tried again by the next reader.
-Result<void> undo(const std::string& directory, const std::vector<Entry>& entries) {
+// The plain name of a file of the commit in the lock's directory. A key file that is a
+// link may lead to another file of its folder, but not out of it: the journal could not
+// name that file, and a key belongs to its folder.
+Result<std::string> nameInFolder(const std::string& directory, const std::string& path,
+                                 const std::string& target) {
+  const std::size_t start = baseNameStart(path);
+  const std::string folder = path.substr(0, start);
+  std::string name = path.substr(start);
+  if (isPlainName(name) &&
+      (folder == joinPath(directory, "") ||
+       sameFile(folder.empty() ? "." : folder, directory.empty() ? "." : directory))) {
+    return name;
+  }
+  Fault outside{FaultKind::kOutsideFolder, target};
+  outside.reason = directory.empty() ? "." : directory;
+  return outside;
+}
+
+// Every file an undo would move or remove must be the user's own: in a folder others
+// may write, a file planted under a backup's name would otherwise become the key.
+Result<void> judgeFiles(const std::string& directory, const std::vector<JournalEntry>& entries) {
+  FileOperations& operations = fileOperations();
+  for (const JournalEntry& entry : entries) {
+    for (const std::string* name : {&entry.backup, &entry.temporary, &entry.target}) {
+      const std::string path = joinPath(directory, *name);
+      if (nameTaken(path) && !operations.ownFile(path)) {
+        return journalFault(journalOf(directory), JournalProblem::kForeign, *name);
+      }
+    }
+  }
+  return {};
+}
+
+// Puts every old file back and removes every new one. The journal goes only when the
+// whole old key stands again, so that an undo that fails is tried again by the next
+// reader; a reader in a folder it may not change reads the old key with the journal
+// left, once nothing else is left to undo.
+Result<void> undo(const std::string& directory, const std::vector<JournalEntry>& entries,
+                  bool reading) {
+  if (auto judged = judgeFiles(directory, entries); !judged) return judged;
   FileOperations& operations = fileOperations();
   std::optional<Fault> failure;
   const auto failed = [&](const std::string& file) {
     if (!failure) failure = stepFault(file, FaultStep::kUndo);
   };
-  for (const Entry& entry : entries) {
-    if (nameTaken(entry.backup)) {
-      if (!operations.rename(entry.backup, entry.target, true)) failed(entry.target);
-    } else if (!entry.existed && nameTaken(entry.target)) {
-      if (!operations.remove(entry.target)) failed(entry.target);
+  for (const JournalEntry& entry : entries) {
+    const std::string target = joinPath(directory, entry.target);
+    const std::string backup = joinPath(directory, entry.backup);
+    const std::string temporary = joinPath(directory, entry.temporary);
+    if (nameTaken(backup)) {
+      if (!operations.rename(backup, target, true)) failed(target);
+    } else if (!entry.existed && nameTaken(target)) {
+      if (!operations.remove(target)) failed(target);
     }
-    if (nameTaken(entry.temporary) && !operations.remove(entry.temporary)) {
-      failed(entry.temporary);
-    }
+    if (nameTaken(temporary) && !operations.remove(temporary)) failed(temporary);
   }
   if (failure) return *failure;
-  if (!operations.remove(journalOf(directory)))
-    return stepFault(journalOf(directory), FaultStep::kUndo);
+  for (const JournalEntry& entry : entries) {
+    if (entry.existed && !nameTaken(joinPath(directory, entry.target))) {
+      return journalFault(journalOf(directory), JournalProblem::kMissing, entry.target);
+    }
+  }
+  const std::string journal = journalOf(directory);
+  if (!operations.remove(journal)) {
+    if (reading && (errno == EROFS || errno == EACCES || errno == EPERM)) return {};
+    return stepFault(journal, FaultStep::kUndo);
+  }
   return {};
 }
 
@@ -112,20 +117,15 @@ bool isLeftover(std::string_view name) {
 }
 
 // Undoes the commit whose journal stands in the directory; the caller holds the lock.
-Result<void> finishInterruptedCommit(const std::string& directory) {
+// A journal that cannot be believed is left, and so is every file it names.
+Result<void> finishInterruptedCommit(const std::string& directory, bool reading) {
   const std::string journal = journalOf(directory);
   if (!nameTaken(journal)) return {};
-  auto file = openForReading(journal);
-  if (!file) return stepFault(journal, FaultStep::kUndo);
-  std::string text(kJournalLimit, '\0');
-  text.resize(std::fread(text.data(), 1, text.size(), file->get()));
-  const auto entries = decode(text);
-  if (!entries) {
-    Fault damaged = errorFault(FaultKind::kCannotWrite, journal, EILSEQ);
-    damaged.step = FaultStep::kUndo;
-    return damaged;
-  }
-  return undo(directory, *entries);
+  const auto text = fileOperations().readJournal(journal, kJournalLimit);
+  if (!text) return text.fault().kind == FaultKind::kFileNotFound ? Result<void>() : text.fault();
+  const auto entries = decodeJournal(*text, journal);
+  if (!entries) return entries.fault();
+  return undo(directory, *entries, reading);
 }
 
 }  // namespace
@@ -143,21 +143,29 @@ Result<void> ReplacementFile::commitTogether(const DirectoryLock& lock,
       return finished;
     }
   }
+  const std::string& directory = lock.directory();
+  std::vector<JournalEntry> entries;
+  for (const ReplacementFile* file : files) {
+    auto name = nameInFolder(directory, file->path_, file->target_);
+    if (!name) {
+      discardAll();
+      return name.fault();
+    }
+    const std::string temporary = file->temporary_.substr(baseNameStart(file->temporary_));
+    entries.push_back({*name, temporary, temporary + "~", nameTaken(file->path_)});
+  }
+  const auto pathOf = [&](const std::string& name) { return joinPath(directory, name); };
   // No interrupt may leave one file new and another old.
   const InterruptsHeld held;
-  std::vector<Entry> entries;
-  for (const ReplacementFile* file : files) {
-    entries.push_back(
-        {file->path_, file->temporary_, file->temporary_ + "~", nameTaken(file->path_)});
-  }
-  const std::string journal = journalOf(lock.directory());
+  const std::string journal = journalOf(directory);
   std::string written = temporaryPattern(journal);
-  std::FILE* stream = createTemporary(written, journal, Access::kPrivate);
+  std::FILE* stream = operations.create(written, journal, true);
   Result<void> journaled;
   if (stream == nullptr) {
     journaled = stepFault(journal, FaultStep::kJournal);
   } else {
-    if (!operations.write(stream, encode(entries)) || !operations.sync(stream)) {
+    if (!operations.write(journal, stream, encodeJournal(entries)) ||
+        !operations.sync(journal, stream)) {
       journaled = stepFault(journal, FaultStep::kJournal);
     }
     std::fclose(stream);
@@ -168,7 +176,7 @@ Result<void> ReplacementFile::commitTogether(const DirectoryLock& lock,
   }
   // The journal must be on the disk before any old file moves: without it a power loss
   // could leave a moved file that no reader knows to put back.
-  if (journaled && !operations.syncDirectory(lock.directory())) {
+  if (journaled && !operations.syncDirectory(directory)) {
     journaled = stepFault(journal, FaultStep::kJournal);
     (void)operations.remove(journal);
   }
@@ -178,16 +186,17 @@ Result<void> ReplacementFile::commitTogether(const DirectoryLock& lock,
   }
   Result<void> placed;
   for (std::size_t k = 0; k < entries.size() && placed; ++k) {
-    if (entries[k].existed && !operations.rename(entries[k].target, entries[k].backup, true)) {
+    if (entries[k].existed &&
+        !operations.rename(pathOf(entries[k].target), pathOf(entries[k].backup), true)) {
       placed = files.begin()[k]->fault(FaultKind::kCannotWrite, FaultStep::kBackup);
     }
   }
   for (std::size_t k = 0; k < entries.size() && placed; ++k) {
     const ReplacementFile& file = *files.begin()[k];
-    if (!operations.rename(entries[k].temporary, entries[k].target,
+    if (!operations.rename(pathOf(entries[k].temporary), pathOf(entries[k].target),
                            file.existing_ == Existing::kReplace)) {
       Fault unplaced = file.fault(FaultKind::kCannotWrite, FaultStep::kPlace);
-      if (file.existing_ == Existing::kRefuse && nameTaken(entries[k].target)) {
+      if (file.existing_ == Existing::kRefuse && nameTaken(pathOf(entries[k].target))) {
         unplaced.kind = FaultKind::kExists;
       }
       placed = unplaced;
@@ -196,14 +205,14 @@ Result<void> ReplacementFile::commitTogether(const DirectoryLock& lock,
   // Once the journal is gone the new files are the key; until then a reader undoes.
   if (placed && !operations.remove(journal)) placed = stepFault(journal, FaultStep::kJournal);
   if (!placed) {
-    (void)undo(lock.directory(), entries);
+    (void)undo(directory, entries, false);
     discardAll();
     return placed;
   }
   // Best effort: the commit stands either way, and a reader would undo nothing.
-  (void)operations.syncDirectory(lock.directory());
-  for (const Entry& entry : entries) {
-    if (entry.existed) (void)operations.remove(entry.backup);
+  (void)operations.syncDirectory(directory);
+  for (const JournalEntry& entry : entries) {
+    if (entry.existed) (void)operations.remove(pathOf(entry.backup));
   }
   for (ReplacementFile* file : files) {
     file->temporary_.clear();
@@ -219,7 +228,7 @@ Result<DirectoryLock> DirectoryLock::forWriting(const std::string& directory) {
     return stepFault(directory.empty() ? "." : directory, FaultStep::kLock);
   }
   DirectoryLock lock(directory, handle);
-  if (auto undone = finishInterruptedCommit(directory); !undone) return undone.fault();
+  if (auto undone = finishInterruptedCommit(directory, false); !undone) return undone.fault();
   // What a writer killed before its journal left behind: no other writer is at work.
   for (const std::string& name : namesIn(directory)) {
     if (isLeftover(name)) (void)fileOperations().remove(joinPath(directory, name));
@@ -234,7 +243,7 @@ Result<DirectoryLock> DirectoryLock::forReading(const std::string& directory) {
     const std::intptr_t handle = fileOperations().lock(directory, true, true);
     if (handle == kLockFailed) return stepFault(journalOf(directory), FaultStep::kUndo);
     const DirectoryLock writing(directory, handle);
-    if (auto undone = finishInterruptedCommit(directory); !undone) return undone.fault();
+    if (auto undone = finishInterruptedCommit(directory, true); !undone) return undone.fault();
   }
   return DirectoryLock(directory, fileOperations().lock(directory, false, false));
 }

@@ -101,7 +101,7 @@ Result<void> ReplacementFile::open() {
   {
     // An interrupt between creating the file and arming its removal would leave it.
     const InterruptsHeld held;
-    file_ = createTemporary(temporary_, path_, access_);
+    file_ = fileOperations().create(temporary_, path_, access_ == Access::kPrivate);
     if (file_ != nullptr) armed_ = removeOnInterrupt(temporary_.c_str());
   }
   if (file_ == nullptr) {
@@ -114,7 +114,7 @@ Result<void> ReplacementFile::open() {
 
 bool ReplacementFile::write(std::string_view bytes) {
   if (file_ == nullptr || failed_) return false;
-  failed_ = !fileOperations().write(file_, bytes);
+  failed_ = !fileOperations().write(target_, file_, bytes);
   if (failed_) failedReason_ = fault(FaultKind::kCannotWrite).reason;
   return !failed_;
 }
@@ -125,7 +125,7 @@ Result<void> ReplacementFile::finish() {
   Result<void> finished;
   if (failed_ || std::fflush(file_) != 0) {
     finished = fault(FaultKind::kCannotWrite);
-  } else if (access_ == Access::kPrivate && !inPlace_ && !fileOperations().sync(file_)) {
+  } else if (access_ == Access::kPrivate && !inPlace_ && !fileOperations().sync(target_, file_)) {
     // A key must survive a crash as a whole; code files skip the cost.
     finished = fault(FaultKind::kCannotWrite, FaultStep::kSync);
   }

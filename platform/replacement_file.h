@@ -73,6 +73,9 @@ class ReplacementFile {
                                      std::initializer_list<ReplacementFile*> files);
 
  private:
+  // The system's way to create the temporary file is the default of the seam's.
+  friend class FileOperations;
+
   // Flushes and closes the stream, syncing a private file.
   Result<void> finish();
   void discard();

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/file.h"
+#include "platform/file_operations.h"
 #include "platform/replacement_file.h"
 
 namespace rotorwerk {
@@ -17,6 +18,30 @@ namespace {
 
 // As many links as the kernel follows before it gives up.
 constexpr int kMaxLinks = 40;
+
+// Gives a new file the protection it is to have: a key's is private; a replacing file
+// keeps the old one's owner, group and mode as far as this process may set them (the
+// owner first, since a change of owner clears set-ID bits); any other gets the usual.
+// A group that cannot be kept gets none of the old group's rights, so that no one
+// reads the new file who could not read the old. False when the mode cannot be set.
+bool protect(int fd, bool keyFile, const struct stat* old) {
+  if (keyFile) return fchmod(fd, 0600) == 0;  // mkstemp's own mode, made sure of
+  if (old == nullptr) {
+    const mode_t mask = umask(0);
+    umask(mask);
+    return fchmod(fd, static_cast<mode_t>(0666 & ~mask)) == 0;
+  }
+  mode_t mode = old->st_mode & 07777;
+  if (fchown(fd, old->st_uid, old->st_gid) != 0 &&
+      fchown(fd, static_cast<uid_t>(-1), old->st_gid) != 0) {
+    // Where neither can be kept, the new file is the process's own, as any new file.
+    mode &= ~static_cast<mode_t>(S_ISGID | S_IRWXG);
+  }
+  struct stat made {};
+  if (fstat(fd, &made) != 0) return false;
+  if (made.st_uid != old->st_uid) mode &= ~static_cast<mode_t>(S_ISUID);
+  return fchmod(fd, mode) == 0;
+}
 
 }  // namespace
 
@@ -61,22 +86,12 @@ std::FILE* ReplacementFile::createTemporary(std::string& path, const std::string
   if (replacing && access(target.c_str(), W_OK) != 0) return nullptr;
   const int fd = mkstemp(path.data());
   if (fd < 0) return nullptr;
-  if (protection == Access::kPrivate) {
-    fchmod(fd, 0600);  // mkstemp's own mode, made sure of
-  } else if (replacing) {
-    // The new file keeps the old one's owner, group and protection, as far as this
-    // process may set them; the owner first, since a change of owner clears set-ID bits.
-    // Where neither can be kept, the new file is the process's own, as any new file.
-    if (fchown(fd, old.st_uid, old.st_gid) != 0 &&
-        fchown(fd, static_cast<uid_t>(-1), old.st_gid) != 0) {
-      errno = 0;
-    }
-    fchmod(fd, old.st_mode & 07777);
-  } else {
-    // mkstemp makes the file private; a new file gets the usual permissions.
-    const mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, static_cast<mode_t>(0666 & ~mask));
+  if (!protect(fd, protection == Access::kPrivate, replacing ? &old : nullptr)) {
+    const int error = errno;
+    close(fd);
+    unlink(path.c_str());
+    errno = error;
+    return nullptr;
   }
   std::FILE* file = fdopen(fd, "w");
   if (file == nullptr) {
@@ -87,6 +102,12 @@ std::FILE* ReplacementFile::createTemporary(std::string& path, const std::string
   // Whole blocks go straight to the file: a stream buffer would only split them.
   setvbuf(file, nullptr, _IONBF, 0);
   return file;
+}
+
+std::FILE* FileOperations::create(std::string& pattern, const std::string& target, bool keyFile) {
+  return ReplacementFile::createTemporary(
+      pattern, target,
+      keyFile ? ReplacementFile::Access::kPrivate : ReplacementFile::Access::kKeep);
 }
 
 }  // namespace rotorwerk

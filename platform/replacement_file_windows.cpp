@@ -6,6 +6,7 @@
 #include <array>
 
 #include "platform/file.h"
+#include "platform/file_operations.h"
 #include "platform/random.h"
 #include "platform/replacement_file.h"
 #include "platform/unicode_windows.h"
@@ -109,6 +110,12 @@ std::FILE* ReplacementFile::createTemporary(std::string& path, const std::string
     DeleteFileW(widen(path).c_str());
   }
   return file;
+}
+
+std::FILE* FileOperations::create(std::string& pattern, const std::string& target, bool keyFile) {
+  return ReplacementFile::createTemporary(
+      pattern, target,
+      keyFile ? ReplacementFile::Access::kPrivate : ReplacementFile::Access::kKeep);
 }
 
 }  // namespace rotorwerk

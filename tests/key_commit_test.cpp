@@ -11,50 +11,14 @@
 #include "api/settings_files.h"
 #include "console/analysis_jobs.h"
 #include "console/command_jobs.h"
+#include "failing_operations.h"
 #include "platform/file_operations.h"
 #include "test_support.h"
 
 namespace rotorwerk {
 namespace {
 
-// The system's operations, but the call numbered `failAt` (from 1) fails, and with
-// `failLater` every call after it too, as when a disk goes away. With `crash` the
-// process ends at that call instead, as a SIGKILL or a power loss would end it.
-class FailingOperations : public FileOperations {
- public:
-  int failAt = 0;
-  bool failLater = false;
-  bool crash = false;
-  std::string_view only;  // when set, only this operation's calls count
-  int calls = 0;
-
-  bool write(std::FILE* file, std::string_view bytes) override {
-    return !fails("write") && FileOperations::write(file, bytes);
-  }
-  bool sync(std::FILE* file) override { return !fails("sync") && FileOperations::sync(file); }
-  bool rename(const std::string& from, const std::string& to, bool replace) override {
-    return !fails("rename") && FileOperations::rename(from, to, replace);
-  }
-  bool remove(const std::string& path) override {
-    return !fails("remove") && FileOperations::remove(path);
-  }
-  bool syncDirectory(const std::string& directory) override {
-    return !fails("syncDirectory") && FileOperations::syncDirectory(directory);
-  }
-  std::intptr_t lock(const std::string& directory, bool exclusive, bool create) override {
-    return fails("lock") ? kLockFailed : FileOperations::lock(directory, exclusive, create);
-  }
-
- private:
-  bool fails(std::string_view operation) {
-    if (!only.empty() && operation != only) return false;
-    ++calls;
-    const bool failing = failAt > 0 && (calls == failAt || (failLater && calls > failAt));
-    if (failing && crash) _exit(0);
-    if (failing) errno = EIO;
-    return failing;
-  }
-};
+using test::FailingOperations;
 
 class KeyCommitTest : public ::testing::Test {
  protected:
@@ -66,10 +30,11 @@ class KeyCommitTest : public ::testing::Test {
   }
   void TearDown() override { useFileOperations(nullptr); }
 
-  // keygen in this process, writing into the scratch directory.
-  int keygen(int rotors, int plugs, bool force = false) {
+  // keygen in this process, writing into the scratch directory, or into `settings` as
+  // the working directory sees it.
+  int keygen(int rotors, int plugs, bool force = false, const std::string* settings = nullptr) {
     JobOptions options;
-    options.settings = dir_.path().string();
+    options.settings = settings != nullptr ? *settings : dir_.path().string();
     options.rotors = rotors;
     options.plugs = plugs;
     options.force = force;
@@ -85,9 +50,9 @@ class KeyCommitTest : public ::testing::Test {
     return status;
   }
   std::string key() const { return dir_.read("enigma_config.ef") + dir_.read("enigma_init.ef"); }
-  // What a command that reads the directory finds.
-  std::pair<std::size_t, std::size_t> rotorsAndPairs() const {
-    const auto settings = loadSettings(dir_.path().string());
+  // What a command that reads the directory finds, naming it as `directory`.
+  std::pair<std::size_t, std::size_t> rotorsAndPairs(const std::string* directory = nullptr) const {
+    const auto settings = loadSettings(directory != nullptr ? *directory : dir_.path().string());
     EXPECT_TRUE(settings) << (settings ? "" : settings.fault().reason);
     if (!settings) return {};
     return {settings->wiring.rotors.size(), settings->start.plugs.size()};
@@ -148,12 +113,17 @@ TEST_F(KeyCommitTest, AFailureAtAnyStepLeavesTheOldKeyAndNamesTheStep) {
   EXPECT_EQ(failures, 2 * (calls - 3));
 }
 
-TEST_F(KeyCommitTest, ACrashAtAnyStepIsUndoneByTheNextReader) {
+TEST_F(KeyCommitTest, ACrashAtAnyStepIsUndoneByTheNextReaderWhereverEachStarted) {
   useFileOperations(&operations_);
   ASSERT_EQ(keygen(9, 12, true), 0);
   const int calls = operations_.calls;
   useFileOperations(nullptr);
+  // The writer names the directory from its parent and the reader from inside it, or
+  // the other way round: the journal must mean the same files to both.
+  const std::string fromParent = dir_.path().filename().string();
+  const std::string fromInside;
   for (int at = 1; at <= calls; ++at) {
+    const bool writerInParent = at % 2 == 1;
     std::filesystem::remove_all(dir_.path());
     std::filesystem::create_directory(dir_.path());
     ASSERT_EQ(keygen(3, 2), 0);
@@ -161,16 +131,21 @@ TEST_F(KeyCommitTest, ACrashAtAnyStepIsUndoneByTheNextReader) {
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
+      const test::WorkingDirectory there(writerInParent ? dir_.path().parent_path() : dir_.path());
       operations_ = FailingOperations();
       operations_.failAt = at;
       operations_.crash = true;
       useFileOperations(&operations_);
-      _exit(keygen(9, 12, true) == 0 ? 3 : 4);
+      _exit(keygen(9, 12, true, writerInParent ? &fromParent : &fromInside) == 0 ? 3 : 4);
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_EQ(WEXITSTATUS(status), 0) << "the crash did not come at call " << at;
-    const auto found = rotorsAndPairs();
+    std::pair<std::size_t, std::size_t> found;
+    {
+      const test::WorkingDirectory here(writerInParent ? dir_.path() : dir_.path().parent_path());
+      found = rotorsAndPairs(writerInParent ? &fromInside : &fromParent);
+    }
     // Before the journal is gone the old key stands; after, the whole new one.
     if (found.first == 3) {
       EXPECT_EQ(key(), oldKey_) << "crash at call " << at;
@@ -182,6 +157,58 @@ TEST_F(KeyCommitTest, ACrashAtAnyStepIsUndoneByTheNextReader) {
     ASSERT_EQ(keygen(9, 12, true), 0);
     EXPECT_EQ(leftovers(), std::set<std::string>{}) << "crash at call " << at;
   }
+}
+
+TEST_F(KeyCommitTest, EachFileIsWrittenSyncedAndRenamedInOrderAfterTheJournal) {
+  const std::vector<std::string> journal = {
+      "create .enigma_commit", "write .enigma_commit", "sync .enigma_commit",
+      "rename ..enigma_commit.XXXXXX .enigma_commit replacing", "syncDirectory"};
+  const auto expected = [&](bool force) {
+    const std::string mode = force ? " replacing" : " not replacing";
+    std::vector<std::string> calls = {"lock exclusive",        "create enigma_config.ef",
+                                      "create enigma_init.ef", "write enigma_config.ef",
+                                      "write enigma_init.ef",  "sync enigma_config.ef",
+                                      "sync enigma_init.ef"};
+    calls.insert(calls.end(), journal.begin(), journal.end());
+    if (force) {
+      calls.push_back("rename enigma_config.ef .enigma_config.ef.XXXXXX~ replacing");
+      calls.push_back("rename enigma_init.ef .enigma_init.ef.XXXXXX~ replacing");
+    }
+    calls.push_back("rename .enigma_config.ef.XXXXXX enigma_config.ef" + mode);
+    calls.push_back("rename .enigma_init.ef.XXXXXX enigma_init.ef" + mode);
+    calls.push_back("remove .enigma_commit");
+    calls.push_back("syncDirectory");
+    if (force) {
+      calls.push_back("remove .enigma_config.ef.XXXXXX~");
+      calls.push_back("remove .enigma_init.ef.XXXXXX~");
+    }
+    return calls;
+  };
+  for (const bool force : {false, true}) {
+    if (!force) {
+      std::filesystem::remove(dir_ / "enigma_config.ef");
+      std::filesystem::remove(dir_ / "enigma_init.ef");
+    }
+    operations_ = FailingOperations();
+    useFileOperations(&operations_);
+    ASSERT_EQ(keygen(9, 12, force), 0) << message_;
+    useFileOperations(nullptr);
+    EXPECT_EQ(operations_.record, expected(force)) << (force ? "--force" : "a new key");
+  }
+}
+
+TEST(FileOperations, ARenameThatMayNotReplaceLeavesATakenNameAsItWas) {
+  test::ScratchDir dir;
+  dir.write("from", "new");
+  dir.write("to", "old");
+  FileOperations system;
+  errno = 0;
+  EXPECT_FALSE(system.rename((dir / "from").string(), (dir / "to").string(), false));
+  EXPECT_EQ(errno, EEXIST);
+  EXPECT_EQ(dir.read("to"), "old");
+  EXPECT_EQ(dir.read("from"), "new");
+  EXPECT_TRUE(system.rename((dir / "from").string(), (dir / "to").string(), true));
+  EXPECT_EQ(dir.read("to"), "new");
 }
 
 // The key an attack found is printed when its file cannot take its place.

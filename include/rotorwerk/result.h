@@ -25,6 +25,22 @@ enum class FaultKind {
   kSettings,          // a settings file: `item` and `number` say where
   kSameFile,          // two key files lead to one file: `reason` holds the other name
   kAttackInput,       // codes the attack cannot take: `item`, an AttackInput, says why
+  kJournal,           // a key journal not acted on: `item`, a JournalProblem, says why
+  kOutsideFolder,     // a key file leads out of its folder, which `reason` names
+};
+
+// Why a key journal (the record of a key change that a crash may cut short) was not
+// acted on. It is left as it was, and so is every file it names.
+enum class JournalProblem {
+  kNotRegular,  // a link, FIFO, device or folder
+  kOwner,       // another user owns it
+  kWritable,    // others may write it
+  kTooLarge,    // far larger than any journal
+  kUnreadable,  // it cannot be read: `reason` says why
+  kDamaged,     // it is not a journal
+  kOutside,     // it names a file outside its folder
+  kForeign,     // a file it would move is not the user's own: `reason` names it
+  kMissing,     // the old file it would restore is gone: `reason` names it
 };
 
 // Why the attack cannot take its codes.
