@@ -71,6 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       check([&] { return Keystream(machine, machine.startPositions(), kernel); });
     }
   }
+  check([&] { return Keystream(machine, machine.startPositions(), applyAvx2Emulated); });
   check([&] { return Keystream(machine, machine.startPositions(), applyAvx512VbmiEmulated); });
   return 0;
 }

@@ -6,6 +6,8 @@
 
 namespace rotorwerk {
 
+std::size_t applyAvx2Emulated(const FactoredMachine& machine, char* data, std::size_t size,
+                              std::size_t& state);
 std::size_t applyAvx512VbmiEmulated(const FactoredMachine& machine, char* data, std::size_t size,
                                     std::size_t& state);
 

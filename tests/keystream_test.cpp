@@ -68,6 +68,7 @@ std::vector<TestedKernel> kernels() {
         TestedKernel{"avx512vbmi", Kernel::kAvx512Vbmi}}) {
     if (kernelSupported(native.kernel)) tested.push_back(native);
   }
+  tested.push_back({"avx2 emulated with SIMDe", Kernel::kPortable, applyAvx2Emulated});
   tested.push_back({"avx512vbmi emulated with SIMDe", Kernel::kPortable, applyAvx512VbmiEmulated});
   return tested;
 }
@@ -157,6 +158,39 @@ TEST(Keystream, CountsThroughTheLastStatesOfTheCycle) {
       keystream.apply(actual.data() + cut, actual.size() - cut);
       ASSERT_EQ(actual, expected) << "state " << state << ", kernel " << kernel.name;
       ASSERT_EQ(keystream.positions(), plainPositions) << "state " << state;
+    }
+  }
+}
+
+// From each of the last 70 states before 0 0 0, texts of letters only whose lengths
+// pass through whole vector groups and a scalar tail, each enciphered in one call, so
+// that the counter wraps inside a group, at its edge and in the tail, for every kernel.
+TEST(Keystream, WrapsTheCounterInsideOneCallAtEveryPlaceOfAGroup) {
+  constexpr std::int64_t kStates = std::int64_t{kLetters} * kLetters * kLetters;
+  test::ScratchDir dir;
+  test::writeSettings(dir, test::randomSettings(3, {0}));
+  const RotorMachine machine = test::loadMachine(dir.path());
+  std::mt19937 random(9);
+  std::string letters(200, 'a');
+  for (char& c : letters) c = static_cast<char>((random() % 2 != 0 ? 'a' : 'A') + random() % 26);
+  for (std::int64_t k = 1; k <= 70; ++k) {
+    const std::int64_t state = kStates - k;
+    const RotorPositions start{state / (kLetters * kLetters), state / kLetters % kLetters,
+                               state % kLetters};
+    for (const std::size_t size : {24U, 31U, 33U, 65U, 70U, 97U, 200U}) {
+      RotorPositions plainPositions = start;
+      const std::string expected = plainCipher(machine, letters.substr(0, size), plainPositions);
+      for (const TestedKernel& kernel : kernels()) {
+        Keystream keystream = kernel.emulated != nullptr
+                                  ? Keystream(machine, start, kernel.emulated)
+                                  : Keystream(machine, start, kernel.kernel);
+        std::string actual = letters.substr(0, size);
+        keystream.apply(actual.data(), actual.size());
+        ASSERT_EQ(actual, expected)
+            << "offsets " << start.left << " " << start.middle << " " << start.right << ", " << size
+            << " letters, kernel " << kernel.name;
+        ASSERT_EQ(keystream.positions(), plainPositions) << "state " << state;
+      }
     }
   }
 }
