@@ -47,19 +47,34 @@ Result<std::string> nameInFolder(const std::string& directory, const std::string
   return outside;
 }
 
+// Which of an entry's files stand in the folder, each judged once.
+struct Found {
+  bool backup = false;
+  bool temporary = false;
+  bool target = false;
+};
+
 // Every file an undo would move or remove must be the user's own: in a folder others
-// may write, a file planted under a backup's name would otherwise become the key.
-Result<void> judgeFiles(const std::string& directory, const std::vector<JournalEntry>& entries) {
+// may write, a file planted under a backup's name would otherwise become the key. What
+// was judged is what is acted on: a name that appears after it is left alone.
+Result<std::vector<Found>> judgeFiles(const std::string& directory,
+                                      const std::vector<JournalEntry>& entries) {
   FileOperations& operations = fileOperations();
+  std::vector<Found> found;
   for (const JournalEntry& entry : entries) {
-    for (const std::string* name : {&entry.backup, &entry.temporary, &entry.target}) {
+    Found files;
+    for (auto [name, present] :
+         {std::pair{&entry.backup, &files.backup}, std::pair{&entry.temporary, &files.temporary},
+          std::pair{&entry.target, &files.target}}) {
       const std::string path = joinPath(directory, *name);
-      if (nameTaken(path) && !operations.ownFile(path)) {
+      *present = nameTaken(path);
+      if (*present && !operations.ownFile(path)) {
         return journalFault(journalOf(directory), JournalProblem::kForeign, *name);
       }
     }
+    found.push_back(files);
   }
-  return {};
+  return found;
 }
 
 // Puts every old file back and removes every new one. The journal goes only when the
@@ -68,29 +83,33 @@ Result<void> judgeFiles(const std::string& directory, const std::vector<JournalE
 // left, once nothing else is left to undo.
 Result<void> undo(const std::string& directory, const std::vector<JournalEntry>& entries,
                   bool reading) {
-  if (auto judged = judgeFiles(directory, entries); !judged) return judged;
+  const auto found = judgeFiles(directory, entries);
+  if (!found) return found.fault();
+  // An old file that is neither in place nor backed up cannot be restored: acting on
+  // the rest would leave a key that is neither the old one nor the new.
+  for (std::size_t k = 0; k < entries.size(); ++k) {
+    if (entries[k].existed && !(*found)[k].backup && !(*found)[k].target) {
+      return journalFault(journalOf(directory), JournalProblem::kMissing, entries[k].target);
+    }
+  }
   FileOperations& operations = fileOperations();
   std::optional<Fault> failure;
   const auto failed = [&](const std::string& file) {
     if (!failure) failure = stepFault(file, FaultStep::kUndo);
   };
-  for (const JournalEntry& entry : entries) {
+  for (std::size_t k = 0; k < entries.size(); ++k) {
+    const JournalEntry& entry = entries[k];
+    const Found& files = (*found)[k];
     const std::string target = joinPath(directory, entry.target);
-    const std::string backup = joinPath(directory, entry.backup);
-    const std::string temporary = joinPath(directory, entry.temporary);
-    if (nameTaken(backup)) {
-      if (!operations.rename(backup, target, true)) failed(target);
-    } else if (!entry.existed && nameTaken(target)) {
+    if (files.backup) {
+      if (!operations.rename(joinPath(directory, entry.backup), target, true)) failed(target);
+    } else if (!entry.existed && files.target) {
       if (!operations.remove(target)) failed(target);
     }
-    if (nameTaken(temporary) && !operations.remove(temporary)) failed(temporary);
+    const std::string temporary = joinPath(directory, entry.temporary);
+    if (files.temporary && !operations.remove(temporary)) failed(temporary);
   }
   if (failure) return *failure;
-  for (const JournalEntry& entry : entries) {
-    if (entry.existed && !nameTaken(joinPath(directory, entry.target))) {
-      return journalFault(journalOf(directory), JournalProblem::kMissing, entry.target);
-    }
-  }
   const std::string journal = journalOf(directory);
   if (!operations.remove(journal)) {
     if (reading && (errno == EROFS || errno == EACCES || errno == EPERM)) return {};
