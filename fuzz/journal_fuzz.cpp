@@ -55,13 +55,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string journal = folder("keys") + "/.enigma_commit";
   writeFile(journal, data, size);
   chmod(journal.c_str(), 0600);
-  {
-    // A reader names the folder from its sibling, a writer as an absolute name.
-    const auto read = rotorwerk::DirectoryLock::forReading("../keys");
-    const auto written = rotorwerk::DirectoryLock::forWriting(folder("keys"));
-    (void)read;
-    (void)written;
-  }
+  // A reader names the folder from its sibling, a writer by its absolute name; each lets
+  // its lock go before the next takes one.
+  (void)rotorwerk::DirectoryLock::forReading("../keys");
+  (void)rotorwerk::DirectoryLock::forWriting(folder("keys"));
   if (!unchanged(folder("outside")) || !unchanged(folder("elsewhere"))) std::abort();
   unlink(journal.c_str());
   return 0;
