@@ -6,7 +6,8 @@ const LETTERS = 'abcdefghijklmnopqrstuvwxyz';
 const STAGE_NAMES = ['in', 'plugboard', 'right_rotor', 'middle_rotor', 'left_rotor', 'reflector',
   'left_back', 'middle_back', 'right_back', 'plugboard_back'];
 
-// What the tests and a curious user can read back: the bytes of each download.
+// What the tests and a curious user can read back: the bytes of each download, the
+// attack's progress and its result.
 const page = { downloads: {}, ready: false };
 window.rotorwerkPage = page;
 
@@ -213,6 +214,7 @@ async function startAttack() {
   worker.onmessage = ({ data }) => {
     if (worker !== attacker) return;
     if (data.progress) {
+      page.progress = data.progress;
       $('attack-progress').value = data.progress.share;
       return;
     }
