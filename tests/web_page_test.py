@@ -21,6 +21,7 @@ import threading
 import time
 
 from selenium import webdriver
+from selenium.common.exceptions import TimeoutException
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 from selenium.webdriver.support.ui import WebDriverWait
@@ -70,7 +71,10 @@ def main():
 
 
 def settle(browser, script, seconds=60):
-    return WebDriverWait(browser, seconds).until(lambda b: b.execute_script(script))
+    try:
+        return WebDriverWait(browser, seconds).until(lambda b: b.execute_script(script))
+    except TimeoutException:
+        return fail("after %d s still not true: %s" % (seconds, script))
 
 
 def use_key(browser, directory):
@@ -236,6 +240,17 @@ def check_pickers(browser, work):
         letter = os.path.join(SAMPLES, "letter.txt")
         if encipher(browser, letter) != program(keys, "encrypt", letter, "-o", "-"):
             fail("picked %s and %s, the page enciphered under another key" % (wiring_name, start_name))
+    # A faulty start file is named as the user named it, and leaves no key in use.
+    bad = os.path.join(work, "bad")
+    os.mkdir(bad)
+    write(os.path.join(bad, "enigma_config.ef"), read(os.path.join(keys, "enigma_config.ef")))
+    write(os.path.join(bad, "enigma_init.ef"), "4\nqr dx\n")
+    said, failed = status_after(browser, lambda: upload(browser, "start-file", write(
+        os.path.join(work, "bob-start.ef"), "4\nqr dx\n")))
+    expected = subprocess.run([PROGRAM, "check", "-s", bad], capture_output=True,
+                              check=False).stderr.decode().strip()
+    if not failed or "rotorwerk: " + said != expected.replace(bad + "/enigma_init.ef", "bob-start.ef"):
+        fail("a faulty start file: the page says %r, the program %r" % (said, expected))
     # A drop of two files is sorted by name, or else by content, and says which is which;
     # two of one kind are refused.
     wiring, start = read(os.path.join(SAMPLES, "enigma_config.ef")), read(os.path.join(SAMPLES, "enigma_init.ef"))

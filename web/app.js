@@ -125,6 +125,15 @@ function buildBoards() {
   });
 }
 
+// A number field's value within the field's own limits, also for a number typed beyond
+// them; `empty` for a field left empty.
+function within(id, empty) {
+  const field = $(id);
+  const value = field.value.trim() === '' ? empty : Math.round(Number(field.value)) || 0;
+  field.value = Math.min(Number(field.max), Math.max(Number(field.min), value));
+  return Number(field.value);
+}
+
 // The settings changed: the machine starts again from them.
 function settingsChanged() {
   replay('');
@@ -223,7 +232,7 @@ async function startAttack() {
   };
   worker.postMessage({
     job: 'attack', code: bytes, wiring: settings.wiring, crib: $('crib').value,
-    language: $('attack-language').value, timeLimit: Number($('time-limit').value) || 300, chinese,
+    language: $('attack-language').value, timeLimit: within('time-limit', 300), chinese,
   }, [bytes.buffer]);
   return undefined;
 }
@@ -241,15 +250,8 @@ function wire() {
   wireSettings();
   $('generate').addEventListener('click', () => {
     $('key-downloads').replaceChildren();
-    // The fields' own limits, also for a number typed beyond them.
-    const within = (id) => {
-      const field = $(id);
-      const value = Math.round(Number(field.value)) || 0;
-      field.value = Math.min(Number(field.max), Math.max(Number(field.min), value));
-      return Number(field.value);
-    };
     sources.wiring = sources.start = word('newKey');
-    if (useSettings(engine.generateSettings(within('rotors'), within('plugs'), chinese))) {
+    if (useSettings(engine.generateSettings(within('rotors', 5), within('plugs', 10), chinese))) {
       const encoder = new TextEncoder();
       offer('key-downloads', 'enigma_config.ef', encoder.encode(settings.wiring));
       offer('key-downloads', 'enigma_init.ef', encoder.encode(settings.start));

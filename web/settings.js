@@ -73,7 +73,8 @@ function kindOf(name, text) {
 }
 
 async function dropFiles(files) {
-  if (files.length < 1 || files.length > 2) return useSettings({ ok: false, error: word('dropTwo') });
+  if (files.length === 0) return false;  // a text or a link dropped: nothing to take
+  if (files.length > 2) return useSettings({ ok: false, error: word('dropTwo') });
   const read = [];
   for (const file of files) {
     const got = await settingsText(file);

@@ -5,7 +5,11 @@
 function rotorwerkWorker(createRotorwerk) {
   'use strict';
   let engine = null;
-  const ready = createRotorwerk().then((module) => { engine = module; });
+  let stopped = false;  // a Stop may come before the module is ready
+  const ready = createRotorwerk().then((module) => {
+    engine = module;
+    engine.stopAsked = stopped;
+  });
 
   // The settings a job names: the wiring alone, or with a start file.
   function load(job) {
@@ -33,6 +37,7 @@ function rotorwerkWorker(createRotorwerk) {
   let queue = Promise.resolve();
   self.onmessage = ({ data }) => {
     if (data.stop) {
+      stopped = true;
       if (engine) engine.stopAsked = true;
       return;
     }
