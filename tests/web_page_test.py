@@ -7,7 +7,6 @@ and a file far too large for settings is refused at once; the attack runs from t
 wiring file alone, and its Stop shows the best key found so far.
 
 Usage: web_page_test.py PAGE_DIRECTORY PROGRAM SAMPLES_DIRECTORY"""
-import base64
 import functools
 import hashlib
 import http.server
@@ -21,27 +20,15 @@ import threading
 import time
 
 from selenium import webdriver
-from selenium.common.exceptions import TimeoutException
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
-from selenium.webdriver.support.ui import WebDriverWait
 
-PAGE, PROGRAM, SAMPLES = (os.path.abspath(a) for a in sys.argv[1:4])
+from web_page_support import (PAGE, PROGRAM, SAMPLES, download, encipher, enciphered, fail,
+                              program, read, settle, status_after, upload, use_key, write)
+
 if not os.path.isfile(os.path.join(PAGE, "index.html")):
     print("web page: SKIPPED: no page built in %s (tools/build-web builds it)" % PAGE)
     sys.exit(77)
-
-
-def fail(message):
-    sys.exit("web page: FAIL: " + message)
-
-
-def program(directory, *words, stdin=b""):
-    done = subprocess.run([PROGRAM, *words, "-s", directory], input=stdin, capture_output=True,
-                          check=False)
-    if done.returncode != 0:
-        fail("rotorwerk %s: %s" % (" ".join(words), done.stderr.decode()))
-    return done.stdout
 
 
 class Quiet(http.server.SimpleHTTPRequestHandler):
@@ -68,75 +55,6 @@ def main():
     finally:
         browser.quit()
         server.shutdown()
-
-
-def settle(browser, script, seconds=60):
-    try:
-        return WebDriverWait(browser, seconds).until(lambda b: b.execute_script(script))
-    except TimeoutException:
-        return fail("after %d s still not true: %s" % (seconds, script))
-
-
-def use_key(browser, directory):
-    with open(os.path.join(directory, "enigma_config.ef"), encoding="ascii") as f:
-        wiring = f.read()
-    with open(os.path.join(directory, "enigma_init.ef"), encoding="ascii") as f:
-        start = f.read()
-    browser.execute_script(
-        "document.getElementById('wiring-text').value = arguments[0];"
-        "document.getElementById('start-text').value = arguments[1];", wiring, start)
-    browser.find_element(By.ID, "use").click()
-    said = browser.find_element(By.ID, "settings-status").text
-    if "error" in browser.find_element(By.ID, "settings-status").get_attribute("class"):
-        fail("the page refused the key in %s: %s" % (directory, said))
-
-
-def download(browser, name):
-    encoded = browser.execute_script(
-        "const b = window.rotorwerkPage.downloads[arguments[0]];"
-        "return b ? btoa(Array.from(b, (c) => String.fromCharCode(c)).join('')) : null;", name)
-    if encoded is None:
-        fail("the page offered no %s" % name)
-    return base64.b64decode(encoded)
-
-
-def upload(browser, field, path):
-    browser.find_element(By.ID, field).send_keys(path)
-
-
-def read(path, mode="r"):
-    with open(path, mode, **({} if "b" in mode else {"encoding": "ascii"})) as f:
-        return f.read()
-
-
-def write(path, content):
-    with open(path, "wb" if isinstance(content, bytes) else "w") as f:
-        f.write(content)
-    return path
-
-
-def status_after(browser, act):
-    """What the settings line says once `act` has changed it, and whether it is an error."""
-    browser.execute_script("document.getElementById('settings-status').textContent = '';")
-    act()
-    said = settle(browser, "return document.getElementById('settings-status').textContent", 10)
-    return said, "error" in browser.find_element(By.ID, "settings-status").get_attribute("class")
-
-
-def enciphered(browser, path, lang="en", kind="RW-26001B"):
-    """Enciphers the file `path` in the page, once it has offered its code file."""
-    browser.execute_script(
-        "window.rotorwerkPage.downloads = {};"
-        "document.getElementById('label').value = arguments[0];"
-        "document.getElementById('coding-type').value = arguments[1];", lang, kind)
-    upload(browser, "text-file", path)
-    browser.find_element(By.ID, "encrypt").click()
-    settle(browser, "return window.rotorwerkPage.downloads['enigma_code.txt'] !== undefined", 120)
-
-
-def encipher(browser, path, lang="en", kind="RW-26001B"):
-    enciphered(browser, path, lang, kind)
-    return download(browser, "enigma_code.txt")
 
 
 def check_refusal(browser):
@@ -230,8 +148,10 @@ def check_pickers(browser, work):
         os.makedirs(os.path.join(keys, "w"))
         os.makedirs(os.path.join(keys, "s"))
         program(keys, "keygen", "-q", "-r", "3", "-p", "2")
-        wiring = write(os.path.join(keys, "w", wiring_name), read(os.path.join(keys, "enigma_config.ef")))
-        start = write(os.path.join(keys, "s", start_name), read(os.path.join(keys, "enigma_init.ef")))
+        wiring = write(os.path.join(keys, "w", wiring_name),
+                       read(os.path.join(keys, "enigma_config.ef")))
+        start = write(os.path.join(keys, "s", start_name),
+                      read(os.path.join(keys, "enigma_init.ef")))
         use_key(browser, SAMPLES)
         status_after(browser, lambda: upload(browser, "wiring-file", wiring))
         said, failed = status_after(browser, lambda: upload(browser, "start-file", start))
@@ -239,7 +159,8 @@ def check_pickers(browser, work):
             fail("picked %s and %s, the page says %r" % (wiring_name, start_name, said))
         letter = os.path.join(SAMPLES, "letter.txt")
         if encipher(browser, letter) != program(keys, "encrypt", letter, "-o", "-"):
-            fail("picked %s and %s, the page enciphered under another key" % (wiring_name, start_name))
+            fail("picked %s and %s, the page enciphered under another key"
+                 % (wiring_name, start_name))
     # A faulty start file is named as the user named it, and leaves no key in use.
     bad = os.path.join(work, "bad")
     os.mkdir(bad)
@@ -249,17 +170,20 @@ def check_pickers(browser, work):
         os.path.join(work, "bob-start.ef"), "4\nqr dx\n")))
     expected = subprocess.run([PROGRAM, "check", "-s", bad], capture_output=True,
                               check=False).stderr.decode().strip()
-    if not failed or "rotorwerk: " + said != expected.replace(bad + "/enigma_init.ef", "bob-start.ef"):
+    expected = expected.replace(bad + "/enigma_init.ef", "bob-start.ef")
+    if not failed or "rotorwerk: " + said != expected:
         fail("a faulty start file: the page says %r, the program %r" % (said, expected))
     # A drop of two files is sorted by name, or else by content, and says which is which;
     # two of one kind are refused.
-    wiring, start = read(os.path.join(SAMPLES, "enigma_config.ef")), read(os.path.join(SAMPLES, "enigma_init.ef"))
+    wiring = read(os.path.join(SAMPLES, "enigma_config.ef"))
+    start = read(os.path.join(SAMPLES, "enigma_init.ef"))
     for files, expected in [
             ([("enigma_init.ef", start), ("enigma_config.ef", wiring)],
              "wiring file enigma_config.ef, start file enigma_init.ef"),
             ([("b.ef", wiring), ("a.ef", start)], "wiring file b.ef, start file a.ef"),
             ([("b.ef", wiring), ("a.ef", wiring)],
-             "cannot tell which of b.ef and a.ef is the wiring file: choose each in its own picker")]:
+             "cannot tell which of b.ef and a.ef is the wiring file: choose each in its own"
+             " picker")]:
         said, _ = status_after(browser, lambda: browser.execute_script(
             "const files = new DataTransfer();"
             "for (const [name, text] of arguments[0]) files.items.add(new File([text], name));"
@@ -318,9 +242,10 @@ def check_attack(browser, work, stop):
     says nothing); stopped, it shows the best key found so far."""
     code_path = write(os.path.join(work, "letter.code"),
                       program(SAMPLES, "encrypt", os.path.join(SAMPLES, "letter.txt"), "-o", "-"))
-    wiring = write(os.path.join(work, "alice-wiring.ef"), read(os.path.join(SAMPLES, "enigma_config.ef")))
-    browser.execute_script("document.getElementById('start-text').value = '';")
-    browser.execute_script("document.getElementById('start-text').dispatchEvent(new Event('input'));")
+    wiring = write(os.path.join(work, "alice-wiring.ef"),
+                   read(os.path.join(SAMPLES, "enigma_config.ef")))
+    browser.execute_script("const start = document.getElementById('start-text');"
+                           "start.value = ''; start.dispatchEvent(new Event('input'));")
     said, failed = status_after(browser, lambda: upload(browser, "wiring-file", wiring))
     if failed or said != ("wiring file in use: alice-wiring.ef, without a start file"
                           " (the attack needs no more)"):

@@ -18,7 +18,9 @@ function status(text, failed) {
 
 // A file's text, or a refusal naming it when it is too large to be a settings file.
 async function settingsText(file) {
-  if (file.size > SETTINGS_LIMIT) return { error: word('tooLarge', file.name, file.size, SETTINGS_LIMIT) };
+  if (file.size > SETTINGS_LIMIT) {
+    return { error: word('tooLarge', file.name, file.size, SETTINGS_LIMIT) };
+  }
   return { text: await file.text() };
 }
 
@@ -51,7 +53,9 @@ function loadTexts() {
   if (start.trim() === '' && sources.start === null) {
     return engine.loadWiring(wiring, names[0], chinese);
   }
-  if (wiring.trim() === '' && sources.wiring === null) return { ok: false, error: word('noWiring') };
+  if (wiring.trim() === '' && sources.wiring === null) {
+    return { ok: false, error: word('noWiring') };
+  }
   return engine.loadSettings(wiring, start, ...names, chinese);
 }
 
@@ -102,7 +106,10 @@ function wireSettings() {
     $(`${kind}-text`).addEventListener('input', () => { sources[kind] = null; });
   }
   const drop = $('drop');
-  drop.addEventListener('dragover', (event) => { event.preventDefault(); drop.classList.add('over'); });
+  drop.addEventListener('dragover', (event) => {
+    event.preventDefault();
+    drop.classList.add('over');
+  });
   drop.addEventListener('dragleave', () => drop.classList.remove('over'));
   drop.addEventListener('drop', (event) => {
     event.preventDefault();
