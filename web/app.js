@@ -145,33 +145,57 @@ const workerSource = URL.createObjectURL(new Blob(
   [`${rotorwerkModule}\n(${rotorwerkWorker})(rotorwerkModule());\n`],
   { type: 'text/javascript' }));
 
-// The files' worker lives as long as the page; each job is answered by its id.
+// The files' worker lives as long as the page; each job is answered by its id. A worker
+// that fails (a file too large for its memory) answers every job it held with the reason.
 const fileJobs = { worker: null, waiting: new Map(), next: 0 };
+function fileWorker() {
+  if (fileJobs.worker) return fileJobs.worker;
+  const worker = new Worker(workerSource);
+  worker.onmessage = ({ data }) => {
+    fileJobs.waiting.get(data.id)(data.result);
+    fileJobs.waiting.delete(data.id);
+  };
+  worker.onerror = (event) => {
+    worker.terminate();
+    fileJobs.worker = null;
+    for (const answer of fileJobs.waiting.values()) {
+      answer({ ok: false, error: word('failed', event.message) });
+    }
+    fileJobs.waiting.clear();
+  };
+  fileJobs.worker = worker;
+  return worker;
+}
+
 function fileJob(job, bytes) {
-  if (!fileJobs.worker) {
-    fileJobs.worker = new Worker(workerSource);
-    fileJobs.worker.onmessage = ({ data }) => {
-      fileJobs.waiting.get(data.id)(data.result);
-      fileJobs.waiting.delete(data.id);
-    };
-  }
   const id = fileJobs.next++;
-  const message = { ...job, id, bytes, wiring: settings.wiring, start: settings.start, chinese };
   return new Promise((resolve) => {
     fileJobs.waiting.set(id, resolve);
-    fileJobs.worker.postMessage(message, [bytes.buffer]);
+    fileWorker().postMessage({ ...job, id, bytes }, [bytes.buffer]);
   });
 }
 
-// A file of the picker `field` through the files' worker; the page stays alive meanwhile.
+// A file of the picker `field` through the files' worker, under the settings in use when
+// it was asked for; the page stays alive meanwhile. Null when there is nothing to do.
 async function runFile(field, job) {
   const lacking = missing(true);
-  if (lacking) return status(lacking, true);
+  if (lacking) {
+    status(lacking, true);
+    return null;
+  }
   const file = $(field).files[0];
-  if (!file) return ($('file-lines').textContent = word('chooseFile'));
+  if (!file) {
+    $('file-lines').textContent = word('chooseFile');
+    return null;
+  }
+  const keys = { wiring: settings.wiring, start: settings.start, chinese, name: file.name };
   $('file-lines').textContent = word('working');
-  const bytes = new Uint8Array(await file.arrayBuffer());
-  return { file, result: await fileJob({ ...job, name: file.name }, bytes) };
+  try {
+    const bytes = new Uint8Array(await file.arrayBuffer());
+    return { file, result: await fileJob({ ...job, ...keys }, bytes) };
+  } catch (error) {
+    return { file, result: { ok: false, error: word('failed', error.message) } };
+  }
 }
 
 async function encryptFile() {
@@ -220,6 +244,9 @@ async function startAttack() {
   $('attack-stop').disabled = false;
   $('attack-lines').textContent = '';
   $('attack-progress').value = 0;
+  worker.onerror = (event) => {
+    if (worker === attacker) attackDone(word('failed', event.message));
+  };
   worker.onmessage = ({ data }) => {
     if (worker !== attacker) return;
     if (data.progress) {

@@ -27,7 +27,7 @@ const WORDS = {
     tooLarge: '%1过大，不是配置文件：%2字节，最多%3字节',
     cannotTell: '无法判断%1和%2中哪个是转子配置文件：请分别用各自的选择框选择',
     dropTwo: '请拖放一个或两个配置文件',
-    working: '处理中……',
+    working: '处理中……', failed: '浏览器中的处理失败：%1',
   },
 };
 const ENGLISH = {
@@ -41,7 +41,7 @@ const ENGLISH = {
   tooLarge: '%1 is too large for a settings file: %2 bytes, at most %3',
   cannotTell: 'cannot tell which of %1 and %2 is the wiring file: choose each in its own picker',
   dropTwo: 'drop one or two settings files',
-  working: 'working...',
+  working: 'working...', failed: 'the browser could not do it: %1',
 };
 
 // The word for `key`, its %1, %2 ... filled with `values`.
