@@ -23,8 +23,10 @@ from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 
-from web_page_support import (PAGE, PROGRAM, SAMPLES, download, encipher, enciphered, fail,
-                              program, read, settle, status_after, upload, use_key, write)
+sys.dont_write_bytecode = True  # no cache of the helpers in the source tree
+from web_page_support import (  # noqa: E402
+    PAGE, PROGRAM, SAMPLES, download, encipher, enciphered, fail, program, read, settle,
+    status_after, upload, use_key, write)
 
 if not os.path.isfile(os.path.join(PAGE, "index.html")):
     print("web page: SKIPPED: no page built in %s (tools/build-web builds it)" % PAGE)
