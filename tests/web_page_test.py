@@ -1,11 +1,14 @@
 #!/usr/bin/env python3
-"""The page in headless Chromium against the program: it loads with no console error
-and asks nothing of the network; typed letters, the drawn path, files enciphered and
-deciphered in it, and its attack are the program's, byte for byte.
+"""The page in headless Chromium against the program, served and opened from disk: it
+loads with no console error and asks nothing of the network; typed letters, the drawn
+path, files enciphered and deciphered in it, and its attack are the program's, byte for
+byte; each picker's file is the file it names, a drop says which file it took for which,
+and a file far too large for settings is refused at once; the attack runs from the
+wiring file alone, and its Stop shows the best key found so far.
 
 Usage: web_page_test.py PAGE_DIRECTORY PROGRAM SAMPLES_DIRECTORY"""
-import base64
 import functools
+import hashlib
 import http.server
 import json
 import os
@@ -14,28 +17,20 @@ import subprocess
 import sys
 import tempfile
 import threading
+import time
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
-from selenium.webdriver.support.ui import WebDriverWait
 
-PAGE, PROGRAM, SAMPLES = (os.path.abspath(a) for a in sys.argv[1:4])
+sys.dont_write_bytecode = True  # no cache of the helpers in the source tree
+from web_page_support import (  # noqa: E402
+    PAGE, PROGRAM, SAMPLES, download, encipher, enciphered, fail, program, read, settle,
+    status_after, upload, use_key, write)
+
 if not os.path.isfile(os.path.join(PAGE, "index.html")):
     print("web page: SKIPPED: no page built in %s (tools/build-web builds it)" % PAGE)
     sys.exit(77)
-
-
-def fail(message):
-    sys.exit("web page: FAIL: " + message)
-
-
-def program(directory, *words, stdin=b""):
-    done = subprocess.run([PROGRAM, *words, "-s", directory], input=stdin, capture_output=True,
-                          check=False)
-    if done.returncode != 0:
-        fail("rotorwerk %s: %s" % (" ".join(words), done.stderr.decode()))
-    return done.stdout
 
 
 class Quiet(http.server.SimpleHTTPRequestHandler):
@@ -55,58 +50,26 @@ def main():
     options.set_capability("goog:loggingPrefs", {"browser": "ALL", "performance": "ALL"})
     browser = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
     try:
-        check(browser, origin)
+        check(browser, origin, True)
+        # Opened from disk, as a double-click opens it: typing, files and the attack's
+        # worker work there too.
+        check(browser, "file://%s/" % PAGE, False)
     finally:
         browser.quit()
         server.shutdown()
 
 
-def settle(browser, script, seconds=60):
-    return WebDriverWait(browser, seconds).until(lambda b: b.execute_script(script))
-
-
-def use_key(browser, directory):
-    with open(os.path.join(directory, "enigma_config.ef"), encoding="ascii") as f:
-        wiring = f.read()
-    with open(os.path.join(directory, "enigma_init.ef"), encoding="ascii") as f:
-        start = f.read()
-    browser.execute_script(
-        "document.getElementById('wiring-text').value = arguments[0];"
-        "document.getElementById('start-text').value = arguments[1];", wiring, start)
-    browser.find_element(By.ID, "use").click()
-    said = browser.find_element(By.ID, "settings-status").text
-    if "error" in browser.find_element(By.ID, "settings-status").get_attribute("class"):
-        fail("the page refused the key in %s: %s" % (directory, said))
-
-
-def download(browser, name):
-    encoded = browser.execute_script(
-        "const b = window.rotorwerkPage.downloads[arguments[0]];"
-        "return b ? btoa(Array.from(b, (c) => String.fromCharCode(c)).join('')) : null;", name)
-    if encoded is None:
-        fail("the page offered no %s" % name)
-    return base64.b64decode(encoded)
-
-
-def upload(browser, field, path):
-    browser.find_element(By.ID, field).send_keys(path)
-
-
-def check(browser, origin):
-    browser.get(origin)
-    settle(browser, "return window.rotorwerkPage && window.rotorwerkPage.ready")
-    # A faulty key is refused with the program's reason, and the sample key taken.
+def check_refusal(browser):
+    """A faulty key is refused with the program's reason, and the sample key taken."""
     with tempfile.TemporaryDirectory() as bad:
         for name in ("enigma_config.ef", "enigma_init.ef"):
-            with open(os.path.join(SAMPLES, name), encoding="ascii") as f:
-                content = f.read()
-            with open(os.path.join(bad, name), "w", encoding="ascii") as f:
-                f.write(content.replace("7 19 3", "7 19 x") if "init" in name else content)
+            content = read(os.path.join(SAMPLES, name))
+            write(os.path.join(bad, name),
+                  content.replace("7 19 3", "7 19 x") if "init" in name else content)
         browser.execute_script(
             "document.getElementById('wiring-text').value = arguments[0];"
             "document.getElementById('start-text').value = arguments[1];",
-            open(os.path.join(bad, "enigma_config.ef"), encoding="ascii").read(),
-            open(os.path.join(bad, "enigma_init.ef"), encoding="ascii").read())
+            read(os.path.join(bad, "enigma_config.ef")), read(os.path.join(bad, "enigma_init.ef")))
         browser.find_element(By.ID, "use").click()
         said = subprocess.run([PROGRAM, "check", "-s", "."], cwd=bad, capture_output=True,
                               check=False).stderr.decode().strip()
@@ -115,8 +78,10 @@ def check(browser, origin):
             fail("the page said %r where the program says %r" % (shown, said))
     use_key(browser, SAMPLES)
 
-    # Typed at the keyboard: the lamps are the program's letters, and each drawn path
-    # the program's trace of that letter.
+
+def check_typing(browser):
+    """Typed at the keyboard: the lamps are the program's letters, and each drawn path
+    the program's trace of that letter."""
     text = "HelloWorld"
     rows = program(SAMPLES, "trace", "-", "--format", "tsv", "-n", "10",
                    stdin=text.encode()).decode().splitlines()
@@ -142,67 +107,186 @@ def check(browser, origin):
     if browser.find_element(By.ID, "typed").text != text[:-1]:
         fail("step back did not undo the last letter")
 
-    # Files: random keys, a text with GBK bytes, CR LF and every other byte.
+
+def check_files(browser, work, rounds):
+    """Files: random keys, a text with GBK bytes, CR LF and every other byte, enciphered
+    and deciphered as the program does; a code file that is none is named."""
     random.seed(29)
-    with tempfile.TemporaryDirectory() as work:
-        for round_ in range(3):
-            keys = os.path.join(work, "key%d" % round_)
-            os.mkdir(keys)
-            program(keys, "keygen", "-q", "-r", str(random.randint(1, 10)),
-                    "-p", str(random.randint(0, 13)))
-            use_key(browser, keys)
-            text = ("Dear Ada,\r\n".encode() + "加密中文".encode("gbk")
-                    + bytes(random.randrange(256) for _ in range(500)) + b"\r\nEnd\n")
-            path = os.path.join(work, "letter%d.txt" % round_)
-            with open(path, "wb") as f:
-                f.write(text)
-            lang, kind = random.choice(["en", "zh"]), random.choice(["RW-26001A", "RW-26001B"])
-            browser.execute_script(
-                "document.getElementById('label').value = arguments[0];"
-                "document.getElementById('coding-type').value = arguments[1];", lang, kind)
-            upload(browser, "text-file", path)
-            browser.find_element(By.ID, "encrypt").click()
-            settle(browser, "return window.rotorwerkPage.downloads['enigma_code.txt']")
-            made = download(browser, "enigma_code.txt")
-            expected = program(keys, "encrypt", path, "-o", "-", "-l", lang, "-t", kind)
-            if made != expected:
-                fail("the page's code file differs from the program's (key %d)" % round_)
-            code_path = os.path.join(work, "letter%d.code" % round_)
-            with open(code_path, "wb") as f:
-                f.write(made)
-            upload(browser, "code-file", code_path)
-            browser.find_element(By.ID, "decrypt").click()
-            name = "letter%d.txt" % round_
-            settle(browser, "return window.rotorwerkPage.downloads['%s']" % name)
-            if download(browser, name) != text:
-                fail("the page deciphered another text (key %d)" % round_)
-            browser.execute_script("window.rotorwerkPage.downloads = {};")
+    for round_ in range(rounds):
+        keys = os.path.join(work, "key%d" % round_)
+        os.mkdir(keys)
+        program(keys, "keygen", "-q", "-r", str(random.randint(1, 10)),
+                "-p", str(random.randint(0, 13)))
+        use_key(browser, keys)
+        text = ("Dear Ada,\r\n".encode() + "加密中文".encode("gbk")
+                + bytes(random.randrange(256) for _ in range(500)) + b"\r\nEnd\n")
+        path = write(os.path.join(work, "letter%d.txt" % round_), text)
+        lang, kind = random.choice(["en", "zh"]), random.choice(["RW-26001A", "RW-26001B"])
+        made = encipher(browser, path, lang, kind)
+        if made != program(keys, "encrypt", path, "-o", "-", "-l", lang, "-t", kind):
+            fail("the page's code file differs from the program's (key %d)" % round_)
+        upload(browser, "code-file", write(os.path.join(work, "letter%d.code" % round_), made))
+        browser.find_element(By.ID, "decrypt").click()
+        name = "letter%d.txt" % round_
+        settle(browser, "return window.rotorwerkPage.downloads['%s']" % name)
+        if download(browser, name) != text:
+            fail("the page deciphered another text (key %d)" % round_)
+    binary = write(os.path.join(work, "photo.bin"), bytes(range(256)))
+    upload(browser, "code-file", binary)
+    browser.find_element(By.ID, "decrypt").click()
+    said = subprocess.run([PROGRAM, "decrypt", "photo.bin", "-s", keys], cwd=work,
+                          capture_output=True, check=False).stderr.decode().strip()
+    shown = settle(browser, "return document.getElementById('file-lines').textContent.includes("
+                            "'photo.bin') && document.getElementById('file-lines').textContent")
+    if "rotorwerk: " + shown != said:
+        fail("for a code file that is none the page said %r, the program %r" % (shown, said))
 
-    # The attack, in its worker, on the sample letter with a few words known.
+
+def check_pickers(browser, work):
+    """Each picker's file is the file it names, whatever its name; the status names both."""
+    for k, (wiring_name, start_name) in enumerate([("alice-wiring.ef", "alice-start.ef"),
+                                                   ("enigma_init.ef", "enigma_config.ef")]):
+        keys = os.path.join(work, "picked%d" % k)
+        os.makedirs(os.path.join(keys, "w"))
+        os.makedirs(os.path.join(keys, "s"))
+        program(keys, "keygen", "-q", "-r", "3", "-p", "2")
+        wiring = write(os.path.join(keys, "w", wiring_name),
+                       read(os.path.join(keys, "enigma_config.ef")))
+        start = write(os.path.join(keys, "s", start_name),
+                      read(os.path.join(keys, "enigma_init.ef")))
+        use_key(browser, SAMPLES)
+        status_after(browser, lambda: upload(browser, "wiring-file", wiring))
+        said, failed = status_after(browser, lambda: upload(browser, "start-file", start))
+        if failed or "wiring file %s, start file %s" % (wiring_name, start_name) not in said:
+            fail("picked %s and %s, the page says %r" % (wiring_name, start_name, said))
+        letter = os.path.join(SAMPLES, "letter.txt")
+        if encipher(browser, letter) != program(keys, "encrypt", letter, "-o", "-"):
+            fail("picked %s and %s, the page enciphered under another key"
+                 % (wiring_name, start_name))
+    # A faulty start file is named as the user named it, and leaves no key in use.
+    bad = os.path.join(work, "bad")
+    os.mkdir(bad)
+    write(os.path.join(bad, "enigma_config.ef"), read(os.path.join(keys, "enigma_config.ef")))
+    write(os.path.join(bad, "enigma_init.ef"), "4\nqr dx\n")
+    said, failed = status_after(browser, lambda: upload(browser, "start-file", write(
+        os.path.join(work, "bob-start.ef"), "4\nqr dx\n")))
+    expected = subprocess.run([PROGRAM, "check", "-s", bad], capture_output=True,
+                              check=False).stderr.decode().strip()
+    expected = expected.replace(bad + "/enigma_init.ef", "bob-start.ef")
+    if not failed or "rotorwerk: " + said != expected:
+        fail("a faulty start file: the page says %r, the program %r" % (said, expected))
+    # A drop of two files is sorted by name, or else by content, and says which is which;
+    # two of one kind are refused.
+    wiring = read(os.path.join(SAMPLES, "enigma_config.ef"))
+    start = read(os.path.join(SAMPLES, "enigma_init.ef"))
+    for files, expected in [
+            ([("enigma_init.ef", start), ("enigma_config.ef", wiring)],
+             "wiring file enigma_config.ef, start file enigma_init.ef"),
+            ([("b.ef", wiring), ("a.ef", start)], "wiring file b.ef, start file a.ef"),
+            ([("b.ef", wiring), ("a.ef", wiring)],
+             "cannot tell which of b.ef and a.ef is the wiring file: choose each in its own"
+             " picker")]:
+        said, _ = status_after(browser, lambda: browser.execute_script(
+            "const files = new DataTransfer();"
+            "for (const [name, text] of arguments[0]) files.items.add(new File([text], name));"
+            "document.getElementById('drop').dispatchEvent(new DragEvent('drop',"
+            " {dataTransfer: files, bubbles: true, cancelable: true}));", files))
+        if expected not in said:
+            fail("dropped %s, the page says %r" % ([n for n, _ in files], said))
+
+
+def check_large(browser, work):
+    """A settings file far too large is refused at once, naming it, and leaves no key in
+    use; a large text is enciphered while the page goes on answering."""
+    huge = os.path.join(work, "huge-wiring.ef")
+    with open(huge, "wb") as f:
+        f.truncate(50 * 1024 * 1024)
+    began = time.monotonic()
+    said, failed = status_after(browser, lambda: upload(browser, "wiring-file", huge))
+    took = time.monotonic() - began
+    if not failed or said != ("huge-wiring.ef is too large for a settings file: 52428800 bytes,"
+                              " at most 65536") or took > 5:
+        fail("a 50 MB wiring file: %r after %.1f s" % (said, took))
+    browser.find_element(By.ID, "encrypt").click()
+    if browser.find_element(By.ID, "settings-status").text != "load settings first":
+        fail("after a refused settings file the page still enciphers")
     use_key(browser, SAMPLES)
-    with tempfile.TemporaryDirectory() as work:
-        code_path = os.path.join(work, "letter.code")
-        with open(code_path, "wb") as f:
-            f.write(program(SAMPLES, "encrypt", os.path.join(SAMPLES, "letter.txt"), "-o", "-"))
-        upload(browser, "attack-file", code_path)
-        browser.find_element(By.ID, "crib").send_keys("the machine works@8")
-        browser.find_element(By.ID, "attack-start").click()
-        found = settle(browser, "return window.rotorwerkPage.attack", 300)
-        with open(os.path.join(SAMPLES, "enigma_init.ef"), encoding="ascii") as f:
-            sample = f.read()
-        key = os.path.join(work, "found")
-        os.mkdir(key)
-        with open(os.path.join(SAMPLES, "enigma_config.ef"), encoding="ascii") as f:
-            wiring = f.read()
-        for name, content in (("enigma_config.ef", wiring), ("enigma_init.ef", found["start"])):
-            with open(os.path.join(key, name), "w", encoding="ascii") as f:
-                f.write(content)
-        with open(os.path.join(SAMPLES, "letter.txt"), "rb") as f:
-            letter = f.read()
-        if not found["confident"] or program(key, "decrypt", code_path, "-q") != letter:
-            fail("the attack did not find the sample key: %s (sample: %r)" % (found, sample))
+    line = b"Meet me at the old mill at 7:30, and bring the map.\r\n"
+    text = write(os.path.join(work, "big.txt"), line * (10 * 1024 * 1024 // len(line)))
+    # The longest pause of the page's own thread while the file is enciphered.
+    browser.execute_script(
+        "window.gap = 0; let last = performance.now();"
+        "window.ticker = setInterval(() => { const now = performance.now();"
+        " window.gap = Math.max(window.gap, now - last); last = now; }, 20);")
+    enciphered(browser, text)
+    gap = browser.execute_script("clearInterval(window.ticker); return window.gap;")
+    made = browser.execute_async_script(
+        "crypto.subtle.digest('SHA-256', window.rotorwerkPage.downloads['enigma_code.txt'])"
+        ".then((d) => arguments[0](Array.from(new Uint8Array(d), (b) => b.toString(16)"
+        ".padStart(2, '0')).join('')));")
+    if made != hashlib.sha256(program(SAMPLES, "encrypt", text, "-o", "-")).hexdigest():
+        fail("the page's code file of 10 MiB differs from the program's")
+    if gap > 500:
+        fail("the page froze %.0f ms while a 10 MiB file was enciphered" % gap)
 
-    # Nothing but the page's own files was asked for, and nothing went wrong.
+
+def attack(browser, code_path, crib):
+    """Starts the attack on `code_path` under the wiring in use."""
+    browser.execute_script("window.rotorwerkPage.attack = window.rotorwerkPage.progress = null;")
+    upload(browser, "attack-file", code_path)
+    browser.find_element(By.ID, "crib").clear()
+    browser.find_element(By.ID, "crib").send_keys(crib)
+    browser.find_element(By.ID, "attack-start").click()
+
+
+def check_attack(browser, work, stop):
+    """The attack, in its worker, from the wiring file alone (picked under a name that
+    says nothing); stopped, it shows the best key found so far."""
+    code_path = write(os.path.join(work, "letter.code"),
+                      program(SAMPLES, "encrypt", os.path.join(SAMPLES, "letter.txt"), "-o", "-"))
+    wiring = write(os.path.join(work, "alice-wiring.ef"),
+                   read(os.path.join(SAMPLES, "enigma_config.ef")))
+    browser.execute_script("const start = document.getElementById('start-text');"
+                           "start.value = ''; start.dispatchEvent(new Event('input'));")
+    said, failed = status_after(browser, lambda: upload(browser, "wiring-file", wiring))
+    if failed or said != ("wiring file in use: alice-wiring.ef, without a start file"
+                          " (the attack needs no more)"):
+        fail("the wiring file alone: %r" % said)
+    browser.find_element(By.TAG_NAME, "body").send_keys("a")
+    if browser.find_element(By.ID, "settings-status").text != (
+            "this needs a start file: the wiring file alone serves only the attack"):
+        fail("typing without a start file did not say it needs one")
+    attack(browser, code_path, "the machine works@8")
+    found = settle(browser, "return window.rotorwerkPage.attack", 300)
+    key = os.path.join(work, "found")
+    os.makedirs(key, exist_ok=True)
+    write(os.path.join(key, "enigma_config.ef"), read(wiring))
+    write(os.path.join(key, "enigma_init.ef"), found["start"])
+    if not found["confident"] or program(key, "decrypt", code_path, "-q") != read(
+            os.path.join(SAMPLES, "letter.txt"), "rb"):
+        fail("the attack did not find the sample key: %s" % found)
+    if not stop:
+        return
+    attack(browser, code_path, "")
+    # Stopped once the first stage has scored every start, so that there is a best key.
+    settle(browser, "const p = window.rotorwerkPage.progress; return p && p.stage >= 2", 120)
+    browser.find_element(By.ID, "attack-stop").click()
+    began = time.monotonic()
+    stopped = settle(browser, "return window.rotorwerkPage.attack", 10)
+    shown = browser.find_element(By.ID, "attack-lines").text.splitlines()
+    write(os.path.join(key, "enigma_init.ef"), stopped["start"] or "none")
+    checked = subprocess.run([PROGRAM, "check", "-s", key], capture_output=True, check=False)
+    if (stopped["searched"] or not shown or checked.returncode != 0
+            or shown[0] != "stopped before the search was through: the best key so far"
+            or shown[-len(stopped["start"].splitlines()):] != stopped["start"].splitlines()):
+        fail("stopped after %.1f s, the page shows %r (%s)" % (time.monotonic() - began, shown,
+                                                              checked.stderr.decode()))
+    if not browser.find_element(By.ID, "attack-stop").get_attribute("disabled"):
+        fail("Stop is still offered after the attack stopped")
+
+
+def check_requests(browser, origin):
+    """Nothing but the page's own files was asked for, and nothing went wrong."""
     requests = [json.loads(entry["message"])["message"] for entry in browser.get_log("performance")]
     asked = [r["params"]["request"]["url"] for r in requests
              if r["method"] == "Network.requestWillBeSent"]
@@ -212,8 +296,22 @@ def check(browser, origin):
     errors = [entry for entry in browser.get_log("browser") if entry["level"] == "SEVERE"]
     if errors:
         fail("console errors: %s" % errors)
-    print("web page: loads quietly, asks only for its own %d files, and matches the program"
-          % len(set(asked)))
+    print("web page at %s: loads quietly, asks only for its own %d files, and matches the"
+          " program" % (origin.split(":")[0], len(set(asked))))
+
+
+def check(browser, origin, full):
+    browser.get(origin + "index.html")
+    settle(browser, "return window.rotorwerkPage && window.rotorwerkPage.ready")
+    check_refusal(browser)
+    check_typing(browser)
+    with tempfile.TemporaryDirectory() as work:
+        check_files(browser, work, 3 if full else 1)
+        if full:
+            check_pickers(browser, work)
+            check_large(browser, work)
+        check_attack(browser, work, full)
+    check_requests(browser, origin)
 
 
 main()

@@ -2,60 +2,20 @@
 // this script only shows them. Nothing is fetched but the page's own files.
 'use strict';
 
-const chinese = (navigator.language || '').toLowerCase().startsWith('zh');
-const WORDS = {
-  en: {},  // the page's own English, in its HTML
-  zh: {
-    tagline: '在本页中运行的三转子密码机：数据不会离开本页。', settings: '配置',
-    wiringFile: '转子配置文件（enigma_config.ef）', startFile: '起始配置文件（enigma_init.ef）',
-    dropHint: '也可将两个文件拖放到此处，或粘贴到下方。', wiringText: '转子配置文件内容',
-    startText: '起始配置文件内容', use: '使用此配置', rotors: '转子数', plugs: '插头对数',
-    generate: '生成新密钥', machine: '逐字输入', back: '后退一步', reset: '回到起始偏移',
-    typed: '输入', lit: '亮灯', files: '文件', textFile: '文本文件', label: '语言',
-    codingType: '编码类型', encrypt: '加密', codeFile: '代码文件', decrypt: '解密',
-    attack: '破译', attackHint: '仅凭转子配置文件求出代码文件的起始配置。',
-    crib: '已知明文（文本或文本@N）', language: '语言', timeLimit: '时间限制（秒）',
-    start: '开始', stop: '停止', ready: '配置可用', noSettings: '请先载入配置',
-    stopped: '已停止', download: '下载', chooseFile: '请选择文件',
-    in: '输入', plugboard: '插头', right: '右转子', middle: '中转子', left: '左转子',
-    reflector: '反射器',
-  },
-};
-const ENGLISH = {
-  ready: 'settings in use', noSettings: 'load settings first', stopped: 'stopped',
-  download: 'Download', chooseFile: 'choose a file first',
-};
-function word(key) {
-  return (chinese && WORDS.zh[key]) || ENGLISH[key] || key;
-}
-
-const $ = (id) => document.getElementById(id);
 const LETTERS = 'abcdefghijklmnopqrstuvwxyz';
 const STAGE_NAMES = ['in', 'plugboard', 'right_rotor', 'middle_rotor', 'left_rotor', 'reflector',
   'left_back', 'middle_back', 'right_back', 'plugboard_back'];
 
-// What the tests and a curious user can read back: the bytes of each download.
+// What the tests and a curious user can read back: the bytes of each download, the
+// attack's progress and its result.
 const page = { downloads: {}, ready: false };
 window.rotorwerkPage = page;
 
+// The module in this page, for typing and the settings; files and the attack run in
+// workers made from the same module.
+const createRotorwerk = rotorwerkModule();
 let engine = null;
-let settings = null;  // the texts in use, for the attack's worker
 let typed = '';
-
-function translate() {
-  document.documentElement.lang = chinese ? 'zh-CN' : 'en';
-  if (!chinese) return;
-  for (const element of document.querySelectorAll('[data-i18n]')) {
-    const text = WORDS.zh[element.dataset.i18n];
-    if (text) element.textContent = text;
-  }
-}
-
-function status(text, failed) {
-  const line = $('settings-status');
-  line.textContent = text;
-  line.classList.toggle('error', Boolean(failed));
-}
 
 function offer(where, name, bytes) {
   page.downloads[name] = bytes;
@@ -64,26 +24,6 @@ function offer(where, name, bytes) {
   link.download = name;
   link.textContent = `${word('download')} ${name}`;
   $(where).append(link);
-}
-
-function useSettings(result) {
-  if (!result.ok) {
-    status(result.error, true);
-    return false;
-  }
-  settings = { wiring: result.wiring, start: result.start };
-  $('wiring-text').value = result.wiring;
-  $('start-text').value = result.start;
-  status(`${word('ready')}: ${result.rotors} / ${result.slots.join(' ')} / ` +
-         `${result.plugs.join(' ')} / ${result.offsets.join(' ')}`);
-  typed = '';
-  show(null);
-  return true;
-}
-
-function readFile(input) {
-  const file = input.files[0];
-  return file ? file.arrayBuffer().then((buffer) => [file.name, new Uint8Array(buffer)]) : null;
 }
 
 // The rotor windows, the lamp lit and the signal path of the last letter.
@@ -128,8 +68,15 @@ function show(step) {
   });
 }
 
+// What a job needs before it runs: settings, and for all but the attack a start file.
+function missing(needsStart) {
+  if (!settings) return word('noSettings');
+  return needsStart && !settings.start ? word('noStart') : null;
+}
+
 function press(letter) {
-  if (!settings) return status(word('noSettings'), true);
+  const lacking = missing(true);
+  if (lacking) return status(lacking, true);
   const step = engine.press(letter);
   if (!step.stages) return undefined;
   step.inputText = letter;
@@ -178,111 +125,171 @@ function buildBoards() {
   });
 }
 
-async function loadDropped(files) {
-  for (const file of files) {
-    const text = await file.text();
-    if (file.name.includes('config')) $('wiring-text').value = text;
-    if (file.name.includes('init')) $('start-text').value = text;
+// A number field's value within the field's own limits, also for a number typed beyond
+// them; `empty` for a field left empty.
+function within(id, empty) {
+  const field = $(id);
+  const value = field.value.trim() === '' ? empty : Math.round(Number(field.value)) || 0;
+  field.value = Math.min(Number(field.max), Math.max(Number(field.min), value));
+  return Number(field.value);
+}
+
+// The settings changed: the machine starts again from them.
+function settingsChanged() {
+  replay('');
+}
+
+// Workers made from the module's source and the worker's, as a page opened from disk
+// may load no worker file.
+const workerSource = URL.createObjectURL(new Blob(
+  [`${rotorwerkModule}\n(${rotorwerkWorker})(rotorwerkModule());\n`],
+  { type: 'text/javascript' }));
+
+// The files' worker lives as long as the page; each job is answered by its id. A worker
+// that fails (a file too large for its memory) answers every job it held with the reason.
+const fileJobs = { worker: null, waiting: new Map(), next: 0 };
+function fileWorker() {
+  if (fileJobs.worker) return fileJobs.worker;
+  const worker = new Worker(workerSource);
+  worker.onmessage = ({ data }) => {
+    fileJobs.waiting.get(data.id)(data.result);
+    fileJobs.waiting.delete(data.id);
+  };
+  worker.onerror = (event) => {
+    worker.terminate();
+    fileJobs.worker = null;
+    for (const answer of fileJobs.waiting.values()) {
+      answer({ ok: false, error: word('failed', event.message) });
+    }
+    fileJobs.waiting.clear();
+  };
+  fileJobs.worker = worker;
+  return worker;
+}
+
+function fileJob(job, bytes) {
+  const id = fileJobs.next++;
+  return new Promise((resolve) => {
+    fileJobs.waiting.set(id, resolve);
+    fileWorker().postMessage({ ...job, id, bytes }, [bytes.buffer]);
+  });
+}
+
+// A file of the picker `field` through the files' worker, under the settings in use when
+// it was asked for; the page stays alive meanwhile. Null when there is nothing to do.
+async function runFile(field, job) {
+  const lacking = missing(true);
+  if (lacking) {
+    status(lacking, true);
+    return null;
   }
-  useSettings(engine.loadSettings($('wiring-text').value, $('start-text').value, chinese));
+  const file = $(field).files[0];
+  if (!file) {
+    $('file-lines').textContent = word('chooseFile');
+    return null;
+  }
+  const keys = { wiring: settings.wiring, start: settings.start, chinese, name: file.name };
+  $('file-lines').textContent = word('working');
+  try {
+    const bytes = new Uint8Array(await file.arrayBuffer());
+    return { file, result: await fileJob({ ...job, ...keys }, bytes) };
+  } catch (error) {
+    return { file, result: { ok: false, error: word('failed', error.message) } };
+  }
 }
 
 async function encryptFile() {
-  if (!settings) return status(word('noSettings'), true);
-  const read = readFile($('text-file'));
-  if (!read) return ($('file-lines').textContent = word('chooseFile'));
-  const [, bytes] = await read;
-  const result = engine.encryptBytes(bytes, $('label').value === 'zh', $('coding-type').value,
-    chinese);
-  $('file-lines').textContent = result.ok ? '' : result.error;
-  if (result.ok) offer('file-downloads', 'enigma_code.txt', result.bytes);
-  return undefined;
+  const done = await runFile('text-file', {
+    job: 'encrypt', chineseLabel: $('label').value === 'zh', codingType: $('coding-type').value,
+  });
+  if (!done) return;
+  $('file-lines').textContent = done.result.ok ? '' : done.result.error;
+  if (done.result.ok) offer('file-downloads', 'enigma_code.txt', done.result.bytes);
 }
 
 async function decryptFile() {
-  if (!settings) return status(word('noSettings'), true);
-  const read = readFile($('code-file'));
-  if (!read) return ($('file-lines').textContent = word('chooseFile'));
-  const [name, bytes] = await read;
-  const result = engine.decryptBytes(bytes, name, chinese);
+  const done = await runFile('code-file', { job: 'decrypt' });
+  if (!done) return;
+  const { file, result } = done;
   $('file-lines').textContent = result.ok ? result.lines.join('\n') : result.error;
-  if (result.ok) offer('file-downloads', name.replace(/(\.[^.]*)?$/, '.txt'), result.bytes);
-  return undefined;
+  if (result.ok) offer('file-downloads', file.name.replace(/(\.[^.]*)?$/, '.txt'), result.bytes);
 }
 
-// The attack runs in a worker, so that the page stays alive; Stop ends the worker.
-let worker = null;
-function stopAttack(text) {
-  if (worker) worker.terminate();
-  worker = null;
+// The attack runs in a worker of its own; Stop asks it to stop, and it answers with the
+// best key found so far. A worker that does not answer soon is ended.
+let attacker = null;
+function attackDone(text) {
+  if (attacker) attacker.terminate();
+  attacker = null;
   $('attack-start').disabled = false;
   $('attack-stop').disabled = true;
-  if (text) $('attack-lines').textContent = text;
+  if (text !== undefined) $('attack-lines').textContent = text;
+}
+
+function attackShown(result) {
+  if (!result.ok) return result.error;
+  return result.scored ? [...result.lines, '', result.start].join('\n') : result.lines.join('\n');
 }
 
 async function startAttack() {
-  if (!settings) return status(word('noSettings'), true);
-  const read = readFile($('attack-file'));
-  if (!read) return ($('attack-lines').textContent = word('chooseFile'));
-  const [, bytes] = await read;
-  stopAttack();
-  worker = new Worker('worker.js');
+  const lacking = missing(false);
+  if (lacking) return status(lacking, true);
+  const file = $('attack-file').files[0];
+  if (!file) return ($('attack-lines').textContent = word('chooseFile'));
+  const bytes = new Uint8Array(await file.arrayBuffer());
+  attackDone();
+  const worker = new Worker(workerSource);
+  attacker = worker;
   $('attack-start').disabled = true;
   $('attack-stop').disabled = false;
   $('attack-lines').textContent = '';
   $('attack-progress').value = 0;
+  worker.onerror = (event) => {
+    if (worker === attacker) attackDone(word('failed', event.message));
+  };
   worker.onmessage = ({ data }) => {
+    if (worker !== attacker) return;
     if (data.progress) {
+      page.progress = data.progress;
       $('attack-progress').value = data.progress.share;
       return;
     }
-    const result = data.result;
-    stopAttack(result.ok ? [...result.lines, '', result.start].join('\n') : result.error);
-    page.attack = result;
+    page.attack = data.result;
+    attackDone(attackShown(data.result));
   };
   worker.postMessage({
-    code: bytes, wiring: settings.wiring, crib: $('crib').value,
-    language: $('attack-language').value, timeLimit: Number($('time-limit').value) || 300, chinese,
-  });
+    job: 'attack', code: bytes, wiring: settings.wiring, crib: $('crib').value,
+    language: $('attack-language').value, timeLimit: within('time-limit', 300), chinese,
+  }, [bytes.buffer]);
   return undefined;
 }
 
+const STOP_WAIT_MS = 5000;
+function stopAttack() {
+  if (!attacker) return;
+  const worker = attacker;
+  worker.postMessage({ stop: true });
+  $('attack-stop').disabled = true;
+  setTimeout(() => { if (attacker === worker) attackDone(word('stopped')); }, STOP_WAIT_MS);
+}
+
 function wire() {
-  $('use').addEventListener('click', () =>
-    useSettings(engine.loadSettings($('wiring-text').value, $('start-text').value, chinese)));
+  wireSettings();
   $('generate').addEventListener('click', () => {
     $('key-downloads').replaceChildren();
-    // The fields' own limits, also for a number typed beyond them.
-    const within = (id) => {
-      const field = $(id);
-      const value = Math.round(Number(field.value)) || 0;
-      field.value = Math.min(Number(field.max), Math.max(Number(field.min), value));
-      return Number(field.value);
-    };
-    if (useSettings(engine.generateSettings(within('rotors'), within('plugs'), chinese))) {
+    sources.wiring = sources.start = word('newKey');
+    if (useSettings(engine.generateSettings(within('rotors', 5), within('plugs', 10), chinese))) {
       const encoder = new TextEncoder();
       offer('key-downloads', 'enigma_config.ef', encoder.encode(settings.wiring));
       offer('key-downloads', 'enigma_init.ef', encoder.encode(settings.start));
     }
-  });
-  for (const id of ['wiring-file', 'start-file']) {
-    $(id).addEventListener('change', () => loadDropped([...$('wiring-file').files,
-      ...$('start-file').files]));
-  }
-  const drop = $('drop');
-  drop.addEventListener('dragover', (event) => { event.preventDefault(); drop.classList.add('over'); });
-  drop.addEventListener('dragleave', () => drop.classList.remove('over'));
-  drop.addEventListener('drop', (event) => {
-    event.preventDefault();
-    drop.classList.remove('over');
-    loadDropped([...event.dataTransfer.files]);
   });
   $('back').addEventListener('click', () => replay(typed.slice(0, -1)));
   $('reset').addEventListener('click', () => replay(''));
   $('encrypt').addEventListener('click', encryptFile);
   $('decrypt').addEventListener('click', decryptFile);
   $('attack-start').addEventListener('click', startAttack);
-  $('attack-stop').addEventListener('click', () => stopAttack(word('stopped')));
+  $('attack-stop').addEventListener('click', stopAttack);
 }
 
 translate();

@@ -2,6 +2,7 @@
 // enciphered and deciphered, and the attack, as the program's own code does them.
 // Bytes pass as Uint8Array, never as text, so that any byte comes back as it went.
 #include <emscripten/bind.h>
+#include <emscripten/emscripten.h>
 #include <emscripten/val.h>
 
 #include <optional>
@@ -10,6 +11,7 @@
 #include "console/analysis_jobs.h"
 #include "console/message_table.h"
 #include "console/messages.h"
+#include "machine/settings.h"
 #include "platform/console.h"
 #include "rotorwerk/rotorwerk.h"
 
@@ -71,21 +73,33 @@ val described(const api::Settings& settings) {
   return result;
 }
 
-val use(Result<api::Settings> settings, bool chinese) {
-  if (!settings) return failure(settings.fault(), chinese);
-  current = *settings;
+// A fault of a settings text names the file the user chose for it, when there is one.
+Fault named(Fault fault, const std::string& wiringName, const std::string& startName) {
+  if (fault.file == kWiringFileName && !wiringName.empty()) fault.file = wiringName;
+  if (fault.file == kStartFileName && !startName.empty()) fault.file = startName;
+  return fault;
+}
+
+// Settings that fail leave none in use, so that nothing is enciphered under an earlier key.
+val use(Result<api::Settings> settings, bool chinese, const std::string& wiringName = {},
+        const std::string& startName = {}) {
+  current.reset();
   machine.reset();
+  if (!settings) return failure(named(settings.fault(), wiringName, startName), chinese);
+  current = *settings;
   if (current->hasStart()) machine.emplace(*current);
   return described(*current);
 }
 
-// The wiring file alone, for the attack.
-val loadWiring(const std::string& wiring, bool chinese) {
-  return use(api::Settings::parseWiring(wiring), chinese);
+// The wiring file alone, for the attack; the names are those of the files the texts came
+// from (empty: typed in).
+val loadWiring(const std::string& wiring, const std::string& wiringName, bool chinese) {
+  return use(api::Settings::parseWiring(wiring), chinese, wiringName);
 }
 
-val loadSettings(const std::string& wiring, const std::string& start, bool chinese) {
-  return use(api::Settings::parse(wiring, start), chinese);
+val loadSettings(const std::string& wiring, const std::string& start, const std::string& wiringName,
+                 const std::string& startName, bool chinese) {
+  return use(api::Settings::parse(wiring, start), chinese, wiringName, startName);
 }
 
 val generateSettings(int rotors, int plugs, bool chinese) {
@@ -127,7 +141,12 @@ val encryptBytes(const val& text, bool chineseLabel, const std::string& type, bo
 val decryptBytes(const val& code, const std::string& name, bool chinese) {
   if (!current || !current->hasStart()) return val::null();
   const auto found = api::decrypt(*current, bytesIn(code));
-  if (!found) return failure(found.fault(), chinese);
+  if (!found) {
+    // The bytes came without a name; the page knows the file's.
+    Fault fault = found.fault();
+    if (fault.file.empty()) fault.file = name;
+    return failure(fault, chinese);
+  }
   const Console words = wordsIn(chinese);
   const api::Verification& check = found->verification;
   val lines = val::array();
@@ -149,26 +168,47 @@ val decryptBytes(const val& code, const std::string& name, bool chinese) {
   return result;
 }
 
-// The attack on a code file under the wiring in use, telling its progress to
-// `onProgress` (stage, share); the lines are the program's.
-val attackBytes(const val& code, const std::string& crib, const std::string& language,
-                int timeLimit, bool chinese, val onProgress) {
-  if (!current) return val::null();
+// The attack's job: set by prepareAttack, run by rotorwerkAttack, which the worker calls
+// so that the search can pause for the worker's messages between its items.
+struct AttackJob {
+  std::string code;
+  std::string crib;
+  std::string language;
+  int timeLimit = 0;
+  bool chinese = false;
+  val onProgress = val::null();
+  val result = val::null();
+};
+std::optional<AttackJob> job;
+
+// Set on the module by the worker when the page asks the search to stop.
+EM_JS(int, stopAsked, (), { return Module["stopAsked"] ? 1 : 0; });
+
+// A moment for the worker's messages, then whether one of them asked to stop.
+bool stopRequested() {
+  emscripten_sleep(0);
+  return stopAsked() != 0;
+}
+
+// The attack on the job's code under the wiring in use, telling its progress to the job's
+// `onProgress` (stage, share); the lines are the program's, a stop's included.
+val attacked(const AttackJob& attack) {
   api::AttackOptions options;
-  options.timeLimit = std::chrono::seconds(timeLimit);
-  options.crib = crib;
-  options.language = language;
+  options.timeLimit = std::chrono::seconds(attack.timeLimit);
+  options.crib = attack.crib;
+  options.language = attack.language;
+  options.stopRequested = stopRequested;
   options.progress = [&](const api::AttackStatus& status) {
-    onProgress(status.stage, status.share);
+    attack.onProgress(status.stage, status.share);
   };
   bool lettered = true;
   options.onPlan = [&](const api::AttackPlan& plan) -> Result<void> {
     lettered = plan.lettered;
     return {};
   };
-  const auto found = api::attack({bytesIn(code)}, *current, options);
-  if (!found) return failure(found.fault(), chinese);
-  const Console words = wordsIn(chinese);
+  const auto found = api::attack({attack.code}, *current, options);
+  if (!found) return failure(found.fault(), attack.chinese);
+  const Console words = wordsIn(attack.chinese);
   val lines = val::array();
   if (!found->scored) {
     lines.call<void>("push", say(words, messages::kAttackNothingScored));
@@ -181,13 +221,30 @@ val attackBytes(const val& code, const std::string& crib, const std::string& lan
   }
   val result = val::object();
   result.set("ok", true);
+  result.set("scored", found->scored);
   result.set("confident", found->confident);
-  result.set("start", found->startText);
+  result.set("searched", found->searched);
+  result.set("start", found->scored ? found->startText : std::string());
   result.set("lines", lines);
   return result;
 }
 
+bool prepareAttack(const val& code, const std::string& crib, const std::string& language,
+                   int timeLimit, bool chinese, val onProgress) {
+  if (!current) return false;
+  job = AttackJob{bytesIn(code), crib, language, timeLimit, chinese, std::move(onProgress)};
+  return true;
+}
+
+val attackResult() { return job ? job->result : val::null(); }
+
 }  // namespace
+
+// Called through the module's ccall with {async: true}: the search sleeps between its
+// items, which only a plain export may do.
+extern "C" EMSCRIPTEN_KEEPALIVE void rotorwerkAttack() {
+  if (job && current) job->result = attacked(*job);
+}
 
 EMSCRIPTEN_BINDINGS(rotorwerk) {
   emscripten::function("loadSettings", &loadSettings);
@@ -198,7 +255,8 @@ EMSCRIPTEN_BINDINGS(rotorwerk) {
   emscripten::function("resetMachine", &resetMachine);
   emscripten::function("encryptBytes", &encryptBytes);
   emscripten::function("decryptBytes", &decryptBytes);
-  emscripten::function("attackBytes", &attackBytes);
+  emscripten::function("prepareAttack", &prepareAttack);
+  emscripten::function("attackResult", &attackResult);
 }
 
 }  // namespace rotorwerk::web
