@@ -75,7 +75,7 @@ val use(Result<api::Settings> settings, bool chinese) {
   if (!settings) return failure(settings.fault(), chinese);
   current = *settings;
   machine.reset();
-  if (current->hasStart()) machine.emplace(*current);
+  if (auto made = api::Machine::create(*current)) machine.emplace(*made);
   return described(*current);
 }
 
