@@ -20,8 +20,8 @@ struct Settings::Data {
 // and for settings moved from.
 Result<const RotorMachine*> keyMachine(const Settings& settings);
 
-// A text held in memory, read as a file is: through a scratch file, so that what reads
-// it is the very code that reads files.
+// A code held in memory, read as a file is: through a scratch file. Only the attack's
+// codes still take this way; codefile/code_sample.h reads them in memory too.
 Result<File> fileOf(std::string_view bytes);
 
 }  // namespace rotorwerk::api

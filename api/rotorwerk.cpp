@@ -13,6 +13,7 @@
 #include "machine/check_letters.h"
 #include "machine/key_generator.h"
 #include "machine/keystream.h"
+#include "platform/byte_stream.h"
 #include "platform/console.h"
 #include "platform/file.h"
 #include "platform/formatted_input.h"
@@ -54,24 +55,12 @@ Result<File> fileOf(std::string_view bytes) {
 
 namespace {
 
-// Everything a file holds from where it stands.
-Result<std::string> contentsOf(std::FILE* file) {
-  std::string bytes;
-  std::vector<char> block(kBlockSize);
-  for (std::size_t size = 0; (size = std::fread(block.data(), 1, block.size(), file)) > 0;) {
-    bytes.append(block.data(), size);
-  }
-  if (std::ferror(file) != 0) return systemFault(FaultKind::kCannotRead);
-  return bytes;
-}
-
 // One of the settings files' texts, parsed as the program parses the file.
 template <typename Parse>
 auto parseText(std::string_view text, const char* name, Parse parse)
     -> decltype(parse(std::declval<FormattedInput&>())) {
-  auto file = fileOf(text);
-  if (!file) return file.fault();
-  FormattedInput input(file->get());
+  MemorySource source(text);
+  FormattedInput input(source);
   input.skipByteOrderMark();
   auto parsed = parse(input);
   if (!parsed) {
@@ -274,21 +263,20 @@ Result<std::string> encrypt(const Settings& settings, std::string_view text, Tex
                             std::string_view codingType) {
   const auto machine = keyMachine(settings);
   if (!machine) return machine.fault();
-  auto input = fileOf(text);
-  if (!input) return input.fault();
+  MemorySource input(text);
   std::string code;
-  auto done = encodeText(input->get(), {}, label == TextLabel::kChinese ? 1 : 0,
-                         std::string(codingType), **machine,
-                         [&](std::string_view bytes) {
-                           code += bytes;
-                           return true;
-                         },
-                         {});
+  StringSink sink(code);
+  auto done = encodeText(input, {}, label == TextLabel::kChinese ? 1 : 0, std::string(codingType),
+                         **machine, sink, {});
   if (!done) return done.fault();
   return code;
 }
 
 namespace {
+
+TextLabel labelOf(Language language) {
+  return language == Language::kChinese ? TextLabel::kChinese : TextLabel::kEnglish;
+}
 
 Verification verificationOf(TextLabel label, const rotorwerk::Verification& found) {
   return {label, found.codingTypeKnown, found.failedChecks, found.truncated};
@@ -303,8 +291,7 @@ Result<Verification> decryptInput(const Settings& settings, File input, const st
   if (!outputFor) return errorFault(FaultKind::kCannotOutput, outputName, EINVAL);
   const auto language = readCodeHeader(input.get(), name);
   if (!language) return language.fault();
-  const TextLabel label =
-      *language == Language::kChinese ? TextLabel::kChinese : TextLabel::kEnglish;
+  const TextLabel label = labelOf(*language);
   const auto output = outputFor(label);
   if (!output) return output.fault();
   if (*output == nullptr) return errorFault(FaultKind::kCannotOutput, outputName, EBADF);
@@ -316,18 +303,12 @@ Result<Verification> decryptInput(const Settings& settings, File input, const st
 }  // namespace
 
 Result<Decrypted> decrypt(const Settings& settings, std::string_view code) {
-  auto input = fileOf(code);
-  if (!input) return input.fault();
-  auto output = scratchFile();
-  if (!output) return output.fault();
-  std::FILE* const stream = output->get();
-  auto found = decryptInput(settings, std::move(*input), {},
-                            [&](TextLabel) -> Result<std::FILE*> { return stream; }, {}, {});
+  const auto machine = keyMachine(settings);
+  if (!machine) return machine.fault();
+  auto found = decodeCode(code, **machine);
   if (!found) return found.fault();
-  if (!seekTo(output->get(), 0)) return systemFault(FaultKind::kCannotRead);
-  auto text = contentsOf(output->get());
-  if (!text) return text.fault();
-  return Decrypted{std::move(*text), *found};
+  return Decrypted{std::move(found->text),
+                   verificationOf(labelOf(found->language), found->verification)};
 }
 
 Result<bool> encryptFile(const Settings& settings, const std::string& textPath,
