@@ -9,7 +9,6 @@
 #include "api/settings_files.h"
 #include "codefile/decrypt_command.h"
 #include "codefile/encrypt_command.h"
-#include "console/reports.h"
 #include "machine/check_letters.h"
 #include "machine/key_generator.h"
 #include "machine/keystream.h"
@@ -17,6 +16,7 @@
 #include "platform/console.h"
 #include "platform/file.h"
 #include "platform/formatted_input.h"
+#include "texts/reports.h"
 
 namespace rotorwerk::api {
 

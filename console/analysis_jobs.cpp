@@ -11,12 +11,12 @@
 #include "analysis/attack.h"
 #include "codefile/code_file.h"
 #include "console/json_output.h"
-#include "console/message_table.h"
-#include "console/messages.h"
 #include "platform/interrupts.h"
 #include "platform/replacement_file.h"
 #include "platform/terminal.h"
 #include "rotorwerk/rotorwerk.h"
+#include "texts/message_table.h"
+#include "texts/messages.h"
 
 namespace rotorwerk {
 namespace {

@@ -8,10 +8,10 @@
 #include <string>
 
 #include "console/analysis_jobs.h"
-#include "console/message_table.h"
-#include "console/messages.h"
 #include "platform/console.h"
 #include "rotorwerk/rotorwerk.h"
+#include "texts/message_table.h"
+#include "texts/messages.h"
 
 namespace rotorwerk::web {
 namespace {

@@ -1,11 +1,11 @@
 // The texts that tell the user what went wrong, for both front ends.
-#include "console/reports.h"
+#include "texts/reports.h"
 
-#include "console/message_table.h"
-#include "console/messages.h"
-#include "console/texts.h"
 #include "machine/key_generator.h"
 #include "platform/file.h"
+#include "texts/message_table.h"
+#include "texts/messages.h"
+#include "texts/texts.h"
 
 namespace rotorwerk {
 namespace {
