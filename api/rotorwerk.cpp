@@ -240,7 +240,7 @@ void Tracer::feed(std::string_view block, const std::function<void(const TraceSt
     if (!index) continue;
     stepPositions(s.positions);
     ++s.shown;
-    step(stepOf(s.machine, *index, s.positions), block[i]);
+    if (step) step(stepOf(s.machine, *index, s.positions), block[i]);
   }
   std::string bytes(block);
   s.keystream.apply(bytes.data(), bytes.size());

@@ -123,6 +123,10 @@ TEST(Library, MachinesAndTracersMovedFromStayWhole) {
   tracer->feed("abc", [&](const api::TraceStep&, char) { ++steps; });
   EXPECT_EQ(steps, 2);
   EXPECT_EQ(other.checkLetters()[0].out, api::Tracer(other).checkLetters()[0].out);
+  // A step function that is empty is told nothing, and ends nothing.
+  api::Tracer silent = *api::Tracer::create(settings, 2);
+  silent.feed("abc", {});
+  EXPECT_TRUE(silent.shownAll());
 }
 
 // An output function that gives no stream, or none at all, ends the decryption with a

@@ -128,7 +128,8 @@ class Tracer {
   Tracer(const Tracer&);
   Tracer& operator=(const Tracer&);
   // Calls `step` for each letter of the block that is still to be shown, with the
-  // letter as it stood (case kept).
+  // letter as it stood (case kept). An empty `step` is told nothing; the letters still
+  // count as shown.
   void feed(std::string_view block, const std::function<void(const TraceStep&, char)>& step);
   // Whether the rest of the text matters: only for the check letters.
   bool shownAll() const;
