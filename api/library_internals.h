@@ -21,7 +21,7 @@ struct Settings::Data {
 Result<const RotorMachine*> keyMachine(const Settings& settings);
 
 // A code held in memory, read as a file is: through a scratch file. Only the attack's
-// codes still take this way; codefile/code_sample.h reads them in memory too.
+// codes still take this way.
 Result<File> fileOf(std::string_view bytes);
 
 }  // namespace rotorwerk::api

@@ -57,16 +57,4 @@ Result<CodeSample> readCodeSample(File input, const std::string& name, std::size
   return sample;
 }
 
-Result<CodeSample> readCodeSample(std::string_view code, const std::string& name,
-                                  std::size_t keep) {
-  MemorySource header(code);
-  const auto language = readCodeHeader(header, name);
-  if (!language) return language.fault();
-  StoredBytes stored(code, header.taken());
-  std::vector<char> block = blockFor(code.size());
-  auto sample = sampleOf(stored, *language, block, keep);
-  if (!sample) return named(sample.fault(), name);
-  return sample;
-}
-
 }  // namespace rotorwerk

@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "codefile/code_file.h"
@@ -26,7 +25,5 @@ inline constexpr std::size_t kLineKeep = 200;
 // Reads the code file `input` (named `name` in a fault), keeping at most `keep` letters;
 // memory stays flat whatever its size. Faults as the decrypt command's.
 Result<CodeSample> readCodeSample(File input, const std::string& name, std::size_t keep);
-// The same for a code file in memory.
-Result<CodeSample> readCodeSample(std::string_view code, const std::string& name, std::size_t keep);
 
 }  // namespace rotorwerk
