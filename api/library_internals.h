@@ -16,8 +16,12 @@ struct Settings::Data {
   RotorMachine machine;  // with the start file, when there is one
 };
 
-// A text held in memory, read as a file is: through a scratch file, so that what reads
-// it is the very code that reads files.
+// The machine of settings that can encipher; a kSettings fault for the wiring alone
+// and for settings moved from.
+Result<const RotorMachine*> keyMachine(const Settings& settings);
+
+// A code held in memory, read as a file is: through a scratch file. Only the attack's
+// codes still take this way.
 Result<File> fileOf(std::string_view bytes);
 
 }  // namespace rotorwerk::api

@@ -2,19 +2,21 @@
 // small header, so that every way in runs the same code.
 #include "rotorwerk/rotorwerk.h"
 
+#include <cerrno>
 #include <optional>
 
 #include "api/library_internals.h"
 #include "api/settings_files.h"
 #include "codefile/decrypt_command.h"
 #include "codefile/encrypt_command.h"
-#include "console/reports.h"
 #include "machine/check_letters.h"
 #include "machine/key_generator.h"
 #include "machine/keystream.h"
+#include "platform/byte_stream.h"
 #include "platform/console.h"
 #include "platform/file.h"
 #include "platform/formatted_input.h"
+#include "texts/reports.h"
 
 namespace rotorwerk::api {
 
@@ -26,7 +28,20 @@ Settings::Data dataOf(rotorwerk::Settings settings, bool hasStart) {
   return data;
 }
 
+// What settings moved from read as: no rotors, no start file.
+const Settings::Data& noData() {
+  static const Settings::Data kNone{};
+  return kNone;
+}
+
 }  // namespace
+
+Result<const RotorMachine*> keyMachine(const Settings& settings) {
+  const Settings::Data& data = settings.data();
+  if (&data == &noData()) return settingsFault(SettingsItem::kMovedFrom);
+  if (!data.hasStart) return settingsFault(SettingsItem::kNoStart);
+  return &data.machine;
+}
 
 Result<File> fileOf(std::string_view bytes) {
   auto file = scratchFile();
@@ -40,24 +55,12 @@ Result<File> fileOf(std::string_view bytes) {
 
 namespace {
 
-// Everything a file holds from where it stands.
-Result<std::string> contentsOf(std::FILE* file) {
-  std::string bytes;
-  std::vector<char> block(kBlockSize);
-  for (std::size_t size = 0; (size = std::fread(block.data(), 1, block.size(), file)) > 0;) {
-    bytes.append(block.data(), size);
-  }
-  if (std::ferror(file) != 0) return systemFault(FaultKind::kCannotRead);
-  return bytes;
-}
-
 // One of the settings files' texts, parsed as the program parses the file.
 template <typename Parse>
 auto parseText(std::string_view text, const char* name, Parse parse)
     -> decltype(parse(std::declval<FormattedInput&>())) {
-  auto file = fileOf(text);
-  if (!file) return file.fault();
-  FormattedInput input(file->get());
+  MemorySource source(text);
+  FormattedInput input(source);
   input.skipByteOrderMark();
   auto parsed = parse(input);
   if (!parsed) {
@@ -134,25 +137,27 @@ Result<Settings> Settings::parse(std::string_view wiringText, std::string_view s
 }
 
 Result<Settings> Settings::generate(int rotors, int plugs) {
-  if (rotors < 1 || rotors > kMaxRotors || plugs < 0 || plugs > kMaxPlugPairs) {
-    return Fault{FaultKind::kSettings, {}, static_cast<int>(SettingsItem::kRotorCount), rotors};
-  }
+  if (rotors < 1 || rotors > kMaxRotors) return settingsFault(SettingsItem::kRotorCount, rotors);
+  if (plugs < 0 || plugs > kMaxPlugPairs) return settingsFault(SettingsItem::kPlugCount, plugs);
   auto key = generateKey(rotors, plugs);
   if (!key) return key.fault();
   return Settings(std::make_shared<const Data>(dataOf(std::move(*key), true)));
 }
 
-bool Settings::hasStart() const { return data_->hasStart; }
-std::string Settings::wiringText() const { return formatWiring(data_->settings.wiring); }
-std::string Settings::startText() const {
-  return data_->hasStart ? formatStart(data_->settings.start) : std::string();
+const Settings::Data& Settings::data() const { return data_ ? *data_ : noData(); }
+bool Settings::hasStart() const { return data().hasStart; }
+std::string Settings::wiringText() const {
+  return data_ ? formatWiring(data_->settings.wiring) : std::string();
 }
-int Settings::rotorCount() const { return static_cast<int>(data_->settings.wiring.rotors.size()); }
-std::array<std::int64_t, 3> Settings::slots() const { return data_->settings.start.slots; }
-std::array<std::int64_t, 3> Settings::offsets() const { return data_->settings.start.offsets; }
+std::string Settings::startText() const {
+  return hasStart() ? formatStart(data_->settings.start) : std::string();
+}
+int Settings::rotorCount() const { return static_cast<int>(data().settings.wiring.rotors.size()); }
+std::array<std::int64_t, 3> Settings::slots() const { return data().settings.start.slots; }
+std::array<std::int64_t, 3> Settings::offsets() const { return data().settings.start.offsets; }
 std::vector<std::string> Settings::plugPairs() const {
   std::vector<std::string> pairs;
-  for (const auto& [x, y] : data_->settings.start.plugs) pairs.push_back({x, y});
+  for (const auto& [x, y] : data().settings.start.plugs) pairs.push_back({x, y});
   return pairs;
 }
 
@@ -162,10 +167,13 @@ struct Machine::State {
   Keystream keystream;
 };
 
-Machine::Machine(const Settings& settings)
-    : state_(std::make_unique<State>(
-          State{settings.data().machine,
-                Keystream(settings.data().machine, settings.data().machine.startPositions())})) {}
+Result<Machine> Machine::create(const Settings& settings) {
+  const auto machine = keyMachine(settings);
+  if (!machine) return machine.fault();
+  const RotorMachine& key = **machine;
+  return Machine(std::make_unique<State>(State{key, Keystream(key, key.startPositions())}));
+}
+Machine::Machine(std::unique_ptr<State> state) : state_(std::move(state)) {}
 Machine::~Machine() = default;
 Machine::Machine(const Machine& other) : state_(std::make_unique<State>(*other.state_)) {}
 Machine& Machine::operator=(const Machine& other) {
@@ -210,12 +218,20 @@ struct Tracer::State {
   std::uint64_t shown = 0;
 };
 
-Tracer::Tracer(const Settings& settings, std::uint64_t letters) {
-  const RotorMachine& machine = settings.data().machine;
-  state_ = std::make_unique<State>(State{machine, machine.startPositions(),
-                                         Keystream(machine, machine.startPositions()), letters});
+Result<Tracer> Tracer::create(const Settings& settings, std::uint64_t letters) {
+  const auto machine = keyMachine(settings);
+  if (!machine) return machine.fault();
+  const RotorMachine& key = **machine;
+  return Tracer(std::make_unique<State>(
+      State{key, key.startPositions(), Keystream(key, key.startPositions()), letters}));
 }
+Tracer::Tracer(std::unique_ptr<State> state) : state_(std::move(state)) {}
 Tracer::~Tracer() = default;
+Tracer::Tracer(const Tracer& other) : state_(std::make_unique<State>(*other.state_)) {}
+Tracer& Tracer::operator=(const Tracer& other) {
+  *state_ = *other.state_;
+  return *this;
+}
 
 void Tracer::feed(std::string_view block, const std::function<void(const TraceStep&, char)>& step) {
   State& s = *state_;
@@ -224,7 +240,7 @@ void Tracer::feed(std::string_view block, const std::function<void(const TraceSt
     if (!index) continue;
     stepPositions(s.positions);
     ++s.shown;
-    step(stepOf(s.machine, *index, s.positions), block[i]);
+    if (step) step(stepOf(s.machine, *index, s.positions), block[i]);
   }
   std::string bytes(block);
   s.keystream.apply(bytes.data(), bytes.size());
@@ -245,21 +261,22 @@ std::array<TraceStep, 3> Tracer::checkLetters() const {
 
 Result<std::string> encrypt(const Settings& settings, std::string_view text, TextLabel label,
                             std::string_view codingType) {
-  auto input = fileOf(text);
-  if (!input) return input.fault();
+  const auto machine = keyMachine(settings);
+  if (!machine) return machine.fault();
+  MemorySource input(text);
   std::string code;
-  auto done = encodeText(input->get(), {}, label == TextLabel::kChinese ? 1 : 0,
-                         std::string(codingType), settings.data().machine,
-                         [&](std::string_view bytes) {
-                           code += bytes;
-                           return true;
-                         },
-                         {});
+  StringSink sink(code);
+  auto done = encodeText(input, {}, label == TextLabel::kChinese ? 1 : 0, std::string(codingType),
+                         **machine, sink, {});
   if (!done) return done.fault();
   return code;
 }
 
 namespace {
+
+TextLabel labelOf(Language language) {
+  return language == Language::kChinese ? TextLabel::kChinese : TextLabel::kEnglish;
+}
 
 Verification verificationOf(TextLabel label, const rotorwerk::Verification& found) {
   return {label, found.codingTypeKnown, found.failedChecks, found.truncated};
@@ -269,14 +286,16 @@ Verification verificationOf(TextLabel label, const rotorwerk::Verification& foun
 Result<Verification> decryptInput(const Settings& settings, File input, const std::string& name,
                                   const OutputFor& outputFor, const std::string& outputName,
                                   const Progress& progress) {
+  const auto machine = keyMachine(settings);
+  if (!machine) return machine.fault();
+  if (!outputFor) return errorFault(FaultKind::kCannotOutput, outputName, EINVAL);
   const auto language = readCodeHeader(input.get(), name);
   if (!language) return language.fault();
-  const TextLabel label =
-      *language == Language::kChinese ? TextLabel::kChinese : TextLabel::kEnglish;
+  const TextLabel label = labelOf(*language);
   const auto output = outputFor(label);
   if (!output) return output.fault();
-  auto found = decryptCommand(std::move(input), name, settings.data().machine, *output, outputName,
-                              progress);
+  if (*output == nullptr) return errorFault(FaultKind::kCannotOutput, outputName, EBADF);
+  auto found = decryptCommand(std::move(input), name, **machine, *output, outputName, progress);
   if (!found) return found.fault();
   return verificationOf(label, *found);
 }
@@ -284,27 +303,23 @@ Result<Verification> decryptInput(const Settings& settings, File input, const st
 }  // namespace
 
 Result<Decrypted> decrypt(const Settings& settings, std::string_view code) {
-  auto input = fileOf(code);
-  if (!input) return input.fault();
-  auto output = scratchFile();
-  if (!output) return output.fault();
-  std::FILE* const stream = output->get();
-  auto found = decryptInput(settings, std::move(*input), {},
-                            [&](TextLabel) -> Result<std::FILE*> { return stream; }, {}, {});
+  const auto machine = keyMachine(settings);
+  if (!machine) return machine.fault();
+  auto found = decodeCode(code, **machine);
   if (!found) return found.fault();
-  if (!seekTo(output->get(), 0)) return systemFault(FaultKind::kCannotRead);
-  auto text = contentsOf(output->get());
-  if (!text) return text.fault();
-  return Decrypted{std::move(*text), *found};
+  return Decrypted{std::move(found->text),
+                   verificationOf(labelOf(found->language), found->verification)};
 }
 
 Result<bool> encryptFile(const Settings& settings, const std::string& textPath,
                          const std::string& codePath, TextLabel label, std::string_view codingType,
                          const Progress& progress) {
+  const auto machine = keyMachine(settings);
+  if (!machine) return machine.fault();
   auto input = openInput(textPath);
   if (!input) return input.fault();
   auto done = encryptCommand(std::move(*input), textPath, label == TextLabel::kChinese ? 1 : 0,
-                             std::string(codingType), settings.data().machine, codePath, progress);
+                             std::string(codingType), **machine, codePath, progress);
   if (!done) return done.fault();
   return *done == CodeWrittenTo::kFile;
 }
@@ -312,6 +327,8 @@ Result<bool> encryptFile(const Settings& settings, const std::string& textPath,
 Result<Verification> decryptFile(const Settings& settings, const std::string& codePath,
                                  const OutputFor& output, const std::string& outputName,
                                  const Progress& progress) {
+  // Refused before the code file is opened, which may be standard input.
+  if (const auto machine = keyMachine(settings); !machine) return machine.fault();
   auto input = openInput(codePath);
   if (!input) return input.fault();
   return decryptInput(settings, std::move(*input), codePath, output, outputName, progress);

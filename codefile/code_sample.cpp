@@ -13,22 +13,20 @@ Fault named(Fault fault, const std::string& name) {
 
 }  // namespace
 
-Result<CodeSample> readCodeSample(File input, const std::string& name, std::size_t keep) {
+namespace {
+
+// The sample of a code file whose header has been read.
+Result<CodeSample> sampleOf(StoredCode& code, Language language, std::vector<char>& block,
+                            std::size_t keep) {
   CodeSample sample;
-  const auto language = readCodeHeader(input.get(), name);
-  if (!language) return language.fault();
-  sample.language = *language;
-  std::vector<char> block(kBlockSize);
-  auto body = storeBody(input.get(), block);
-  if (!body) return named(body.fault(), name);
-  std::FILE* file = body->file;
-  const CodeLayout& layout = body->layout;
+  sample.language = language;
+  const auto layout = code.locate(block);
+  if (!layout) return layout.fault();
   bool lineEnded = false;
-  for (std::int64_t from = layout.bodyBegin; from < layout.bodyEnd;) {
+  for (std::int64_t from = layout->bodyBegin; from < layout->bodyEnd;) {
     const auto size = static_cast<std::size_t>(
-        std::min<std::int64_t>(layout.bodyEnd - from, static_cast<std::int64_t>(block.size())));
-    if (!readAt(file, from, block.data(), size))
-      return named(systemFault(FaultKind::kCannotRead), name);
+        std::min<std::int64_t>(layout->bodyEnd - from, static_cast<std::int64_t>(block.size())));
+    if (!code.readAt(from, block.data(), size)) return systemFault(FaultKind::kCannotRead);
     for (std::size_t i = 0; i < size; ++i) {
       const auto byte = static_cast<unsigned char>(block[i]);
       lineEnded = lineEnded || byte == '\n' || byte == '\r';
@@ -40,7 +38,22 @@ Result<CodeSample> readCodeSample(File input, const std::string& name, std::size
     }
     from += static_cast<std::int64_t>(size);
   }
-  if (layout.trailer && seekTo(file, *layout.trailer)) sample.trailer = readTrailer(file);
+  if (layout->trailer) {
+    if (auto trailer = code.trailerAt(*layout->trailer)) sample.trailer = std::move(*trailer);
+  }
+  return sample;
+}
+
+}  // namespace
+
+Result<CodeSample> readCodeSample(File input, const std::string& name, std::size_t keep) {
+  const auto language = readCodeHeader(input.get(), name);
+  if (!language) return language.fault();
+  std::vector<char> block(kBlockSize);
+  auto stored = StoredFile::store(input.get(), block);
+  if (!stored) return named(stored.fault(), name);
+  auto sample = sampleOf(*stored, *language, block, keep);
+  if (!sample) return named(sample.fault(), name);
   return sample;
 }
 

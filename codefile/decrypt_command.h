@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "codefile/code_file.h"
 #include "machine/rotor_machine.h"
@@ -25,5 +26,14 @@ struct Verification {
 Result<Verification> decryptCommand(File input, const std::string& inputName,
                                     const RotorMachine& machine, std::FILE* output,
                                     const std::string& outputName, const Progress& progress = {});
+
+// A code file in memory, deciphered as the decrypt command deciphers a file.
+struct DecodedCode {
+  Language language = Language::kEnglish;
+  std::string text;
+  Verification verification;
+};
+// Faults: kFormat, unnamed, when the bytes do not begin as a code file does.
+Result<DecodedCode> decodeCode(std::string_view code, const RotorMachine& machine);
 
 }  // namespace rotorwerk

@@ -1,12 +1,12 @@
 // The encrypt command: a text file enciphered into a code file.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <string_view>
 
 #include "codefile/code_file.h"
 #include "machine/rotor_machine.h"
+#include "platform/byte_stream.h"
 #include "platform/file.h"
 #include "rotorwerk/result.h"
 
@@ -15,14 +15,11 @@ namespace rotorwerk {
 // Where a code file went: a file, or a standard stream that shows it as it is.
 enum class CodeWrittenTo { kFile, kStandardStream };
 
-// Where the bytes of a code file go as they are made; false when they could not go.
-using CodeSink = std::function<bool(std::string_view)>;
-
 // Enciphers everything `input` holds (named `inputName` in a fault) into a code file
 // given to `sink` piece by piece. Faults: kNoSuchCodingType before anything is read,
 // kCannotRead, and kCannotWrite naming `target` when the sink refuses.
-Result<void> encodeText(std::FILE* input, const std::string& inputName, int lang,
-                        const std::string& type, const RotorMachine& machine, const CodeSink& sink,
+Result<void> encodeText(ByteSource& input, const std::string& inputName, int lang,
+                        const std::string& type, const RotorMachine& machine, ByteSink& sink,
                         const std::string& target, const Progress& progress = {});
 
 // Enciphers `input` into the code file `target`, labelled Chinese when `lang` is not 0,

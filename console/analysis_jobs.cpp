@@ -11,12 +11,12 @@
 #include "analysis/attack.h"
 #include "codefile/code_file.h"
 #include "console/json_output.h"
-#include "console/message_table.h"
-#include "console/messages.h"
 #include "platform/interrupts.h"
 #include "platform/replacement_file.h"
 #include "platform/terminal.h"
 #include "rotorwerk/rotorwerk.h"
+#include "texts/message_table.h"
+#include "texts/messages.h"
 
 namespace rotorwerk {
 namespace {
@@ -255,7 +255,9 @@ int traceJob(const JobOptions& options, Console& console) {
     console.write(format == TraceFormat::kJson ? (first ? "\n  " : ",\n  ") + text : text);
   };
   // The check letters follow the text's last letter: the whole text is read for them.
-  api::Tracer tracer(*settings, static_cast<std::uint64_t>(options.letters));
+  auto made = api::Tracer::create(*settings, static_cast<std::uint64_t>(options.letters));
+  if (!made) return failed(console, made.fault());
+  api::Tracer& tracer = *made;
   std::vector<char> block(kBlockSize);
   int shown = 0;
   for (std::size_t size = 0; (size = readText(input->get(), block.data(), block.size())) > 0;) {

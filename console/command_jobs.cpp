@@ -9,13 +9,13 @@
 
 #include "api/settings_files.h"
 #include "console/json_output.h"
-#include "console/message_table.h"
-#include "console/messages.h"
-#include "console/reports.h"
 #include "platform/file.h"
 #include "platform/replacement_file.h"
 #include "platform/terminal.h"
 #include "rotorwerk/rotorwerk.h"
+#include "texts/message_table.h"
+#include "texts/messages.h"
+#include "texts/reports.h"
 
 namespace rotorwerk {
 namespace {

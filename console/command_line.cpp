@@ -12,12 +12,12 @@
 #include <vector>
 
 #include "console/command_table.h"
-#include "console/message_table.h"
-#include "console/messages.h"
 #include "platform/arguments.h"
 #include "platform/console.h"
 #include "platform/file.h"
 #include "platform/interrupts.h"
+#include "texts/message_table.h"
+#include "texts/messages.h"
 
 namespace rotorwerk {
 namespace {

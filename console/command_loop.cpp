@@ -5,11 +5,11 @@
 #include <string>
 
 #include "codefile/code_file.h"
-#include "console/reports.h"
-#include "console/texts.h"
 #include "platform/file.h"
 #include "platform/interrupts.h"
 #include "rotorwerk/rotorwerk.h"
+#include "texts/reports.h"
+#include "texts/texts.h"
 
 namespace rotorwerk {
 namespace {

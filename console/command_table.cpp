@@ -4,8 +4,8 @@
 #include <array>
 
 #include "console/analysis_jobs.h"
-#include "console/message_table.h"
-#include "console/messages.h"
+#include "texts/message_table.h"
+#include "texts/messages.h"
 
 namespace rotorwerk {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "codefile/code_file.h"
 #include "console/command_table.h"
-#include "console/message_table.h"
+#include "texts/message_table.h"
 
 namespace rotorwerk {
 namespace {

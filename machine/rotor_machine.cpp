@@ -24,11 +24,13 @@ LetterTrace traceLetter(const RotorMachine& machine, LetterIndex letter, std::in
   const auto& inverse = machine.inverse;
   const auto& slots = machine.slotRotors;
   LetterTrace trace;
-  trace.in = letter;
-  // A check letter may come from any offset's low 8 bits: only letters are plugged.
+  // A check letter may come from any offset's low 8 bits: only letters are plugged, and
+  // any other value enters the rotors as the letter it reduces to, which is what it is
+  // shown as.
+  trace.in = mod26(letter);
   trace.plugged = letter >= 0 && letter < kLetters
                       ? machine.plugboard[static_cast<std::size_t>(letter)]
-                      : letter;
+                      : trace.in;
   assert(std::all_of(slots.begin(), slots.end(),
                      [&](std::int64_t slot) { return slot >= 1 && slot <= machine.rotorCount; }));
   const WiringRow& leftRow = rows[static_cast<std::size_t>(slots[0])];

@@ -28,6 +28,9 @@ enum class SettingsItem {
   kLeftOffset,
   kMiddleOffset,
   kRightOffset,
+  // Settings that cannot encipher: the wiring alone, or nothing (moved from).
+  kNoStart,
+  kMovedFrom,
 };
 
 // The wiring file: a reflector that pairs the letters, and up to ten rotors.

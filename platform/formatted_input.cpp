@@ -15,7 +15,7 @@ int FormattedInput::get() {
     pushback_.pop_back();
     return c;
   }
-  return std::getc(file_);
+  return source_->get();
 }
 
 int FormattedInput::peek() {

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/byte_stream.h"
+
 namespace rotorwerk {
 
 enum class ReadStatus {
@@ -24,7 +26,11 @@ struct Word {
 // nothing, so the word that failed can be read again whole, sign included.
 class FormattedInput {
  public:
-  explicit FormattedInput(std::FILE* file) : file_(file) {}
+  // Reads a file as text, or any source; the source must outlive the reader.
+  explicit FormattedInput(std::FILE* file) : file_(file), source_(&file_) {}
+  explicit FormattedInput(ByteSource& source) : file_(nullptr), source_(&source) {}
+  FormattedInput(const FormattedInput&) = delete;
+  FormattedInput& operator=(const FormattedInput&) = delete;
 
   // A word ends at whitespace; only its first `keep` bytes are stored, so a huge
   // word costs no memory. Reading stops after `limit` bytes of the word, leaving the
@@ -52,7 +58,8 @@ class FormattedInput {
   void unget(const std::string& digits, std::uint64_t leadingZeros, const std::string& sign);
   bool skipWhitespace();
 
-  std::FILE* file_;
+  FileSource file_;
+  ByteSource* source_;
   std::string pushback_;  // read back to front
   // A run of '0' bytes given back by a failed number, which may be endless: it is
   // read right after the first `zeroRunAt_` bytes of the pushback, counted not stored.

@@ -113,10 +113,8 @@ PYBIND11_MODULE(_native, m) {
       .def_readonly("output", &api::TraceStep::out);
 
   py::class_<api::Machine>(m, "Machine")
-      .def(py::init([](const api::Settings& settings) {
-             if (!settings.hasStart()) throw py::value_error("the settings have no start file");
-             return api::Machine(settings);
-           }),
+      .def(py::init(
+               [](const api::Settings& settings) { return take(api::Machine::create(settings)); }),
            py::arg("settings"))
       .def(
           "press",
@@ -176,7 +174,7 @@ PYBIND11_MODULE(_native, m) {
       "trace",
       [](const api::Settings& settings, const py::object& text, std::uint64_t letters,
          bool checkLetters) {
-        api::Tracer tracer(settings, letters);
+        api::Tracer tracer = take(api::Tracer::create(settings, letters));
         std::vector<api::TraceStep> steps;
         tracer.feed(bytesOf(text),
                     [&](const api::TraceStep& step, char) { steps.push_back(step); });

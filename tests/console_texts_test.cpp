@@ -1,8 +1,8 @@
 // The console texts: their two encodings agree (the exact screens are pinned end to end).
 #include <gtest/gtest.h>
 
-#include "console/texts.h"
 #include "test_support.h"
+#include "texts/texts.h"
 
 namespace rotorwerk {
 namespace {

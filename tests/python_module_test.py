@@ -101,3 +101,28 @@ def test_attack_finds_the_key_and_stops_when_asked():
     stopped = rotorwerk.attack(code, wiring, threads=2, time_limit=600,
                                on_progress=lambda status: seen.append(status.stage) or 0)
     assert seen and not stopped.searched and time.monotonic() - began < 10
+
+
+# Every way in that enciphers or deciphers, given settings with the wiring only.
+KEYLESS_CALLS = [
+    ("encrypt", lambda s: rotorwerk.encrypt(s, "Meet me at the old mill")),
+    ("decrypt", lambda s: rotorwerk.decrypt(s, b"RW-Eng Zyxw vu#RW-26001A ")),
+    ("Machine", rotorwerk.Machine),
+    ("trace", lambda s: rotorwerk.trace(s, "Meet me", check_letters=True)),
+]
+
+
+@pytest.mark.parametrize("name,call", KEYLESS_CALLS, ids=[name for name, _ in KEYLESS_CALLS])
+def test_settings_without_a_start_file_encipher_nothing(name, call):
+    wiring = rotorwerk.Settings.parse_wiring(WIRING)
+    with pytest.raises(rotorwerk.Error) as raised:
+        call(wiring)
+    assert raised.value.kind == "settings"
+    assert "no start file" in str(raised.value)
+
+
+def test_trace_shows_a_huge_offsets_check_letters_as_letters():
+    settings = rotorwerk.Settings.parse(WIRING, START.replace("11 4 20", "255 -1 9223372036854775807"))
+    steps = rotorwerk.trace(settings, "Meet me", check_letters=True)[-3:]
+    assert [step.input for step in steps] == [25, 25, 25]
+    assert all(0 <= step.plugboard < 26 for step in steps)

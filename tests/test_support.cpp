@@ -2,7 +2,7 @@
 #include "test_support.h"
 
 #include "api/settings_files.h"
-#include "console/texts.h"
+#include "texts/texts.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

@@ -9,11 +9,11 @@
 #include <string>
 
 #include "console/analysis_jobs.h"
-#include "console/message_table.h"
-#include "console/messages.h"
 #include "machine/settings.h"
 #include "platform/console.h"
 #include "rotorwerk/rotorwerk.h"
+#include "texts/message_table.h"
+#include "texts/messages.h"
 
 namespace rotorwerk::web {
 namespace {
@@ -87,7 +87,9 @@ val use(Result<api::Settings> settings, bool chinese, const std::string& wiringN
   machine.reset();
   if (!settings) return failure(named(settings.fault(), wiringName, startName), chinese);
   current = *settings;
-  if (current->hasStart()) machine.emplace(*current);
+  if (current->hasStart()) {
+    if (auto made = api::Machine::create(*current)) machine.emplace(*made);
+  }
   return described(*current);
 }
 

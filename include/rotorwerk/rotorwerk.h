@@ -41,7 +41,8 @@ inline constexpr std::string_view kCheckedCodingType = "RW-26001B";
 enum class TextLabel { kEnglish, kChinese };
 
 // A key: the wiring file (reflector and rotors) and, unless only the wiring is known,
-// the start file (slot rotors, start offsets, plug pairs). Cheap to copy.
+// the start file (slot rotors, start offsets, plug pairs). Cheap to copy. Settings moved
+// from hold nothing: they read as empty, and every function that enciphers refuses them.
 class Settings {
  public:
   // Both files of a directory (empty: the working directory), read under the
@@ -53,7 +54,8 @@ class Settings {
   static Result<Settings> parse(std::string_view wiringText, std::string_view startText);
   static Result<Settings> parseWiring(std::string_view wiringText);
   // Fresh settings from the system's cryptographic random source: `rotors` (1..10)
-  // wirings and `plugs` (0..13) plug pairs.
+  // wirings and `plugs` (0..13) plug pairs; a count outside is a kSettings fault that
+  // names it, with no file.
   static Result<Settings> generate(int rotors = 5, int plugs = 10);
 
   bool hasStart() const;
@@ -66,7 +68,7 @@ class Settings {
   std::vector<std::string> plugPairs() const;   // each two lowercase letters
 
   struct Data;
-  const Data& data() const { return *data_; }
+  const Data& data() const;
 
  private:
   explicit Settings(std::shared_ptr<const Data> data) : data_(std::move(data)) {}
@@ -89,10 +91,14 @@ struct TraceStep {
   int out = 0;  // after the plugboard again
 };
 
-// The machine of a key with a start file, typed at letter by letter.
+// Functions that encipher or decipher refuse settings without a start file, and
+// settings moved from, with a kSettings fault (SettingsItem kNoStart or kMovedFrom).
+
+// The machine of a key with a start file, typed at letter by letter. A move copies, so
+// that no machine is ever left without its state.
 class Machine {
  public:
-  explicit Machine(const Settings& settings);
+  static Result<Machine> create(const Settings& settings);
   ~Machine();
   Machine(const Machine&);
   Machine& operator=(const Machine&);
@@ -108,18 +114,22 @@ class Machine {
 
  private:
   struct State;
+  explicit Machine(std::unique_ptr<State> state);
   std::unique_ptr<State> state_;
 };
 
 // Follows a text through the machine in blocks, as the program's trace does: a step for
 // each of the first `letters` letters, and at the end those of the three check letters,
-// counted from the whole text.
+// counted from the whole text. A move copies, as the machine's does.
 class Tracer {
  public:
-  Tracer(const Settings& settings, std::uint64_t letters);
+  static Result<Tracer> create(const Settings& settings, std::uint64_t letters);
   ~Tracer();
+  Tracer(const Tracer&);
+  Tracer& operator=(const Tracer&);
   // Calls `step` for each letter of the block that is still to be shown, with the
-  // letter as it stood (case kept).
+  // letter as it stood (case kept). An empty `step` is told nothing; the letters still
+  // count as shown.
   void feed(std::string_view block, const std::function<void(const TraceStep&, char)>& step);
   // Whether the rest of the text matters: only for the check letters.
   bool shownAll() const;
@@ -127,6 +137,7 @@ class Tracer {
 
  private:
   struct State;
+  explicit Tracer(std::unique_ptr<State> state);
   std::unique_ptr<State> state_;
 };
 
@@ -165,7 +176,8 @@ Result<bool> encryptFile(const Settings& settings, const std::string& textPath,
 
 // Deciphers the code file `codePath`. Once its header is read, `output` is told the
 // text's label and gives the stream the text goes to (named `outputName` in a fault), or
-// a fault that ends the decryption there.
+// a fault that ends the decryption there. An empty `output`, or one that gives a null
+// stream, is a kCannotOutput fault naming `outputName`.
 using OutputFor = std::function<Result<std::FILE*>(TextLabel)>;
 Result<Verification> decryptFile(const Settings& settings, const std::string& codePath,
                                  const OutputFor& output, const std::string& outputName,

@@ -1,10 +1,11 @@
 // The texts that tell the user what went wrong, for both front ends.
-#include "console/reports.h"
+#include "texts/reports.h"
 
-#include "console/message_table.h"
-#include "console/messages.h"
-#include "console/texts.h"
+#include "machine/key_generator.h"
 #include "platform/file.h"
+#include "texts/message_table.h"
+#include "texts/messages.h"
+#include "texts/texts.h"
 
 namespace rotorwerk {
 namespace {
@@ -31,6 +32,9 @@ ItemNames namesOf(SettingsItem item) {
     case kLeftOffset: return {texts::kItemLeftOffset, messages::kItemLeftOffset};
     case kMiddleOffset: return {texts::kItemMiddleOffset, messages::kItemMiddleOffset};
     case kRightOffset: return {texts::kItemRightOffset, messages::kItemRightOffset};
+    // Only the library gives these; to the console they are a start file it cannot open.
+    case kNoStart: return {texts::kItemCannotOpen, messages::kItemNoStart};
+    case kMovedFrom: return {texts::kItemCannotOpen, messages::kItemMovedFrom};
   }
   return {texts::kItemCannotOpen, messages::kItemCannotOpen};
 }
@@ -91,6 +95,25 @@ std::string journalProblem(const Console& console, const Fault& fault) {
   return say(console, messages::kJournalDamaged);
 }
 
+// A settings fault names its file; one without a file (settings made or handed over in
+// memory) says what is at fault, and for a count the range it must lie in.
+std::string settingsMessage(const Console& console, const Fault& fault) {
+  const auto item = static_cast<SettingsItem>(fault.item);
+  if (!fault.file.empty()) {
+    return say(
+        console, messages::kSettings,
+        {displayName(fault.file), settingsItemName(console, item, fault.number, fault.reason)});
+  }
+  if (item == SettingsItem::kRotorCount || item == SettingsItem::kPlugCount) {
+    const bool rotors = item == SettingsItem::kRotorCount;
+    return say(console, messages::kSettingsCount,
+               {say(console, namesOf(item).commandLine), std::to_string(fault.number),
+                rotors ? "1" : "0", std::to_string(rotors ? kMaxRotors : kMaxPlugPairs)});
+  }
+  return say(console, messages::kSettingsUnnamed,
+             {settingsItemName(console, item, fault.number, fault.reason)});
+}
+
 // The command line's message: the catalogue's, with the file and the system's reason.
 std::string commandLineMessage(const Console& console, const Fault& fault) {
   const std::string name = displayName(fault.file);
@@ -129,10 +152,7 @@ std::string commandLineMessage(const Console& console, const Fault& fault) {
         case AttackInput::kNoRotors: return say(console, messages::kAttackNoRotors);
       }
       return {};
-    case FaultKind::kSettings:
-      return say(console, messages::kSettings,
-                 {name, settingsItemName(console, static_cast<SettingsItem>(fault.item),
-                                         fault.number, fault.reason)});
+    case FaultKind::kSettings: return settingsMessage(console, fault);
   }
   return {};
 }

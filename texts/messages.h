@@ -9,7 +9,7 @@
 
 namespace rotorwerk {
 
-// The catalogue's message numbers, generated into console/message_table.h.
+// The catalogue's message numbers, generated into texts/message_table.h.
 namespace messages {
 enum Id : int;
 }  // namespace messages

@@ -1,7 +1,7 @@
 // The command line's messages, in the user's language and the console's encoding.
-#include "console/messages.h"
+#include "texts/messages.h"
 
-#include "console/message_table.h"
+#include "texts/message_table.h"
 
 namespace rotorwerk {
 

@@ -1,0 +1,204 @@
+// The library under misuse: settings that hold no key, callbacks that give nothing,
+// counts out of range, and offsets far outside the letters.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <utility>
+
+#include "machine/settings.h"
+#include "rotorwerk/rotorwerk.h"
+#include "test_support.h"
+
+namespace rotorwerk {
+namespace {
+
+namespace fs = std::filesystem;
+
+api::Settings sampleSettings(const test::SettingsText& text) {
+  auto settings = api::Settings::parse(text.wiring, text.start);
+  EXPECT_TRUE(settings) << api::describe(settings.fault());
+  return *settings;
+}
+
+// What settings that hold no key are refused as.
+struct Keyless {
+  const char* name;
+  SettingsItem item;
+  std::function<api::Settings()> make;
+  const char* message;
+};
+
+const Keyless kKeyless[] = {
+    {"wiring only", SettingsItem::kNoStart,
+     [] {
+       return *api::Settings::parseWiring(test::randomSettings(3, {1, 2, 3}).wiring);
+     },
+     "faulty settings: no start file, only the wiring: nothing can be enciphered or deciphered"},
+    {"moved from", SettingsItem::kMovedFrom,
+     [] {
+       api::Settings settings = sampleSettings(test::randomSettings(3, {1, 2, 3}));
+       const api::Settings taken = std::move(settings);
+       EXPECT_TRUE(taken.hasStart());
+       return settings;  // NOLINT(bugprone-use-after-move): the misuse under test
+     },
+     "faulty settings: none, since they were moved from: nothing can be enciphered or "
+     "deciphered"},
+};
+
+// Each way in that enciphers or deciphers, called with the settings; the files it
+// would touch are in `dir`.
+struct Entry {
+  const char* name;
+  std::function<Fault(const api::Settings&, const test::ScratchDir&)> call;
+};
+
+template <typename T>
+Fault faultOf(const Result<T>& result) {
+  return result ? Fault{FaultKind::kFormat, "no fault"} : result.fault();
+}
+
+const Entry kEntries[] = {
+    {"encrypt", [](auto& s, auto&) { return faultOf(api::encrypt(s, "Meet me")); }},
+    {"decrypt", [](auto& s, auto&) { return faultOf(api::decrypt(s, "RW-Eng Zyxw#RW-26001A ")); }},
+    {"encryptFile",
+     [](auto& s, auto& dir) {
+       return faultOf(
+           api::encryptFile(s, (dir / "text.txt").string(), (dir / "code.txt").string()));
+     }},
+    {"decryptFile",
+     [](auto& s, auto& dir) {
+       return faultOf(api::decryptFile(
+           s, (dir / "old.txt").string(),
+           [](api::TextLabel) -> Result<std::FILE*> { return stdout; }, "-"));
+     }},
+    {"Machine", [](auto& s, auto&) { return faultOf(api::Machine::create(s)); }},
+    {"Tracer", [](auto& s, auto&) { return faultOf(api::Tracer::create(s, 26)); }},
+};
+
+TEST(Library, RefusesSettingsWithoutAKeyAtEveryEntry) {
+  for (const Keyless& keyless : kKeyless) {
+    const api::Settings settings = keyless.make();
+    EXPECT_FALSE(settings.hasStart()) << keyless.name;
+    EXPECT_EQ(settings.startText(), "") << keyless.name;
+    for (const Entry& entry : kEntries) {
+      const test::ScratchDir dir;
+      dir.write("text.txt", "Meet me at the old mill");
+      dir.write("old.txt", "RW-Eng Zyxw#RW-26001A ");
+      const Fault fault = entry.call(settings, dir);
+      SCOPED_TRACE(std::string(keyless.name) + ", " + entry.name);
+      EXPECT_EQ(fault.kind, FaultKind::kSettings);
+      EXPECT_EQ(fault.item, static_cast<int>(keyless.item));
+      EXPECT_EQ(api::describe(fault), keyless.message);
+      EXPECT_FALSE(fs::exists(dir / "code.txt"));
+    }
+  }
+}
+
+TEST(Library, SaysInChineseThatTheSettingsHoldNoStartFile) {
+  const Fault fault = faultOf(api::encrypt(kKeyless[0].make(), "text"));
+  EXPECT_EQ(api::describe(fault, true), "配置有误：没有起始配置文件，只有转子配置：无法加密或解密");
+}
+
+TEST(Library, SettingsMovedFromReadAsEmptyAndCanBeGivenAKeyAgain) {
+  api::Settings settings = kKeyless[1].make();
+  EXPECT_EQ(settings.rotorCount(), 0);
+  EXPECT_EQ(settings.wiringText(), "");
+  EXPECT_TRUE(settings.plugPairs().empty());
+  settings = sampleSettings(test::randomSettings(4, {0, 0, 0}));
+  EXPECT_TRUE(api::encrypt(settings, "again"));
+}
+
+TEST(Library, MachinesAndTracersMovedFromStayWhole) {
+  const api::Settings settings = sampleSettings(test::randomSettings(5, {1, 2, 3}));
+  auto machine = api::Machine::create(settings);
+  ASSERT_TRUE(machine);
+  const api::Machine taken = std::move(*machine);
+  EXPECT_EQ(machine->press('a'), api::Machine(taken).press('a'));
+  auto tracer = api::Tracer::create(settings, 2);
+  ASSERT_TRUE(tracer);
+  const api::Tracer other = std::move(*tracer);
+  int steps = 0;
+  tracer->feed("abc", [&](const api::TraceStep&, char) { ++steps; });
+  EXPECT_EQ(steps, 2);
+  EXPECT_EQ(other.checkLetters()[0].out, api::Tracer(other).checkLetters()[0].out);
+  // A step function that is empty is told nothing, and ends nothing.
+  api::Tracer silent = *api::Tracer::create(settings, 2);
+  silent.feed("abc", {});
+  EXPECT_TRUE(silent.shownAll());
+}
+
+// An output function that gives no stream, or none at all, ends the decryption with a
+// fault naming the output.
+TEST(Library, RefusesAnOutputThatGivesNoStream) {
+  const test::ScratchDir dir;
+  const api::Settings settings = sampleSettings(test::randomSettings(6, {1, 2, 3}));
+  dir.write("code.txt", *api::encrypt(settings, "Meet me"));
+  const std::pair<const char*, api::OutputFor> outputs[] = {
+      {"null stream", [](api::TextLabel) -> Result<std::FILE*> { return nullptr; }},
+      {"empty function", api::OutputFor()},
+  };
+  for (const auto& [name, output] : outputs) {
+    const auto found = api::decryptFile(settings, (dir / "code.txt").string(), output, "out.txt");
+    ASSERT_FALSE(found) << name;
+    EXPECT_EQ(found.fault().kind, FaultKind::kCannotOutput) << name;
+    EXPECT_EQ(found.fault().file, "out.txt") << name;
+  }
+}
+
+TEST(Library, GenerateNamesTheCountOutOfRangeAndNoFile) {
+  const struct {
+    int rotors;
+    int plugs;
+    const char* message;  // empty: generated
+  } rows[] = {
+      {0, 10, "faulty settings: the rotor count 0 is outside 1 to 10"},
+      {11, 10, "faulty settings: the rotor count 11 is outside 1 to 10"},
+      {5, -1, "faulty settings: the plug pair count -1 is outside 0 to 13"},
+      {5, 14, "faulty settings: the plug pair count 14 is outside 0 to 13"},
+      {1, 0, ""},
+      {10, 13, ""},
+  };
+  for (const auto& row : rows) {
+    const auto settings = api::Settings::generate(row.rotors, row.plugs);
+    SCOPED_TRACE(std::to_string(row.rotors) + " " + std::to_string(row.plugs));
+    if (*row.message == '\0') {
+      ASSERT_TRUE(settings);
+      EXPECT_EQ(settings->rotorCount(), row.rotors);
+      EXPECT_EQ(settings->plugPairs().size(), static_cast<std::size_t>(row.plugs));
+    } else {
+      ASSERT_FALSE(settings);
+      EXPECT_EQ(settings.fault().file, "");
+      EXPECT_EQ(api::describe(settings.fault()), row.message);
+    }
+  }
+  EXPECT_EQ(api::describe(api::Settings::generate(5, 14).fault(), true),
+            "配置有误：插头数 14不在0到13之间");
+}
+
+// A check letter's input is its offset's low 8 bits, which may be no letter: the trace
+// shows the letter it enters the rotors as, and the rest of its way stays as it was.
+TEST(Library, TracesCheckLettersOfHugeOffsetsAsLetters) {
+  const std::int64_t offsets[] = {255, -1, 9223372036854775807, -9223372036854775807 - 1, 30};
+  for (const std::int64_t offset : offsets) {
+    const api::Settings settings =
+        sampleSettings(test::randomSettings(7, {offset, offset, offset}));
+    auto tracer = api::Tracer::create(settings, 0);
+    ASSERT_TRUE(tracer);
+    tracer->feed("Attack at dawn", [](const api::TraceStep&, char) {});
+    const std::string code = *api::encrypt(settings, "Attack at dawn");
+    const auto steps = tracer->checkLetters();
+    for (std::size_t k = 0; k < steps.size(); ++k) {
+      SCOPED_TRACE(std::to_string(offset) + " check letter " + std::to_string(k + 1));
+      const int low = static_cast<signed char>(static_cast<unsigned char>(offset & 0xFF));
+      EXPECT_EQ(steps[k].in, ((low % 26) + 26) % 26);
+      EXPECT_GE(steps[k].plugboard, 0);
+      EXPECT_LT(steps[k].plugboard, 26);
+      EXPECT_EQ(code[code.size() - 3 + k], static_cast<char>('a' + steps[k].out));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace rotorwerk
