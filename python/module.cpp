@@ -113,13 +113,15 @@ PYBIND11_MODULE(_native, m) {
       .def_static(
           "load",
           [](const std::string& directory) {
-            return take(unlocked([&] { return api::Settings::load(folderName(directory)); }));
+            return take(
+                unlocked([&name = folderName(directory)] { return api::Settings::load(name); }));
           },
           py::arg("directory") = "", docs::kLoad)
       .def_static(
           "load_wiring",
           [](const std::string& directory) {
-            return take(unlocked([&] { return api::Settings::loadWiring(folderName(directory)); }));
+            return take(unlocked(
+                [&name = folderName(directory)] { return api::Settings::loadWiring(name); }));
           },
           py::arg("directory") = "", docs::kLoadWiring)
       .def_static(
