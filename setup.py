@@ -32,7 +32,7 @@ class CMakeBuild(build_ext):
         configure = ["cmake", "-S", str(ROOT), "-B", str(build), "-DCMAKE_BUILD_TYPE=Release",
                      "-DBUILD_TESTING=OFF", f"-DPython3_EXECUTABLE={sys.executable}"]
         subprocess.run(configure, check=True)
-        jobs = os.environ.get("CMAKE_BUILD_PARALLEL_LEVEL", "2")
+        jobs = os.environ.get("CMAKE_BUILD_PARALLEL_LEVEL") or str(os.cpu_count() or 1)
         subprocess.run(["cmake", "--build", str(build), "--target", "rotorwerk_python",
                         "-j", jobs], check=True)
         built = next((build / "python" / "rotorwerk").glob("_native*" + suffix()), None)
