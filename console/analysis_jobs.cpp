@@ -11,6 +11,7 @@
 #include "analysis/attack.h"
 #include "codefile/code_file.h"
 #include "console/json_output.h"
+#include "platform/file.h"
 #include "platform/interrupts.h"
 #include "platform/replacement_file.h"
 #include "platform/terminal.h"
@@ -196,22 +197,13 @@ std::string attackDocument(const api::AttackOutcome& found) {
          "\n";
 }
 
-// Bytes of a deciphered line that a terminal shows as they are; others as '?'.
-std::string printable(std::string line) {
-  for (char& c : line) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) c = '?';
-  }
-  return line;
-}
-
 }  // namespace
 
 std::vector<std::string> attackReport(const Console& console, const api::AttackOutcome& found,
                                       bool lettered) {
   std::vector<std::string> lines;
   if (!found.searched) lines.push_back(say(console, messages::kAttackStopped));
-  lines.push_back(say(console, messages::kAttackFirstLine, {printable(found.firstLine)}));
+  lines.push_back(say(console, messages::kAttackFirstLine, {escapeControls(found.firstLine)}));
   char score[32];
   std::snprintf(score, sizeof score, lettered ? "%.2f" : "%.3f", found.score);
   if (!lettered) {

@@ -6,12 +6,21 @@
 #include "platform/file.h"
 
 namespace rotorwerk::json {
+namespace {
+
+void appendEscape(std::string& out, unsigned value) {
+  char escaped[8];
+  std::snprintf(escaped, sizeof escaped, "\\u%04x", value);
+  out += escaped;
+}
+
+}  // namespace
+
 std::string string(std::string_view bytes) {
   std::string out = "\"";
   for (std::size_t i = 0; i < bytes.size();) {
     const auto byte = static_cast<unsigned char>(bytes[i]);
     const std::size_t length = utf8CharacterLength(bytes, i);
-    char escaped[8];
     if (byte == '"' || byte == '\\') {
       out += '\\';
       out += static_cast<char>(byte);
@@ -20,14 +29,15 @@ std::string string(std::string_view bytes) {
     } else if (byte == '\t') {
       out += "\\t";
     } else if (byte < 0x20 || byte == 0x7F || length == 0) {
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(byte));
-      out += escaped;
+      appendEscape(out, byte);
+    } else if (byte == 0xC2 && static_cast<unsigned char>(bytes[i + 1]) <= 0x9F) {
+      // A C1 control as UTF-8 is escaped as its raw byte is, so no terminal that shows
+      // the document meets a control sequence.
+      appendEscape(out, static_cast<unsigned char>(bytes[i + 1]));
     } else {
       out.append(bytes.substr(i, length));
-      i += length;
-      continue;
     }
-    ++i;
+    i += length == 0 ? 1 : length;
   }
   return out + "\"";
 }

@@ -9,8 +9,10 @@
 
 namespace rotorwerk::json {
 
-// A JSON string of `bytes`: UTF-8 kept, controls escaped, and a byte that is no part of
-// a UTF-8 character (a GBK byte, say) written as the character of its value (\u00XX).
+// A JSON string of `bytes`, always valid UTF-8: sound UTF-8 kept, C0, DEL and C1 controls
+// escaped, and each byte that is no part of a sound UTF-8 character (a GBK byte, an
+// overlong form, a surrogate, a cut-off sequence) written as the character of its value
+// (\u00XX). A C1 control reads the same whether it came as a byte or as UTF-8.
 std::string string(std::string_view bytes);
 
 std::string number(std::int64_t value);

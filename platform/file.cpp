@@ -18,18 +18,31 @@ std::string joinPath(const std::string& directory, const std::string& name) {
   return last == '/' || last == '\\' ? directory + name : directory + '/' + name;
 }
 
+// RFC 3629's table: the lead byte gives the length and the range of the second byte,
+// which is what shuts out overlong forms, surrogates and anything above U+10FFFF.
 std::size_t utf8CharacterLength(std::string_view text, std::size_t at) {
   const auto lead = static_cast<unsigned char>(text[at]);
-  const std::size_t length = lead < 0x80                    ? 1
-                             : lead >= 0xC2 && lead <= 0xDF ? 2
-                             : lead >= 0xE0 && lead <= 0xEF ? 3
-                             : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                            : 0;
-  if (length == 0 || at + length > text.size()) return 0;
-  for (std::size_t k = 1; k < length; ++k) {
+  if (lead < 0x80) return 1;
+  struct Form {
+    std::size_t length;
+    unsigned char low;
+    unsigned char high;
+  };
+  const Form form = lead >= 0xC2 && lead <= 0xDF   ? Form{2, 0x80, 0xBF}
+                    : lead == 0xE0                 ? Form{3, 0xA0, 0xBF}
+                    : lead == 0xED                 ? Form{3, 0x80, 0x9F}
+                    : lead >= 0xE1 && lead <= 0xEF ? Form{3, 0x80, 0xBF}
+                    : lead == 0xF0                 ? Form{4, 0x90, 0xBF}
+                    : lead >= 0xF1 && lead <= 0xF3 ? Form{4, 0x80, 0xBF}
+                    : lead == 0xF4                 ? Form{4, 0x80, 0x8F}
+                                                   : Form{0, 0, 0};
+  if (form.length == 0 || at + form.length > text.size()) return 0;
+  const auto second = static_cast<unsigned char>(text[at + 1]);
+  if (second < form.low || second > form.high) return 0;
+  for (std::size_t k = 2; k < form.length; ++k) {
     if ((static_cast<unsigned char>(text[at + k]) & 0xC0U) != 0x80U) return 0;
   }
-  return length;
+  return form.length;
 }
 
 // C0 and C1 controls both move a terminal's cursor or start an escape sequence (0x9B

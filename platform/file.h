@@ -96,7 +96,8 @@ std::string joinPath(const std::string& directory, const std::string& name);
 // console's code page.
 std::string displayName(const std::string& name);
 // The length of the UTF-8 character at `at`: 1 for ASCII, 2 to 4 for a sound multi-byte
-// one, 0 where none starts (a GBK byte, a cut-off sequence).
+// one, 0 where none starts (a GBK byte, a cut-off sequence, an overlong form, a surrogate,
+// a code point above U+10FFFF).
 std::size_t utf8CharacterLength(std::string_view text, std::size_t at);
 
 // The part of displayName that every platform shares.

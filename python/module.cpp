@@ -7,24 +7,53 @@
 #include <atomic>
 #include <optional>
 
+#include "docstrings.h"
 #include "rotorwerk/rotorwerk.h"
 
 namespace py = pybind11;
 namespace api = rotorwerk::api;
+namespace docs = rotorwerk::python::docs;
 
 namespace {
+
+using rotorwerk::FaultKind;
 
 // Raised for every fault, with the program's message; `kind` names the fault.
 PyObject* errorType = nullptr;
 
-constexpr const char* kKinds[] = {
-    "file-not-found", "cannot-read",         "cannot-write", "not-regular",   "exists",
-    "no-randomness",  "no-such-coding-type", "format",       "cannot-output", "output-lost",
-    "settings",       "same-file",           "attack-input", "journal",       "outside-folder"};
+// A kind's Python name, or nullptr past the last kind. A switch without a default, so
+// that the compiler names a kind left out; the test holds the names to the enum's.
+const char* kindName(FaultKind kind) {
+  switch (kind) {
+    case FaultKind::kFileNotFound: return "file-not-found";
+    case FaultKind::kCannotRead: return "cannot-read";
+    case FaultKind::kCannotWrite: return "cannot-write";
+    case FaultKind::kNotRegular: return "not-regular";
+    case FaultKind::kExists: return "exists";
+    case FaultKind::kNoRandomness: return "no-randomness";
+    case FaultKind::kNoSuchCodingType: return "no-such-coding-type";
+    case FaultKind::kFormat: return "format";
+    case FaultKind::kCannotOutput: return "cannot-output";
+    case FaultKind::kOutputLost: return "output-lost";
+    case FaultKind::kSettings: return "settings";
+    case FaultKind::kSameFile: return "same-file";
+    case FaultKind::kAttackInput: return "attack-input";
+    case FaultKind::kJournal: return "journal";
+    case FaultKind::kOutsideFolder: return "outside-folder";
+  }
+  return nullptr;
+}
+
+// Every kind's name, in the enum's order.
+py::tuple kindNames() {
+  py::list names;
+  for (int k = 0; const char* name = kindName(static_cast<FaultKind>(k)); ++k) names.append(name);
+  return py::tuple(names);
+}
 
 [[noreturn]] void raise(const rotorwerk::Fault& fault) {
   py::object error = py::reinterpret_borrow<py::object>(errorType)(api::describe(fault));
-  error.attr("kind") = kKinds[static_cast<int>(fault.kind)];
+  error.attr("kind") = kindName(fault.kind);
   PyErr_SetObject(errorType, error.ptr());
   throw py::error_already_set();
 }
@@ -33,6 +62,23 @@ template <typename T>
 T take(rotorwerk::Result<T> result) {
   if (!result) raise(result.fault());
   return std::move(*result);
+}
+
+// Runs `work`, which waits for a lock or a file and touches no Python object, without
+// the interpreter's lock, so that other threads run meanwhile.
+template <typename Work>
+auto unlocked(const Work& work) {
+  const py::gil_scoped_release released;
+  return work();
+}
+
+// A folder's name as the system takes it, which ends at a NUL: refused before anything
+// is opened or locked.
+const std::string& folderName(const std::string& directory) {
+  if (directory.find('\0') != std::string::npos) {
+    throw py::value_error("the folder name holds a NUL byte");
+  }
+  return directory;
 }
 
 // A text as the machine takes it: bytes as they are, str as UTF-8.
@@ -56,50 +102,60 @@ char letterOf(const std::string& letter) {
 }  // namespace
 
 PYBIND11_MODULE(_native, m) {
-  m.doc() = "The Rotorwerk three-rotor cipher machine, its code files and its attack.";
+  m.doc() = docs::kModule;
   static py::exception<std::exception> error(m, "Error");
   errorType = error.ptr();
+  error.doc() = docs::kError;
+  m.attr("FAULT_KINDS") = kindNames();
   m.attr("__version__") = std::string(api::version());
   m.attr("PLAIN_CODING_TYPE") = std::string(api::kPlainCodingType);
   m.attr("CHECKED_CODING_TYPE") = std::string(api::kCheckedCodingType);
 
-  py::class_<api::Settings>(m, "Settings")
+  py::class_<api::Settings>(m, "Settings", docs::kSettings)
       .def_static(
-          "load", [](const std::string& directory) { return take(api::Settings::load(directory)); },
-          py::arg("directory") = "")
+          "load",
+          [](const std::string& directory) {
+            return take(
+                unlocked([&name = folderName(directory)] { return api::Settings::load(name); }));
+          },
+          py::arg("directory") = "", docs::kLoad)
       .def_static(
           "load_wiring",
-          [](const std::string& directory) { return take(api::Settings::loadWiring(directory)); },
-          py::arg("directory") = "")
+          [](const std::string& directory) {
+            return take(unlocked(
+                [&name = folderName(directory)] { return api::Settings::loadWiring(name); }));
+          },
+          py::arg("directory") = "", docs::kLoadWiring)
       .def_static(
           "parse",
           [](const std::string& wiring, const std::string& start) {
-            return take(api::Settings::parse(wiring, start));
+            return take(unlocked([&] { return api::Settings::parse(wiring, start); }));
           },
-          py::arg("wiring_text"), py::arg("start_text"))
+          py::arg("wiring_text"), py::arg("start_text"), docs::kParse)
       .def_static(
           "parse_wiring",
-          [](const std::string& wiring) { return take(api::Settings::parseWiring(wiring)); },
-          py::arg("wiring_text"))
-      .def_property_readonly("has_start", &api::Settings::hasStart)
-      .def_property_readonly("wiring_text", &api::Settings::wiringText)
-      .def_property_readonly("start_text", &api::Settings::startText)
-      .def_property_readonly("rotor_count", &api::Settings::rotorCount)
-      .def_property_readonly("slots", &api::Settings::slots)
-      .def_property_readonly("offsets", &api::Settings::offsets)
-      .def_property_readonly("plug_pairs", &api::Settings::plugPairs);
+          [](const std::string& wiring) {
+            return take(unlocked([&] { return api::Settings::parseWiring(wiring); }));
+          },
+          py::arg("wiring_text"), docs::kParseWiring)
+      .def_property_readonly("has_start", &api::Settings::hasStart, docs::kHasStart)
+      .def_property_readonly("wiring_text", &api::Settings::wiringText, docs::kWiringText)
+      .def_property_readonly("start_text", &api::Settings::startText, docs::kStartText)
+      .def_property_readonly("rotor_count", &api::Settings::rotorCount, docs::kRotorCount)
+      .def_property_readonly("slots", &api::Settings::slots, docs::kSlots)
+      .def_property_readonly("offsets", &api::Settings::offsets, docs::kOffsets)
+      .def_property_readonly("plug_pairs", &api::Settings::plugPairs, docs::kPlugPairs);
 
   m.def(
       "keygen",
       [](int rotors, int plugs) {
         if (rotors < 1 || rotors > 10) throw py::value_error("rotors must be 1 to 10");
         if (plugs < 0 || plugs > 13) throw py::value_error("plugs must be 0 to 13");
-        return take(api::Settings::generate(rotors, plugs));
+        return take(unlocked([&] { return api::Settings::generate(rotors, plugs); }));
       },
-      py::arg("rotors") = 5, py::arg("plugs") = 10,
-      "Fresh settings from the system's cryptographic random source.");
+      py::arg("rotors") = 5, py::arg("plugs") = 10, docs::kKeygen);
 
-  py::class_<api::TraceStep>(m, "TraceStep")
+  py::class_<api::TraceStep>(m, "TraceStep", docs::kTraceStep)
       .def_readonly("positions", &api::TraceStep::positions)
       .def_readonly("input", &api::TraceStep::in)
       .def_readonly("plugboard", &api::TraceStep::plugboard)
@@ -112,7 +168,7 @@ PYBIND11_MODULE(_native, m) {
       .def_readonly("right_back", &api::TraceStep::rightBack)
       .def_readonly("output", &api::TraceStep::out);
 
-  py::class_<api::Machine>(m, "Machine")
+  py::class_<api::Machine>(m, "Machine", docs::kMachine)
       .def(py::init(
                [](const api::Settings& settings) { return take(api::Machine::create(settings)); }),
            py::arg("settings"))
@@ -121,32 +177,29 @@ PYBIND11_MODULE(_native, m) {
           [](api::Machine& machine, const std::string& letter) {
             return std::string(1, machine.press(letterOf(letter)));
           },
-          py::arg("letter"))
+          py::arg("letter"), docs::kPress)
       .def(
           "trace",
           [](api::Machine& machine, const std::string& letter) {
             return machine.trace(letterOf(letter));
           },
-          py::arg("letter"))
-      .def("reset", &api::Machine::reset)
-      .def_property_readonly("positions", &api::Machine::positions);
+          py::arg("letter"), docs::kMachineTrace)
+      .def("reset", &api::Machine::reset, docs::kReset)
+      .def_property_readonly("positions", &api::Machine::positions, docs::kPositions);
 
   m.def(
       "encrypt",
       [](const api::Settings& settings, const py::object& text, const std::string& lang,
          const std::string& codingType) {
         const std::string bytes = bytesOf(text);
-        rotorwerk::Result<std::string> code = std::string();
-        {
-          py::gil_scoped_release released;
-          code = api::encrypt(settings, bytes, labelOf(lang), codingType);
-        }
-        return py::bytes(take(std::move(code)));
+        const api::TextLabel label = labelOf(lang);
+        return py::bytes(
+            take(unlocked([&] { return api::encrypt(settings, bytes, label, codingType); })));
       },
       py::arg("settings"), py::arg("text"), py::arg("lang") = "en",
-      py::arg("coding_type") = std::string(api::kCheckedCodingType));
+      py::arg("coding_type") = std::string(api::kCheckedCodingType), docs::kEncrypt);
 
-  py::class_<api::Verification>(m, "Verification")
+  py::class_<api::Verification>(m, "Verification", docs::kVerification)
       .def_property_readonly("lang",
                              [](const api::Verification& v) {
                                return v.label == api::TextLabel::kChinese ? "zh" : "en";
@@ -160,15 +213,10 @@ PYBIND11_MODULE(_native, m) {
       "decrypt",
       [](const api::Settings& settings, const py::bytes& code) {
         const std::string bytes = code;
-        rotorwerk::Result<api::Decrypted> found = api::Decrypted{};
-        {
-          py::gil_scoped_release released;
-          found = api::decrypt(settings, bytes);
-        }
-        api::Decrypted done = take(std::move(found));
+        api::Decrypted done = take(unlocked([&] { return api::decrypt(settings, bytes); }));
         return py::make_tuple(py::bytes(done.text), done.verification);
       },
-      py::arg("settings"), py::arg("code"));
+      py::arg("settings"), py::arg("code"), docs::kDecrypt);
 
   m.def(
       "trace",
@@ -184,15 +232,15 @@ PYBIND11_MODULE(_native, m) {
         return steps;
       },
       py::arg("settings"), py::arg("text"), py::arg("letters") = 26,
-      py::arg("check_letters") = false);
+      py::arg("check_letters") = false, docs::kTrace);
 
-  py::class_<api::AttackStatus>(m, "AttackStatus")
+  py::class_<api::AttackStatus>(m, "AttackStatus", docs::kAttackStatus)
       .def_readonly("stage", &api::AttackStatus::stage)
       .def_readonly("share", &api::AttackStatus::share)
       .def_readonly("best", &api::AttackStatus::best)
       .def_readonly("seconds_left", &api::AttackStatus::secondsLeft);
 
-  py::class_<api::AttackOutcome>(m, "AttackOutcome")
+  py::class_<api::AttackOutcome>(m, "AttackOutcome", docs::kAttackOutcome)
       .def_readonly("scored", &api::AttackOutcome::scored)
       .def_readonly("confident", &api::AttackOutcome::confident)
       .def_readonly("searched", &api::AttackOutcome::searched)
@@ -262,5 +310,5 @@ PYBIND11_MODULE(_native, m) {
       },
       py::arg("code"), py::arg("wiring"), py::kw_only(), py::arg("threads") = 0,
       py::arg("time_limit") = 300, py::arg("crib") = py::none(), py::arg("language") = "en",
-      py::arg("on_progress") = py::none());
+      py::arg("on_progress") = py::none(), docs::kAttack);
 }

@@ -1,9 +1,15 @@
 """The Python module against the program: the same bytes, the same faults, and an
 attack that is found and one that is stopped."""
+import ast
+import inspect
 import os
+import pydoc
 import random
+import re
 import subprocess
+import sys
 import tempfile
+import threading
 import time
 
 import pytest
@@ -11,6 +17,7 @@ import pytest
 import rotorwerk
 
 PROGRAM = os.environ["ROTORWERK_PROGRAM"]
+SOURCE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 WIRING = ("jlgkywcrmadbipvnxhtszofqeu 3 wgbzodnfaepxsrhvjtkcuqmyli "
           "lekfhorgbswcuzjavyixmptqnd hoclsfbzakedngtyqujmxirwpv\n")
 START = "5\nbw dx ej mu qr\n3 1 2\n11 4 20\n"
@@ -126,3 +133,116 @@ def test_trace_shows_a_huge_offsets_check_letters_as_letters():
     steps = rotorwerk.trace(settings, "Meet me", check_letters=True)[-3:]
     assert [step.input for step in steps] == [25, 25, 25]
     assert all(0 <= step.plugboard < 26 for step in steps)
+
+
+def test_a_wait_for_a_folders_lock_lets_other_threads_run(keys):
+    save(keys, rotorwerk.Settings.parse(WIRING, START))
+    holder = subprocess.Popen(
+        [sys.executable, "-c", "import fcntl, os, sys, time\n"
+         "fcntl.flock(os.open(sys.argv[1], os.O_RDONLY), fcntl.LOCK_EX)\n"
+         "print(flush=True)\ntime.sleep(2)", keys], stdout=subprocess.PIPE)
+    try:
+        assert holder.stdout.readline() == b"\n"
+        # A NUL ends the name the system would see: refused before the folder is locked.
+        began = time.monotonic()
+        with pytest.raises(ValueError, match="NUL"):
+            rotorwerk.Settings.load(keys + "\0/x")
+        with pytest.raises(ValueError, match="NUL"):
+            rotorwerk.Settings.load_wiring(keys + "\0")
+        assert time.monotonic() - began < 0.5
+        ticks = []
+        waiting = threading.Event()
+        waiting.set()
+
+        def count():
+            while waiting.is_set():
+                ticks.append(time.monotonic())
+                time.sleep(0.01)
+        counter = threading.Thread(target=count)
+        counter.start()
+        began = time.monotonic()
+        try:
+            settings = rotorwerk.Settings.load(keys)
+        finally:
+            waiting.clear()
+            counter.join()
+        waited = time.monotonic() - began
+    finally:
+        holder.wait()
+    assert settings.start_text == START
+    # It waited for the lock, and the counter ran all the while: a thread stalled behind
+    # the wait shows one gap as long as the wait.
+    gap = max(later - earlier for earlier, later in zip(ticks, ticks[1:]))
+    assert waited > 1.0 and gap < 0.5, (waited, gap, len(ticks))
+
+
+def test_every_fault_kind_has_its_python_name():
+    with open(os.path.join(SOURCE, "include", "rotorwerk", "result.h"), encoding="utf-8") as header:
+        body = re.search(r"enum class FaultKind \{(.*?)\};", header.read(), re.S).group(1)
+    kinds = re.findall(r"^\s*k(\w+),", body, re.M)
+    assert len(kinds) >= 13, kinds
+    # kFileNotFound is "file-not-found": each name spelled from its enumerator, in order.
+    expected = tuple(re.sub(r"(?<!^)([A-Z])", r"-\1", kind).lower() for kind in kinds)
+    assert rotorwerk.FAULT_KINDS == expected
+    # And the kind a raised fault carries is its own.
+    with pytest.raises(rotorwerk.Error) as raised:
+        rotorwerk.decrypt(rotorwerk.Settings.parse(WIRING, START), b"no code file")
+    assert raised.value.kind == expected[kinds.index("Format")]
+    with pytest.raises(rotorwerk.Error) as raised:
+        rotorwerk.Settings.parse(WIRING, START.replace("3 1 2", "3 1 7"))
+    assert raised.value.kind == expected[kinds.index("Settings")]
+
+
+def test_the_attack_refuses_an_unknown_language():
+    code = rotorwerk.encrypt(rotorwerk.Settings.parse(WIRING, START), TEXT)
+    began = time.monotonic()
+    with pytest.raises((rotorwerk.Error, ValueError)) as raised:
+        rotorwerk.attack(code, rotorwerk.Settings.parse_wiring(WIRING), threads=1,
+                         time_limit=2, language="xx")
+    # The refusal comes from the library, before any search.
+    said = str(raised.value)
+    assert ("xx" in said or "language" in said) and time.monotonic() - began < 1, said
+
+
+def test_a_progress_answer_of_none_goes_on():
+    settings = rotorwerk.Settings.parse(WIRING, START)
+    code = rotorwerk.encrypt(settings, TEXT)
+    seen = []
+    found = rotorwerk.attack(code, rotorwerk.Settings.parse_wiring(WIRING), threads=2,
+                             time_limit=600, crib="meet me at the old mill@26",
+                             on_progress=seen.append)
+    assert len(seen) > 1 and found.searched and found.start_text == START
+
+
+def stub_docstrings():
+    """Each documented name of the installed stubs, with its docstring."""
+    path = os.path.join(os.path.dirname(rotorwerk.__file__), "__init__.pyi")
+    with open(path, encoding="utf-8") as stubs:
+        tree = ast.parse(stubs.read())
+    found = {"": ast.get_docstring(tree)}
+    for node in tree.body:
+        if isinstance(node, (ast.ClassDef, ast.FunctionDef)):
+            found[node.name] = ast.get_docstring(node)
+        if isinstance(node, ast.ClassDef):
+            for member in node.body:
+                if isinstance(member, ast.FunctionDef) and ast.get_docstring(member):
+                    found[node.name + "." + member.name] = ast.get_docstring(member)
+    return found
+
+
+def test_help_shows_every_name_with_the_stubs_words():
+    documented = stub_docstrings()
+    for name in rotorwerk.__all__:
+        if inspect.isclass(getattr(rotorwerk, name)) or callable(getattr(rotorwerk, name)):
+            assert documented.get(name), name
+    for name, words in documented.items():
+        owner, _, member = name.rpartition(".")
+        target = rotorwerk if not name else getattr(rotorwerk, name.split(".")[0])
+        if owner:
+            target = inspect.getattr_static(getattr(rotorwerk, owner), member)
+            target = getattr(target, "__func__", target)
+        # pybind11 puts a function's signature above its words.
+        assert inspect.cleandoc(target.__doc__).endswith(words), (name, target.__doc__)
+    shown = pydoc.render_doc(rotorwerk, renderer=pydoc.plaintext)
+    for name in ("Settings", "Machine", "Error", "AttackOutcome", "encrypt", "attack"):
+        assert re.search(rf"^ *(class )?{name}\b", shown, re.M), name
