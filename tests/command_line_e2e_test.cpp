@@ -216,8 +216,12 @@ TEST_F(CommandLineTest, UsageErrorsExitWithTwo) {
     EXPECT_EQ(result.err.rfind("rotorwerk: ", 0), 0U) << result.err;
     EXPECT_NE(result.err.find(" (see 'rotorwerk --help')\n"), std::string::npos) << result.err;
   }
-  EXPECT_EQ(run({"--version"}).out.rfind("rotorwerk (Rotorwerk Pro) 1.0.0-beta1\nCopyright", 0),
-            0U);
+  const std::string version = run({"--version"}).out;
+  EXPECT_EQ(version.rfind("rotorwerk (Rotorwerk Pro) 1.0.0-beta1\nCopyright", 0), 0U);
+  // The licence it is shared under, which LICENSE and the packages carry too.
+  EXPECT_NE(version.find("\nLicense Apache-2.0: <https://www.apache.org/licenses/LICENSE-2.0>."),
+            std::string::npos)
+      << version;
   EXPECT_NE(run({"-h"}).out.find("  keygen "), std::string::npos);
   EXPECT_EQ(run({"--help", "encrypt"}).out, run({"encrypt", "--help"}).out);
   EXPECT_FALSE(std::filesystem::exists(dir_ / "b"));
