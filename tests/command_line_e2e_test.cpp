@@ -402,6 +402,51 @@ TEST_F(CommandLineTest, KeygenWritesFreshPrivateSoundSettingsOnlyOnce) {
   EXPECT_NE(dir_.read("enigma_config.ef") + dir_.read("enigma_init.ef"), first);
 }
 
+// A start file of its own for each message, under a wiring that stays byte for byte;
+// without the wiring nothing is made, not even the directory.
+TEST_F(CommandLineTest, StartOnlyNeedsTheWiringAndKeepsIt) {
+  const std::string noWiring =
+      "rotorwerk: no wiring file keys/enigma_config.ef: a start file is made for a wiring, so "
+      "the wiring comes first ('rotorwerk keygen -s keys' makes both files, or copy the shared "
+      "enigma_config.ef there)\n";
+  const auto fresh = run({"keygen", "--start-only", "--force", "-s", "keys"});
+  EXPECT_EQ(fresh.status, 1);
+  EXPECT_EQ(fresh.err, noWiring);
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "keys"));
+  std::filesystem::create_directory(dir_ / "keys");
+  const auto empty = run({"keygen", "--start-only", "-s", "keys"});
+  EXPECT_EQ(empty.err, noWiring);
+  EXPECT_TRUE(std::filesystem::is_empty(dir_ / "keys"));
+  const auto here = run({"keygen", "--start-only"});
+  EXPECT_EQ(here.status, 1);
+  EXPECT_NE(here.err.find("no wiring file enigma_config.ef: "), std::string::npos) << here.err;
+  EXPECT_NE(here.err.find("'rotorwerk keygen -s .'"), std::string::npos) << here.err;
+  if (!test::windowsBuild()) {
+    // A link that leads nowhere is no directory to make through.
+    std::filesystem::create_symlink("gone", dir_ / "dangling");
+    EXPECT_EQ(run({"keygen", "--start-only", "-s", "dangling"}).status, 1);
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "gone"));
+  }
+
+  ASSERT_EQ(run({"keygen", "-s", "keys", "-q"}).status, 0);
+  const std::string wiring = dir_.read("keys/enigma_config.ef");
+  const std::string start = dir_.read("keys/enigma_init.ef");
+  // Without --force the start file in place stays.
+  EXPECT_EQ(run({"keygen", "--start-only", "-s", "keys"}).status, 1);
+  EXPECT_EQ(dir_.read("keys/enigma_init.ef"), start);
+  const auto renewed = run({"keygen", "--start-only", "--force", "-s", "keys"});
+  EXPECT_EQ(renewed.status, 0);
+  EXPECT_EQ(renewed.err, "rotorwerk: wrote a new start file in keys\n");
+  EXPECT_EQ(dir_.read("keys/enigma_config.ef"), wiring);
+  EXPECT_NE(dir_.read("keys/enigma_init.ef"), start);
+  // A start file alone, beside a wiring copied in, is made for that wiring.
+  std::filesystem::create_directory(dir_ / "friend");
+  dir_.write("friend/enigma_config.ef", wiring);
+  ASSERT_EQ(run({"keygen", "--start-only", "-s", "friend"}).status, 0);
+  EXPECT_EQ(run({"check", "-s", "friend", "-q"}).status, 0);
+  EXPECT_EQ(dir_.read("friend/enigma_config.ef"), wiring);
+}
+
 TEST_F(CommandLineTest, KeyFilesAreOneKeyOrNothing) {
   ASSERT_EQ(run({"keygen"}).status, 0);
   std::filesystem::rename(dir_ / "enigma_init.ef", dir_ / "init.saved");
