@@ -187,6 +187,49 @@ TEST_F(CommandLineTest, MessagesFollowTheLocalesLanguageAndEncoding) {
   EXPECT_NE(help.out.find("-o, --output PATH"), std::string::npos) << help.out;
 }
 
+// Every numeric option takes its whole range and nothing beyond either end: the
+// numbers are the documented ones, written here, not read from the command table.
+TEST_F(CommandLineTest, NumericOptionsTakeTheirRangeAndNoMore) {
+  struct Range {
+    std::vector<std::string> command;  // the command and its operand, if any
+    std::string option;
+    long long minimum;
+    long long maximum;
+  };
+  const std::vector<Range> ranges = {{{"keygen"}, "--rotors", 1, 10},
+                                     {{"keygen"}, "--plugs", 0, 13},
+                                     {{"trace", "text.txt"}, "--letters", 0, 1000000},
+                                     {{"attack", "missing.code"}, "--threads", 0, 256},
+                                     {{"attack", "missing.code"}, "--time-limit", 1, 86400}};
+  test::writeSettings(dir_, test::randomSettings(7, {1, 2, 3}));
+  dir_.write("text.txt", "Abc def.\n");
+  int runNumber = 0;
+  const auto runWith = [&](const Range& range, long long value) {
+    std::vector<std::string> arguments = range.command;
+    arguments.insert(arguments.end(), {range.option, std::to_string(value)});
+    // Each key of its own directory, so that none meets an earlier one.
+    if (range.command[0] == "keygen") {
+      arguments.insert(arguments.end(), {"-s", "keys" + std::to_string(++runNumber)});
+    }
+    return run(arguments);
+  };
+  for (const Range& range : ranges) {
+    for (const long long outside : {range.minimum - 1, range.maximum + 1}) {
+      const auto refused = runWith(range, outside);
+      EXPECT_EQ(refused.status, 2) << range.option << ' ' << outside;
+      EXPECT_EQ(refused.err, "rotorwerk: invalid value for " + range.option + ": " +
+                                 std::to_string(outside) + " (see 'rotorwerk --help')\n");
+    }
+    for (const long long inside : {range.minimum, range.maximum}) {
+      const auto accepted = runWith(range, inside);
+      EXPECT_EQ(accepted.err.find("invalid value"), std::string::npos) << accepted.err;
+      // The attack's code file is missing on purpose: its options were taken.
+      EXPECT_EQ(accepted.status, range.command[0] == "attack" ? 1 : 0)
+          << range.option << ' ' << inside << ": " << accepted.err;
+    }
+  }
+}
+
 TEST_F(CommandLineTest, UsageErrorsExitWithTwo) {
   for (const std::vector<std::string>& arguments : {std::vector<std::string>{"bogus"},
                                                     {"encrypt"},
