@@ -147,12 +147,28 @@ int decryptJob(const JobOptions& options, Console& console) {
   return verified ? kExitSuccess : kExitUnverified;
 }
 
+// A start file is made for a wiring that is already there: without one, keygen says
+// what comes first and leaves nothing behind.
+int wiringFirst(Console& console, const std::string& wiringName, const std::string& directory) {
+  tell(console,
+       say(console, messages::kWiringFirst, {displayName(wiringName), displayName(directory)}));
+  return kExitError;
+}
+
 int keygenJob(const JobOptions& options, Console& console) {
+  const std::string directory = options.settings.empty() ? "." : options.settings;
+  const std::string wiringName = joinPath(options.settings, kWiringFileName);
+  // Checked before the lock, which would create the missing directory.
+  if (options.startOnly && kindOf(directory) == FileKind::kAbsent) {
+    return wiringFirst(console, wiringName, directory);
+  }
   // Writers of one directory take turns, and one that was cut short is undone first.
   const auto lock = DirectoryLock::forWriting(options.settings);
   if (!lock) return failed(console, lock.fault());
   std::optional<Wiring> kept;
   if (options.startOnly) {
+    // Checked again under the lock, once an interrupted commit has been undone.
+    if (!nameTaken(wiringName)) return wiringFirst(console, wiringName, directory);
     auto wiring = loadWiringLocked(options.settings);
     if (!wiring) return failed(console, wiring.fault());
     kept = std::move(*wiring);
@@ -164,7 +180,6 @@ int keygenJob(const JobOptions& options, Console& console) {
   const auto existing =
       options.force ? ReplacementFile::Existing::kReplace : ReplacementFile::Existing::kRefuse;
   const std::string startName = joinPath(options.settings, kStartFileName);
-  const std::string wiringName = joinPath(options.settings, kWiringFileName);
   ReplacementFile start(startName, ReplacementFile::Access::kPrivate, existing);
   std::optional<ReplacementFile> wiring;
   if (!kept) wiring.emplace(wiringName, ReplacementFile::Access::kPrivate, existing);
@@ -183,10 +198,9 @@ int keygenJob(const JobOptions& options, Console& console) {
                      : ReplacementFile::commitTogether(*lock, {&start});
   }
   if (!written) return failed(console, written.fault());
-  const std::string directory = displayName(options.settings.empty() ? "." : options.settings);
   if (!options.quiet) {
-    tell(console,
-         say(console, kept ? messages::kStartWritten : messages::kKeyWritten, {directory}));
+    tell(console, say(console, kept ? messages::kStartWritten : messages::kKeyWritten,
+                      {displayName(directory)}));
   }
   return kExitSuccess;
 }

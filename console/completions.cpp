@@ -2,6 +2,7 @@
 // completed in every shell, its value by its kind.
 #include "console/completions.h"
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 
@@ -34,18 +35,37 @@ std::string wordsOf(const OptionDefinition& option) {
   return words;
 }
 
-// The English help on one line, for the shells that show it; without the characters
-// that the shells' quoting would take for their own.
+// The English help on one line, for the shells that show it, every character kept.
 std::string described(const OptionDefinition& option) {
-  std::string plain;
-  for (const char c : messages::kEntries[option.help].english) {
-    if (c == '\n') {
-      plain += ' ';
-    } else if (c != '\'' && c != '"' && c != '[' && c != ']' && c != ':' && c != '\\') {
-      plain += c;
+  std::string plain(messages::kEntries[option.help].english);
+  std::replace(plain.begin(), plain.end(), '\n', ' ');
+  return plain;
+}
+
+// The help as zsh's _arguments reads it between the brackets of a spec that stands in
+// single quotes: an apostrophe ends the quotes and is escaped between two, and the
+// brackets, colon and backslash are escaped for _arguments.
+std::string describedForZsh(const OptionDefinition& option) {
+  std::string quoted;
+  for (const char c : described(option)) {
+    if (c == '\'') {
+      quoted += "'\\''";
+    } else {
+      if (c == '[' || c == ']' || c == ':' || c == '\\') quoted += '\\';
+      quoted += c;
     }
   }
-  return plain;
+  return quoted;
+}
+
+// The help in fish's single quotes, where only the apostrophe and backslash are escaped.
+std::string describedForFish(const OptionDefinition& option) {
+  std::string quoted = "'";
+  for (const char c : described(option)) {
+    if (c == '\'' || c == '\\') quoted += '\\';
+    quoted += c;
+  }
+  return quoted + "'";
 }
 
 std::string commandNames() {
@@ -132,7 +152,7 @@ std::string zsh() {
         script.append("'(").append(name).append(" ").append(longer).append(")'{");
         script.append(name).append(",").append(longer).append("}'");
       }
-      script.append("[").append(described(option)).append("]");
+      script.append("[").append(describedForZsh(option)).append("]");
       switch (option.kind) {
         case ValueKind::kFlag: break;
         case ValueKind::kPath: script += ":path:_files"; break;
@@ -178,7 +198,7 @@ std::string fish() {
         case ValueKind::kChoice: script += " -x -a \"" + wordsOf(option) + "\""; break;
         default: script += " -x"; break;
       }
-      script += " -d \"" + described(option) + "\"\n";
+      script += " -d " + describedForFish(option) + "\n";
     }
   }
   return script;

@@ -187,6 +187,49 @@ TEST_F(CommandLineTest, MessagesFollowTheLocalesLanguageAndEncoding) {
   EXPECT_NE(help.out.find("-o, --output PATH"), std::string::npos) << help.out;
 }
 
+// Every numeric option takes its whole range and nothing beyond either end: the
+// numbers are the documented ones, written here, not read from the command table.
+TEST_F(CommandLineTest, NumericOptionsTakeTheirRangeAndNoMore) {
+  struct Range {
+    std::vector<std::string> command;  // the command and its operand, if any
+    std::string option;
+    long long minimum;
+    long long maximum;
+  };
+  const std::vector<Range> ranges = {{{"keygen"}, "--rotors", 1, 10},
+                                     {{"keygen"}, "--plugs", 0, 13},
+                                     {{"trace", "text.txt"}, "--letters", 0, 1000000},
+                                     {{"attack", "missing.code"}, "--threads", 0, 256},
+                                     {{"attack", "missing.code"}, "--time-limit", 1, 86400}};
+  test::writeSettings(dir_, test::randomSettings(7, {1, 2, 3}));
+  dir_.write("text.txt", "Abc def.\n");
+  int runNumber = 0;
+  const auto runWith = [&](const Range& range, long long value) {
+    std::vector<std::string> arguments = range.command;
+    arguments.insert(arguments.end(), {range.option, std::to_string(value)});
+    // Each key of its own directory, so that none meets an earlier one.
+    if (range.command[0] == "keygen") {
+      arguments.insert(arguments.end(), {"-s", "keys" + std::to_string(++runNumber)});
+    }
+    return run(arguments);
+  };
+  for (const Range& range : ranges) {
+    for (const long long outside : {range.minimum - 1, range.maximum + 1}) {
+      const auto refused = runWith(range, outside);
+      EXPECT_EQ(refused.status, 2) << range.option << ' ' << outside;
+      EXPECT_EQ(refused.err, "rotorwerk: invalid value for " + range.option + ": " +
+                                 std::to_string(outside) + " (see 'rotorwerk --help')\n");
+    }
+    for (const long long inside : {range.minimum, range.maximum}) {
+      const auto accepted = runWith(range, inside);
+      EXPECT_EQ(accepted.err.find("invalid value"), std::string::npos) << accepted.err;
+      // The attack's code file is missing on purpose: its options were taken.
+      EXPECT_EQ(accepted.status, range.command[0] == "attack" ? 1 : 0)
+          << range.option << ' ' << inside << ": " << accepted.err;
+    }
+  }
+}
+
 TEST_F(CommandLineTest, UsageErrorsExitWithTwo) {
   for (const std::vector<std::string>& arguments : {std::vector<std::string>{"bogus"},
                                                     {"encrypt"},
@@ -216,8 +259,12 @@ TEST_F(CommandLineTest, UsageErrorsExitWithTwo) {
     EXPECT_EQ(result.err.rfind("rotorwerk: ", 0), 0U) << result.err;
     EXPECT_NE(result.err.find(" (see 'rotorwerk --help')\n"), std::string::npos) << result.err;
   }
-  EXPECT_EQ(run({"--version"}).out.rfind("rotorwerk (Rotorwerk Pro) 1.0.0-beta1\nCopyright", 0),
-            0U);
+  const std::string version = run({"--version"}).out;
+  EXPECT_EQ(version.rfind("rotorwerk (Rotorwerk Pro) 1.0.0-beta1\nCopyright", 0), 0U);
+  // The licence it is shared under, which LICENSE and the packages carry too.
+  EXPECT_NE(version.find("\nLicense Apache-2.0: <https://www.apache.org/licenses/LICENSE-2.0>."),
+            std::string::npos)
+      << version;
   EXPECT_NE(run({"-h"}).out.find("  keygen "), std::string::npos);
   EXPECT_EQ(run({"--help", "encrypt"}).out, run({"encrypt", "--help"}).out);
   EXPECT_FALSE(std::filesystem::exists(dir_ / "b"));
@@ -396,6 +443,51 @@ TEST_F(CommandLineTest, KeygenWritesFreshPrivateSoundSettingsOnlyOnce) {
   EXPECT_EQ(dir_.read("enigma_config.ef") + dir_.read("enigma_init.ef"), first);
   ASSERT_EQ(run({"keygen", "--force"}).status, 0);
   EXPECT_NE(dir_.read("enigma_config.ef") + dir_.read("enigma_init.ef"), first);
+}
+
+// A start file of its own for each message, under a wiring that stays byte for byte;
+// without the wiring nothing is made, not even the directory.
+TEST_F(CommandLineTest, StartOnlyNeedsTheWiringAndKeepsIt) {
+  const std::string noWiring =
+      "rotorwerk: no wiring file keys/enigma_config.ef: a start file is made for a wiring, so "
+      "the wiring comes first ('rotorwerk keygen -s keys' makes both files, or copy the shared "
+      "enigma_config.ef there)\n";
+  const auto fresh = run({"keygen", "--start-only", "--force", "-s", "keys"});
+  EXPECT_EQ(fresh.status, 1);
+  EXPECT_EQ(fresh.err, noWiring);
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "keys"));
+  std::filesystem::create_directory(dir_ / "keys");
+  const auto empty = run({"keygen", "--start-only", "-s", "keys"});
+  EXPECT_EQ(empty.err, noWiring);
+  EXPECT_TRUE(std::filesystem::is_empty(dir_ / "keys"));
+  const auto here = run({"keygen", "--start-only"});
+  EXPECT_EQ(here.status, 1);
+  EXPECT_NE(here.err.find("no wiring file enigma_config.ef: "), std::string::npos) << here.err;
+  EXPECT_NE(here.err.find("'rotorwerk keygen -s .'"), std::string::npos) << here.err;
+  if (!test::windowsBuild()) {
+    // A link that leads nowhere is no directory to make through.
+    std::filesystem::create_symlink("gone", dir_ / "dangling");
+    EXPECT_EQ(run({"keygen", "--start-only", "-s", "dangling"}).status, 1);
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "gone"));
+  }
+
+  ASSERT_EQ(run({"keygen", "-s", "keys", "-q"}).status, 0);
+  const std::string wiring = dir_.read("keys/enigma_config.ef");
+  const std::string start = dir_.read("keys/enigma_init.ef");
+  // Without --force the start file in place stays.
+  EXPECT_EQ(run({"keygen", "--start-only", "-s", "keys"}).status, 1);
+  EXPECT_EQ(dir_.read("keys/enigma_init.ef"), start);
+  const auto renewed = run({"keygen", "--start-only", "--force", "-s", "keys"});
+  EXPECT_EQ(renewed.status, 0);
+  EXPECT_EQ(renewed.err, "rotorwerk: wrote a new start file in keys\n");
+  EXPECT_EQ(dir_.read("keys/enigma_config.ef"), wiring);
+  EXPECT_NE(dir_.read("keys/enigma_init.ef"), start);
+  // A start file alone, beside a wiring copied in, is made for that wiring.
+  std::filesystem::create_directory(dir_ / "friend");
+  dir_.write("friend/enigma_config.ef", wiring);
+  ASSERT_EQ(run({"keygen", "--start-only", "-s", "friend"}).status, 0);
+  EXPECT_EQ(run({"check", "-s", "friend", "-q"}).status, 0);
+  EXPECT_EQ(dir_.read("friend/enigma_config.ef"), wiring);
 }
 
 TEST_F(CommandLineTest, KeyFilesAreOneKeyOrNothing) {

@@ -57,4 +57,42 @@ for command in encrypt decrypt keygen check trace attack; do
     [ "$zsh_words" = "$help" ] || fail "zsh, $command: '$zsh_words', help: '$help'"
   fi
 done
+
+# Descriptions keep their punctuation as the shell shows them: an apostrophe and a
+# colon (bash shows no descriptions, only words).
+described_as=(
+  "attack --language:the text's language: en (default), de, fr, es, or auto to try each"
+  "encrypt --output:the code file (default enigma_code.txt; '-': standard output)"
+)
+# The options zsh lists for "rotorwerk COMMAND --", each with its description, from
+# an interactive zsh whose real completion system lists them (Ctrl-D).
+zsh_listing() {
+  zsh -f -c "
+    zmodload zsh/zpty
+    zpty z 'zsh -f -i'
+    zpty -w z 'PS1=\"RE\"\"ADY> \"; fpath=($completions \$fpath); autoload -Uz compinit; compinit -u -D'
+    zpty -w z 'zstyle \":completion:*\" list-separator \"--\"; COLUMNS=300; LINES=200'
+    zpty -r z out '*READY> '
+    zpty -w -n z \$'rotorwerk $1 --\\C-d'
+    out= idle=0
+    # Until it has been quiet for a second, the listing drawn and the line redrawn.
+    for try in {1..100}; do
+      if zpty -r -t z chunk; then out+=\$chunk idle=0; else sleep 0.1; (( ++idle < 10 )) || break; fi
+    done
+    print -r -- \"\$out\"
+    zpty -d z" | tr -d '\r' | sed 's/\x1b\[[0-9;?]*[A-Za-z]//g'
+}
+for entry in "${described_as[@]}"; do
+  option=${entry%%:*} description=${entry#*:}
+  command=${option% *} long=${option#* }
+  if [ -n "$have_fish" ]; then
+    fish_line=$(fish -c "source $completions/rotorwerk.fish; complete -C 'rotorwerk $command $long'")
+    [ "$fish_line" = "$long"$'\t'"$description" ] || fail "fish, $option: '$fish_line'"
+  fi
+  if [ -n "$have_zsh" ]; then
+    zsh_line=$(zsh_listing "$command" | grep -a -- "^$long " || true)
+    [[ $zsh_line =~ ^$long\ +--\ (.*)$ && ${BASH_REMATCH[1]} == "$description" ]] ||
+      fail "zsh, $option: '$zsh_line'"
+  fi
+done
 echo "completion: bash, zsh and fish complete what --help and the manual name"

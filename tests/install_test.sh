@@ -2,6 +2,9 @@
 # Installs the built tool into a scratch prefix, and its Debian package into a scratch
 # root, and runs each piped on the shipped samples; checks the package with lintian and
 # that the manual page renders without warnings.
+#   install_test.sh BUILD SOURCE [HARDENED [PYTHON]]
+# With BUILD "--first-command" it does what a user does after the README's first
+# command: a fresh build of the program alone, then the install, nothing else built.
 set -euo pipefail
 build=$1
 source=$2
@@ -10,6 +13,14 @@ python=${4:-0}    # built with the Python module
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export LC_ALL=C.UTF-8
+first_command=0
+if [ "$build" = --first-command ]; then
+  first_command=1
+  build=$work/build
+  # The README's own words: the default configuration, only the program's target.
+  { cmake -S "$source" -B "$build" && cmake --build "$build" -j2 --target rotorwerk; } \
+    >"$work/build.log" 2>&1 || { tail -n 30 "$work/build.log"; echo "FAIL: the first command's build"; exit 1; }
+fi
 
 # Enciphers and deciphers the shipped letter with an installed tool and its samples.
 round_trip() {
@@ -47,7 +58,8 @@ import_module() {
     { echo "FAIL: the Python module does not import from $site"; exit 1; }
 }
 
-cmake --install "$build" --prefix "$work/prefix" >/dev/null
+cmake --install "$build" --prefix "$work/prefix" >"$work/install.log" 2>&1 ||
+  { cat "$work/install.log"; echo "FAIL: cmake --install"; exit 1; }
 round_trip "$work/prefix/bin/rotorwerk" "$work/prefix/share/doc/rotorwerk/examples"
 for file in man/man1/rotorwerk.1.gz bash-completion/completions/rotorwerk \
   zsh/vendor-completions/_rotorwerk fish/vendor_completions.d/rotorwerk.fish; do
@@ -56,6 +68,10 @@ done
 consume "$work/prefix"
 if [ "$python" = 1 ]; then
   import_module "$(echo "$work"/prefix/lib/python3.*/dist-packages)"
+fi
+if [ "$first_command" = 1 ]; then
+  echo "install after the first command: ok"
+  exit 0
 fi
 
 (cd "$build" && cpack -G DEB -B "$work/package" >/dev/null)
