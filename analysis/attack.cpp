@@ -12,11 +12,15 @@
 #include <atomic>
 #include <cassert>
 #include <cmath>
+#include <exception>
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <optional>
+#include <system_error>
 #include <thread>
+#include <utility>
 
 #include "analysis/ngram_scores.h"
 #include "machine/check_letters.h"
@@ -494,7 +498,8 @@ struct Search {
   std::size_t slotChoices = 0;
   std::atomic<std::size_t> next{0};
   std::atomic<std::size_t> finished{0};
-  std::atomic<bool> done{false};  // found, out of time or stopped
+  std::size_t stageItems = 0;     // items of the stage that runs
+  std::atomic<bool> done{false};  // found, out of time, stopped or failed
   std::mutex mutex;               // guards what follows
   std::vector<Candidate> candidates;
   std::vector<std::size_t> groups;  // where each slot choice's candidates begin, and the end
@@ -506,6 +511,7 @@ struct Search {
   std::uint64_t checked = 0;  // candidates whose check letters were tried
   AttackResult best;
   bool haveBest = false;
+  std::optional<Fault> failure;  // what stopped the search without an answer
   // Where there are no threads: the stage's limits checked between its items.
   std::function<void()> watch;
 
@@ -925,10 +931,103 @@ void cribClimbStage(Search& search) {
   }
 }
 
-}  // namespace
+// What a callback or an allocation that failed says, once the search is stopped.
+Fault failureOf(AttackFailure why, std::string reason = {}) {
+  return Fault{FaultKind::kAttackFailed, {}, static_cast<int>(why), 0, std::move(reason)};
+}
 
-AttackResult attack(const RotorMachine& wiring, const CipherSample& sample,
-                    const AttackLimits& limits) {
+std::string wordsOf(const std::exception& failure) { return failure.what(); }
+
+// Memory that ran out stops the search with its fault; the first fault is kept.
+void failed(Search& search, Fault fault) {
+  const std::lock_guard lock(search.mutex);
+  if (!search.failure) search.failure = std::move(fault);
+  search.done = true;
+}
+
+template <class Work>
+void guarded(Search& search, const Work& work) {
+  try {
+    work();
+  } catch (const std::bad_alloc&) {
+    failed(search, failureOf(AttackFailure::kNoMemory));
+  }
+}
+
+// The caller's callbacks, whose exceptions end the search with a fault, not the
+// program.
+bool stopAsked(Search& search, const AttackLimits& limits) {
+  if (!limits.stopRequested) return false;
+  try {
+    return limits.stopRequested();
+  } catch (const std::bad_alloc&) {
+    throw;
+  } catch (const std::exception& failure) {
+    failed(search, failureOf(AttackFailure::kStopFailed, wordsOf(failure)));
+  } catch (...) {
+    failed(search, failureOf(AttackFailure::kStopFailed));
+  }
+  return true;
+}
+
+void tell(Search& search, const AttackLimits& limits, const AttackProgress& progress) {
+  try {
+    limits.progress(progress);
+  } catch (const std::bad_alloc&) {
+    throw;
+  } catch (const std::exception& failure) {
+    failed(search, failureOf(AttackFailure::kProgressFailed, wordsOf(failure)));
+  } catch (...) {
+    failed(search, failureOf(AttackFailure::kProgressFailed));
+  }
+}
+
+// The stage on the calling thread, its limits watched between its items.
+void runHere(Search& search, void (*work)(Search&), const std::function<void()>& watch) {
+  auto last = Clock::now() - std::chrono::seconds(1);
+  search.watch = [&] {
+    if (Clock::now() - last < std::chrono::milliseconds(100)) return;
+    last = Clock::now();
+    watch();
+  };
+  guarded(search, [&] { work(search); });
+  search.watch = nullptr;
+}
+
+// The stage on `threads` threads while this one watches; on as many as can start, and
+// here when none can (a browser's page has one thread, a system may grant no more).
+void runStage(Search& search, void (*work)(Search&), unsigned threads,
+              const std::function<void()>& watch) {
+#if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
+  (void)threads;
+  runHere(search, work, watch);
+#else
+  std::vector<std::thread> workers;
+  guarded(search, [&] { workers.reserve(threads); });
+  for (unsigned t = 0; t < threads && workers.capacity() == threads; ++t) {
+    try {
+      workers.emplace_back([&search, work] { guarded(search, [&] { work(search); }); });
+    } catch (const std::system_error&) {
+      break;
+    } catch (const std::bad_alloc&) {
+      break;
+    }
+  }
+  if (workers.empty()) {
+    if (!search.done) runHere(search, work, watch);
+    return;
+  }
+  while (search.finished < search.stageItems && !search.done) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    watch();
+  }
+  for (auto& worker : workers) worker.join();
+#endif
+}
+
+// The whole search, its stages in order.
+Result<AttackResult> searchAll(const RotorMachine& wiring, const CipherSample& sample,
+                               const AttackLimits& limits) {
   Search search(wiring, sample);
   for (const CipherMessage& message : sample.messages) {
     const std::size_t taken =
@@ -952,11 +1051,10 @@ AttackResult attack(const RotorMachine& wiring, const CipherSample& sample,
   const auto run = [&](int stage, void (*work)(Search&), std::size_t total) {
     search.next = 0;
     search.finished = 0;
+    search.stageItems = total;
     const auto watch = [&] {
       const std::chrono::duration<double> used = Clock::now() - begin;
-      if (used >= limits.timeLimit || (limits.stopRequested && limits.stopRequested())) {
-        search.done = true;
-      }
+      if (used >= limits.timeLimit || stopAsked(search, limits)) search.done = true;
       if (limits.progress) {
         AttackProgress progress;
         progress.stage = stage;
@@ -967,30 +1065,10 @@ AttackResult attack(const RotorMachine& wiring, const CipherSample& sample,
           progress.best = search.best.score;
         }
         progress.secondsLeft = std::max(0.0, (limits.timeLimit - used).count());
-        limits.progress(progress);
+        tell(search, limits, progress);
       }
     };
-#if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
-    // A browser's page has one thread: the stage runs here and looks at its limits
-    // between its items, at most ten times a second.
-    (void)threads;
-    auto last = Clock::now();
-    search.watch = [&] {
-      if (Clock::now() - last < std::chrono::milliseconds(100)) return;
-      last = Clock::now();
-      watch();
-    };
-    work(search);
-    search.watch = nullptr;
-#else
-    std::vector<std::thread> workers;
-    for (unsigned t = 0; t < threads; ++t) workers.emplace_back(work, std::ref(search));
-    while (search.finished < total && !search.done) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-      watch();
-    }
-    for (auto& worker : workers) worker.join();
-#endif
+    runStage(search, work, threads, [&] { guarded(search, watch); });
   };
   if (sample.crib && !search.ends.empty()) {
     // The places the crib may stand: where no letter of it would encipher to itself.
@@ -1058,11 +1136,25 @@ AttackResult attack(const RotorMachine& wiring, const CipherSample& sample,
     search.climbing = candidates.size();
     if (!search.done) run(4, secondStage, search.climbing);
   }
+  if (search.failure) return *search.failure;
   AttackResult result = search.best;
   result.firstStageLetters = firstStageLetters;
   result.firstStageSeconds = firstStageTime.count();
   result.searched = result.confident || !search.done;
   return result;
+}
+
+}  // namespace
+
+Result<AttackResult> attack(const RotorMachine& wiring, const CipherSample& sample,
+                            const AttackLimits& limits) {
+  // No thread runs once the search returns or throws: what it could not allocate ends
+  // it here.
+  try {
+    return searchAll(wiring, sample, limits);
+  } catch (const std::bad_alloc&) {
+    return failureOf(AttackFailure::kNoMemory);
+  }
 }
 
 }  // namespace rotorwerk

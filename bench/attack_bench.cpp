@@ -98,7 +98,9 @@ int falseConfidence(const std::string& english, double seconds, unsigned threads
       AttackLimits limits;
       limits.threads = threads;
       limits.timeLimit = std::chrono::duration<double>(seconds);
-      const AttackResult result = attack(machine, sample, limits);
+      const auto searched = attack(machine, sample, limits);
+      if (!searched) return 1;
+      const AttackResult& result = *searched;
       ++cases;
       falselyConfident += result.confident ? 1 : 0;
       std::printf("case %2d: %3zu letters, %s, %s, %s: best score %.3f after %llu checked, %s\n",
@@ -189,7 +191,9 @@ int main(int argc, char** argv) {
     limits.threads = threads;
     limits.timeLimit = std::chrono::duration<double>(seconds);
     const auto begin = std::chrono::steady_clock::now();
-    const AttackResult result = attack(machine, sample, limits);
+    const auto searched = attack(machine, sample, limits);
+    if (!searched) return 1;
+    const AttackResult& result = *searched;
     const double took =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
     // Recovered when the whole text deciphers right: the key may differ only where it

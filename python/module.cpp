@@ -20,7 +20,7 @@ PyObject* errorType = nullptr;
 constexpr const char* kKinds[] = {
     "file-not-found", "cannot-read",         "cannot-write", "not-regular",   "exists",
     "no-randomness",  "no-such-coding-type", "format",       "cannot-output", "output-lost",
-    "settings",       "same-file",           "attack-input"};
+    "settings",       "same-file",           "attack-input", "attack-failed"};
 
 [[noreturn]] void raise(const rotorwerk::Fault& fault) {
   py::object error = py::reinterpret_borrow<py::object>(errorType)(api::describe(fault));

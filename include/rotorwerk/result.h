@@ -25,6 +25,7 @@ enum class FaultKind {
   kSettings,          // a settings file: `item` and `number` say where
   kSameFile,          // two key files lead to one file: `reason` holds the other name
   kAttackInput,       // codes the attack cannot take: `item`, an AttackInput, says why
+  kAttackFailed,      // the search could not go on: `item`, an AttackFailure, says why
 };
 
 // Why the attack cannot take its codes.
@@ -33,6 +34,14 @@ enum class AttackInput {
   kMixedLabels,  // `file` and the first code, in `reason`, differ in their header
   kCribOutside,  // the crib has no letters or does not fit in `file`
   kNoRotors,     // the wiring file has no rotors
+  kNoLanguage,   // the language asked for, in `reason`, is none the attack knows
+};
+
+// Why the search stopped without an answer.
+enum class AttackFailure {
+  kNoMemory,        // memory the search needs could not be had
+  kProgressFailed,  // the progress callback threw: `reason` holds what it said
+  kStopFailed,      // the stop callback threw: `reason` holds what it said
 };
 
 // The step of replacing a file that failed, where the message names it.
