@@ -145,10 +145,7 @@ int main(int argc, char** argv) {
   const bool cribPlaced = argc > 9 ? std::stoi(argv[9]) != 0 : true;
   // The statistics to score by: en, de, fr or es.
   const std::string language = argc > 10 ? argv[10] : "en";
-  const TextLanguage scoredBy = language == "de"   ? TextLanguage::kGerman
-                                : language == "fr" ? TextLanguage::kFrench
-                                : language == "es" ? TextLanguage::kSpanish
-                                                   : TextLanguage::kEnglish;
+  const TextLanguage scoredBy = textLanguageOf(language).value_or(TextLanguage::kEnglish);
   if (english.size() <
       letters * static_cast<std::size_t>(messages) + static_cast<std::size_t>(keys) * 997) {
     std::fprintf(stderr, "attack_bench: the text is too short\n");
