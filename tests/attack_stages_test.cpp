@@ -118,5 +118,70 @@ TEST(AttackStages, GreedyPairsAddTheBestPairAtEachStep) {
   }
 }
 
+// A search over the wiring's three rotors, on the first `count` letters of the prose.
+struct Searched {
+  Searched(const RotorMachine& machine, std::size_t count) : search(machine, sample) {
+    sample.messages.push_back({cipherOf(machine, count), count, {}});
+    search.letters = sample.messages.front().letters;
+    search.positions.resize(count);
+    std::iota(search.positions.begin(), search.positions.end(), 0U);
+    search.ends = {count};
+    search.longest = static_cast<std::uint32_t>(count);
+    search.slotChoices = 27;
+  }
+  CipherSample sample;
+  Search search;
+};
+
+constexpr std::uint16_t kSlots231 = 120;  // slots 2 3 1 as a candidate names them
+
+TEST(AttackStages, TheFirstStageRanksTheRightStartNearTheTop) {
+  for (const auto& offsets : {std::array<std::int64_t, 3>{3, 17, 9}, {25, 25, 24}, {0, 0, 0}}) {
+    const RotorMachine machine = machineOf(11, 2, offsets);
+    Searched searched(machine, 300);
+    Search& search = searched.search;
+    firstStage(search);
+    keepFirstStageBest(search);
+    ASSERT_EQ(search.finished, 27U);
+    const auto right = std::find_if(
+        search.candidates.begin(), search.candidates.end(),
+        [&](const Candidate& c) { return c.slots == kSlots231 && c.start == startOf(machine); });
+    EXPECT_LT(right - search.candidates.begin(), 10) << offsets[0] << " " << offsets[1];
+  }
+}
+
+TEST(AttackStages, TheBombeDeducesThePlugsOfACribsLettersSelfPluggedOnesToo) {
+  const RotorMachine machine = machineOf(5, 10, {8, 1, 22});
+  Searched searched(machine, 120);
+  Search& search = searched.search;
+  Crib crib;
+  crib.position = 30;
+  std::string plain(kProse);
+  plain.erase(std::remove(plain.begin(), plain.end(), ' '), plain.end());
+  for (std::size_t i = 30; i < 50; ++i)
+    crib.letters.push_back(static_cast<std::uint8_t>(plain[i] - 'a'));
+  searched.sample.crib = crib;
+  // The crib's letters, plain and enciphered, hold plugged and unplugged ones.
+  std::vector<std::uint8_t> involved = crib.letters;
+  involved.insert(involved.end(), search.letters.begin() + 30, search.letters.begin() + 50);
+  const auto unplugged = std::count_if(involved.begin(), involved.end(),
+                                       [&](std::uint8_t x) { return machine.plugboard[x] == x; });
+  ASSERT_GT(unplugged, 0);
+  ASSERT_LT(unplugged, static_cast<std::ptrdiff_t>(involved.size()));
+  findCribPlaces(search);
+  ASSERT_EQ(search.cribPlaces, std::vector<std::size_t>{30});
+  cribStage(search);
+  const auto right =
+      std::find_if(search.cribStops.begin(), search.cribStops.end(), [&](const auto& stop) {
+        return stop.first.slots == kSlots231 && stop.first.start == startOf(machine);
+      });
+  ASSERT_NE(right, search.cribStops.end());
+  for (const std::uint8_t x : involved) {
+    EXPECT_EQ(right->second[x], machine.plugboard[x]) << static_cast<char>('a' + x);
+  }
+  // Most of the starts stop nowhere.
+  EXPECT_LT(search.cribStops.size(), 27U * kStates / 100);
+}
+
 }  // namespace
 }  // namespace rotorwerk::stages
