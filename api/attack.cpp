@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 #include <new>
+#include <optional>
 #include <thread>
 
 #include "analysis/attack.h"
@@ -34,9 +35,9 @@ Crib cribOf(const std::string& word) {
     text = word.substr(0, at);
   }
   for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c | 0x20);
-    if (byte >= 'a' && byte <= 'z' && crib.letters.size() < kMaxCribLetters) {
-      crib.letters.push_back(static_cast<std::uint8_t>(byte - 'a'));
+    const std::optional<LetterIndex> letter = letterIndexOf(static_cast<unsigned char>(c));
+    if (letter && crib.letters.size() < kMaxCribLetters) {
+      crib.letters.push_back(static_cast<std::uint8_t>(*letter));
     }
   }
   return crib;
