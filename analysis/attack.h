@@ -12,6 +12,7 @@
 
 #include "analysis/ngram_scores.h"
 #include "machine/rotor_machine.h"
+#include "rotorwerk/result.h"
 
 namespace rotorwerk {
 
@@ -95,17 +96,21 @@ struct AttackProgress {
 };
 
 struct AttackLimits {
+  // Where fewer threads can start, the others' share is done by those that did, or by
+  // the calling thread when none did.
   unsigned threads = 1;
   std::chrono::duration<double> timeLimit{300};
-  std::function<bool()> stopRequested;                  // may be empty
-  std::function<void(const AttackProgress&)> progress;  // a few times a second; may be empty
+  // Both may be empty, and may throw: the search then stops and gives kAttackFailed.
+  std::function<bool()> stopRequested;
+  std::function<void(const AttackProgress&)> progress;  // a few times a second
 };
 
 // Searches every slot choice (1..rotor count each, repeats included) and start of
 // `wiring` (whose slots, offsets and plugboard are ignored) for the key that deciphers
-// `sample` into language. Gives the best key found.
-AttackResult attack(const RotorMachine& wiring, const CipherSample& sample,
-                    const AttackLimits& limits);
+// `sample` into language. Gives the best key found, or kAttackFailed when memory ran
+// out or a callback threw.
+Result<AttackResult> attack(const RotorMachine& wiring, const CipherSample& sample,
+                            const AttackLimits& limits);
 
 // Where a sound English break's score lies: a text of kShortText letters or more
 // deciphered right scores above this per letter; the best that climbing makes of

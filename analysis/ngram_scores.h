@@ -4,6 +4,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <string_view>
 
 namespace rotorwerk {
 
@@ -13,6 +15,19 @@ inline constexpr std::size_t kTrigramCount = 26 * 26 * 26;
 enum class TextLanguage { kEnglish, kGerman, kFrench, kSpanish };
 inline constexpr std::array<TextLanguage, 4> kTextLanguages = {
     TextLanguage::kEnglish, TextLanguage::kGerman, TextLanguage::kFrench, TextLanguage::kSpanish};
+// Their codes, as --language and the attack's findings name them, in that order.
+inline constexpr std::array<std::string_view, 4> kTextLanguageCodes = {"en", "de", "fr", "es"};
+
+constexpr std::string_view codeOf(TextLanguage language) {
+  return kTextLanguageCodes[static_cast<std::size_t>(language)];
+}
+// The language a code names; none for a word that names no language known.
+constexpr std::optional<TextLanguage> textLanguageOf(std::string_view code) {
+  for (std::size_t k = 0; k < kTextLanguages.size(); ++k) {
+    if (kTextLanguageCodes[k] == code) return kTextLanguages[k];
+  }
+  return std::nullopt;
+}
 
 // round(100 * log10 p) of every trigram of a language, indexed (a * 26 + b) * 26 + c,
 // taken from large texts that Debian ships (tools/derive_trigrams.py names them).

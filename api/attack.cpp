@@ -2,6 +2,8 @@
 // found told in plain terms.
 #include <algorithm>
 #include <limits>
+#include <new>
+#include <optional>
 #include <thread>
 
 #include "analysis/attack.h"
@@ -33,21 +35,21 @@ Crib cribOf(const std::string& word) {
     text = word.substr(0, at);
   }
   for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c | 0x20);
-    if (byte >= 'a' && byte <= 'z' && crib.letters.size() < kMaxCribLetters) {
-      crib.letters.push_back(static_cast<std::uint8_t>(byte - 'a'));
+    const std::optional<LetterIndex> letter = letterIndexOf(static_cast<unsigned char>(c));
+    if (letter && crib.letters.size() < kMaxCribLetters) {
+      crib.letters.push_back(static_cast<std::uint8_t>(*letter));
     }
   }
   return crib;
 }
 
 // The languages an attack scores by, as --language names them.
-std::vector<TextLanguage> languagesOf(const std::string& word) {
-  if (word == "auto") return {kTextLanguages.begin(), kTextLanguages.end()};
-  return {word == "de"   ? TextLanguage::kGerman
-          : word == "fr" ? TextLanguage::kFrench
-          : word == "es" ? TextLanguage::kSpanish
-                         : TextLanguage::kEnglish};
+Result<std::vector<TextLanguage>> languagesOf(const std::string& word) {
+  if (word == "auto")
+    return std::vector<TextLanguage>(kTextLanguages.begin(), kTextLanguages.end());
+  const std::optional<TextLanguage> language = textLanguageOf(word);
+  if (!language) return cannotAttack(AttackInput::kNoLanguage, {}, word);
+  return std::vector<TextLanguage>{*language};
 }
 
 // The start file the attack found.
@@ -66,10 +68,12 @@ Start startOf(const AttackKey& key) {
 
 // The codes as one sample: code files under one start file share the keystream from
 // their first letter.
-Result<AttackOutcome> attackInputs(std::vector<File> inputs, const std::vector<std::string>& names,
-                                   const Settings& wiring, const AttackOptions& options) {
+Result<AttackOutcome> attackReading(std::vector<File> inputs, const std::vector<std::string>& names,
+                                    const Settings& wiring, const AttackOptions& options) {
   const Wiring& rotors = wiring.data().settings.wiring;
   if (rotors.rotors.empty()) return cannotAttack(AttackInput::kNoRotors);
+  auto languages = languagesOf(options.language);
+  if (!languages) return languages.fault();
   std::vector<CodeSample> codes;
   CipherSample sample;
   for (std::size_t k = 0; k < inputs.size(); ++k) {
@@ -91,7 +95,7 @@ Result<AttackOutcome> attackInputs(std::vector<File> inputs, const std::vector<s
     plan.letters += std::min<std::uint64_t>(each.totalLetters, kAttackLetters);
   }
   sample.lettered = plan.lettered;
-  sample.languages = languagesOf(options.language);
+  sample.languages = std::move(*languages);
   if (!options.crib.empty()) {
     sample.crib = cribOf(options.crib);
     const Crib& crib = *sample.crib;
@@ -115,7 +119,9 @@ Result<AttackOutcome> attackInputs(std::vector<File> inputs, const std::vector<s
       options.progress({p.stage, p.share, p.best, p.secondsLeft});
     };
   }
-  const AttackResult result = attack(buildMachine(settings), sample, limits);
+  const auto searched = attack(buildMachine(settings), sample, limits);
+  if (!searched) return searched.fault();
+  const AttackResult& result = *searched;
 
   settings.start = startOf(result.key);
   const RotorMachine found = buildMachine(settings);
@@ -123,7 +129,6 @@ Result<AttackOutcome> attackInputs(std::vector<File> inputs, const std::vector<s
   outcome.firstLine = codes.front().firstLine;
   Keystream(found, found.startPositions())
       .apply(outcome.firstLine.data(), outcome.firstLine.size());
-  constexpr const char* kLanguageCodes[] = {"en", "de", "fr", "es"};
   constexpr const char* kEvidence[] = {"none", "language", "check-letters",
                                        "check-letters-and-language"};
   const bool anyCheck = std::any_of(sample.messages.begin(), sample.messages.end(),
@@ -132,8 +137,7 @@ Result<AttackOutcome> attackInputs(std::vector<File> inputs, const std::vector<s
   outcome.confident = result.confident;
   outcome.searched = result.searched;
   outcome.evidence = kEvidence[static_cast<int>(result.evidence)];
-  outcome.scoredBy =
-      plan.lettered ? kLanguageCodes[static_cast<int>(result.language)] : "letter-frequencies";
+  outcome.scoredBy = plan.lettered ? std::string(codeOf(result.language)) : "letter-frequencies";
   outcome.score = result.score;
   outcome.checkLetters = !anyCheck ? "none" : result.checkLettersVerify ? "verify" : "fail";
   outcome.candidatesChecked = result.candidatesChecked;
@@ -142,6 +146,17 @@ Result<AttackOutcome> attackInputs(std::vector<File> inputs, const std::vector<s
   for (const auto& [x, y] : settings.start.plugs) outcome.plugPairs.push_back({x, y});
   outcome.startText = formatStart(settings.start);
   return outcome;
+}
+
+// Memory that runs out while the codes are read or the key is told ends the attack
+// with a fault, as it does in the search.
+Result<AttackOutcome> attackInputs(std::vector<File> inputs, const std::vector<std::string>& names,
+                                   const Settings& wiring, const AttackOptions& options) {
+  try {
+    return attackReading(std::move(inputs), names, wiring, options);
+  } catch (const std::bad_alloc&) {
+    return Fault{FaultKind::kAttackFailed, {}, static_cast<int>(AttackFailure::kNoMemory)};
+  }
 }
 
 }  // namespace

@@ -88,9 +88,9 @@ TraceStep stepOf(const RotorMachine& machine, int letter, RotorPositions at) {
 }
 
 std::optional<int> letterIndex(char c) {
-  const auto byte = static_cast<unsigned char>(c | 0x20);
-  if (byte < 'a' || byte > 'z' || (static_cast<unsigned char>(c) & 0x80U) != 0) return {};
-  return byte - 'a';
+  const auto index = letterIndexOf(static_cast<unsigned char>(c));
+  if (!index) return {};
+  return *index;
 }
 
 }  // namespace

@@ -98,7 +98,9 @@ int falseConfidence(const std::string& english, double seconds, unsigned threads
       AttackLimits limits;
       limits.threads = threads;
       limits.timeLimit = std::chrono::duration<double>(seconds);
-      const AttackResult result = attack(machine, sample, limits);
+      const auto searched = attack(machine, sample, limits);
+      if (!searched) return 1;
+      const AttackResult& result = *searched;
       ++cases;
       falselyConfident += result.confident ? 1 : 0;
       std::printf("case %2d: %3zu letters, %s, %s, %s: best score %.3f after %llu checked, %s\n",
@@ -143,10 +145,7 @@ int main(int argc, char** argv) {
   const bool cribPlaced = argc > 9 ? std::stoi(argv[9]) != 0 : true;
   // The statistics to score by: en, de, fr or es.
   const std::string language = argc > 10 ? argv[10] : "en";
-  const TextLanguage scoredBy = language == "de"   ? TextLanguage::kGerman
-                                : language == "fr" ? TextLanguage::kFrench
-                                : language == "es" ? TextLanguage::kSpanish
-                                                   : TextLanguage::kEnglish;
+  const TextLanguage scoredBy = textLanguageOf(language).value_or(TextLanguage::kEnglish);
   if (english.size() <
       letters * static_cast<std::size_t>(messages) + static_cast<std::size_t>(keys) * 997) {
     std::fprintf(stderr, "attack_bench: the text is too short\n");
@@ -189,7 +188,9 @@ int main(int argc, char** argv) {
     limits.threads = threads;
     limits.timeLimit = std::chrono::duration<double>(seconds);
     const auto begin = std::chrono::steady_clock::now();
-    const AttackResult result = attack(machine, sample, limits);
+    const auto searched = attack(machine, sample, limits);
+    if (!searched) return 1;
+    const AttackResult& result = *searched;
     const double took =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
     // Recovered when the whole text deciphers right: the key may differ only where it

@@ -2,6 +2,9 @@
 #include "codefile/code_sample.h"
 
 #include <algorithm>
+#include <optional>
+
+#include "machine/rotor_machine.h"
 
 namespace rotorwerk {
 namespace {
@@ -31,10 +34,11 @@ Result<CodeSample> sampleOf(StoredCode& code, Language language, std::vector<cha
       const auto byte = static_cast<unsigned char>(block[i]);
       lineEnded = lineEnded || byte == '\n' || byte == '\r';
       if (!lineEnded && sample.firstLine.size() < kLineKeep) sample.firstLine.push_back(block[i]);
-      const unsigned letter = (byte | 0x20U) - 'a';
-      if (letter >= 26) continue;
+      const std::optional<LetterIndex> letter = letterIndexOf(byte);
+      if (!letter) continue;
       ++sample.totalLetters;
-      if (sample.letters.size() < keep) sample.letters.push_back(static_cast<std::uint8_t>(letter));
+      if (sample.letters.size() < keep)
+        sample.letters.push_back(static_cast<std::uint8_t>(*letter));
     }
     from += static_cast<std::int64_t>(size);
   }

@@ -11,6 +11,7 @@
 #include "analysis/attack.h"
 #include "codefile/code_file.h"
 #include "console/json_output.h"
+#include "console/status_line.h"
 #include "platform/file.h"
 #include "platform/interrupts.h"
 #include "platform/replacement_file.h"
@@ -116,59 +117,41 @@ std::string tableHeader(const Console& console) {
   return say(console, messages::kTraceTitle) + line + "\n";
 }
 
-// A line on a terminal's standard error that shows how far the attack has come.
+// How far the attack has come, by stage.
 class AttackProgressLine {
  public:
-  explicit AttackProgressLine(Console& console)
-      : console_(console), shown_(Terminal::standardErrorIsTerminal()) {}
-  ~AttackProgressLine() { finish(); }
-  AttackProgressLine(const AttackProgressLine&) = delete;
-  AttackProgressLine& operator=(const AttackProgressLine&) = delete;
+  explicit AttackProgressLine(Console& console) : line_(console, kWidth) {}
 
   void operator()(const api::AttackStatus& progress) {
-    const auto now = Clock::now();
-    if (!shown_ || now - last_ < std::chrono::milliseconds(250)) return;
-    last_ = now;
-    const std::string share = number("%.0f", 100 * progress.share);
-    const std::string left = number("%.0f", progress.secondsLeft);
-    const std::string best = number("%.2f", progress.best);
-    const std::string line =
-        progress.stage == 1   ? say(console_, messages::kAttackProgressRotors, {share, left})
-        : progress.stage == 2 ? say(console_, messages::kAttackProgressPlugs, {share, best, left})
-        : progress.stage == 3 ? say(console_, messages::kAttackProgressCounts, {share, best, left})
-                              : say(console_, messages::kAttackProgressRest, {share, best, left});
-    console_.message("\r" + line +
-                     std::string(kWidth > line.size() ? kWidth - line.size() : 0, ' '));
-    drawn_ = true;
+    if (!line_.due()) return;
+    const std::string share = StatusLine::number("%.0f", 100 * progress.share);
+    const std::string left = StatusLine::number("%.0f", progress.secondsLeft);
+    const std::string best = StatusLine::number("%.2f", progress.best);
+    const Console& console = line_.console();
+    line_.draw(
+        progress.stage == 1   ? say(console, messages::kAttackProgressRotors, {share, left})
+        : progress.stage == 2 ? say(console, messages::kAttackProgressPlugs, {share, best, left})
+        : progress.stage == 3 ? say(console, messages::kAttackProgressCounts, {share, best, left})
+                              : say(console, messages::kAttackProgressRest, {share, best, left}));
   }
 
-  void finish() {
-    if (drawn_) console_.message("\r" + std::string(kWidth, ' ') + "\r");
-    drawn_ = false;
-  }
+  void finish() { line_.finish(); }
 
  private:
-  using Clock = std::chrono::steady_clock;
   static constexpr std::size_t kWidth = 72;
 
-  static std::string number(const char* format, double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
-  }
-
-  Console& console_;
-  bool shown_;
-  bool drawn_ = false;
-  Clock::time_point last_;
+  StatusLine line_;
 };
 
-// A language's name, as --language names it.
+// A language's name, as its code names it.
 messages::Id languageName(const std::string& code) {
-  return code == "de"   ? messages::kGerman
-         : code == "fr" ? messages::kFrench
-         : code == "es" ? messages::kSpanish
-                        : messages::kEnglish;
+  switch (textLanguageOf(code).value_or(TextLanguage::kEnglish)) {
+    case TextLanguage::kEnglish: return messages::kEnglish;
+    case TextLanguage::kGerman: return messages::kGerman;
+    case TextLanguage::kFrench: return messages::kFrench;
+    case TextLanguage::kSpanish: return messages::kSpanish;
+  }
+  return messages::kEnglish;
 }
 
 // The attack's findings as one JSON document, named as the manual lists them.

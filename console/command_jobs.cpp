@@ -9,6 +9,7 @@
 
 #include "api/settings_files.h"
 #include "console/json_output.h"
+#include "console/status_line.h"
 #include "platform/file.h"
 #include "platform/replacement_file.h"
 #include "platform/terminal.h"
@@ -20,58 +21,35 @@
 namespace rotorwerk {
 namespace {
 
-// One line on a terminal's standard error that shows how far a long job has come.
+// How much of a long job's input has been read, and how fast.
 class ProgressLine {
  public:
-  ProgressLine(Console& console, std::uint64_t total)
-      : console_(console), total_(total), shown_(Terminal::standardErrorIsTerminal()) {}
-  ~ProgressLine() { finish(); }
-  ProgressLine(const ProgressLine&) = delete;
-  ProgressLine& operator=(const ProgressLine&) = delete;
+  ProgressLine(Console& console, std::uint64_t total) : line_(console, kWidth), total_(total) {}
 
-  // Clears the line, so that the job's messages stand alone.
-  void finish() {
-    if (drawn_) console_.message("\r" + std::string(kWidth, ' ') + "\r");
-    drawn_ = false;
-  }
+  void finish() { line_.finish(); }
 
   void operator()(std::uint64_t done) {
-    const auto now = Clock::now();
-    // Only a job that runs for a second gets a line, redrawn a few times a second.
-    if (!shown_ || now - start_ < std::chrono::seconds(1) ||
-        (drawn_ && now - last_ < std::chrono::milliseconds(250))) {
-      return;
-    }
-    last_ = now;
-    drawn_ = true;
-    const double seconds = std::chrono::duration<double>(now - start_).count();
-    const std::string rate = mebibytes(static_cast<double>(done) / seconds);
-    const std::string line = total_ > 0 ? say(console_, messages::kProgress,
-                                              {mebibytes(static_cast<double>(done)),
-                                               mebibytes(static_cast<double>(total_)), rate})
-                                        : say(console_, messages::kProgressUnknown,
-                                              {mebibytes(static_cast<double>(done)), rate});
-    console_.message("\r" + line +
-                     std::string(kWidth > line.size() ? kWidth - line.size() : 0, ' '));
+    // Only a job that runs for a second gets a line.
+    if (!line_.due(std::chrono::seconds(1))) return;
+    const std::string rate = mebibytes(static_cast<double>(done) / line_.secondsSinceStart());
+    const Console& console = line_.console();
+    line_.draw(total_ > 0 ? say(console, messages::kProgress,
+                                {mebibytes(static_cast<double>(done)),
+                                 mebibytes(static_cast<double>(total_)), rate})
+                          : say(console, messages::kProgressUnknown,
+                                {mebibytes(static_cast<double>(done)), rate}));
   }
 
  private:
-  using Clock = std::chrono::steady_clock;
-  // Wider than any progress line, so that a shorter one covers a longer.
+  // Wider than any progress line.
   static constexpr std::size_t kWidth = 48;
 
   static std::string mebibytes(double bytes) {
-    char number[32];
-    std::snprintf(number, sizeof number, "%.1f", bytes / (1024.0 * 1024.0));
-    return number;
+    return StatusLine::number("%.1f", bytes / (1024.0 * 1024.0));
   }
 
-  Console& console_;
+  StatusLine line_;
   std::uint64_t total_;
-  bool shown_;
-  bool drawn_ = false;
-  Clock::time_point start_ = Clock::now();
-  Clock::time_point last_;
 };
 
 std::uint64_t sizeOf(const std::string& name) {

@@ -1,8 +1,10 @@
 // The command line's commands and options, and the help made from them.
 #include "console/command_table.h"
 
+#include <algorithm>
 #include <array>
 
+#include "analysis/ngram_scores.h"
 #include "console/analysis_jobs.h"
 #include "texts/message_table.h"
 #include "texts/messages.h"
@@ -20,7 +22,13 @@ constexpr int kMaxTimeLimit = 86400;
 
 constexpr std::array<std::string_view, 2> kLabels = {"en", "zh"};
 constexpr std::array<std::string_view, 2> kFormats = {"table", "tsv"};
-constexpr std::array<std::string_view, 5> kStatistics = {"en", "de", "fr", "es", "auto"};
+// The languages the attack has statistics of, and each in turn.
+constexpr auto kStatistics = [] {
+  std::array<std::string_view, kTextLanguageCodes.size() + 1> words{};
+  std::copy(kTextLanguageCodes.begin(), kTextLanguageCodes.end(), words.begin());
+  words.back() = "auto";
+  return words;
+}();
 
 constexpr std::array kEncrypt = {
     OptionDefinition{"-o,--output", K::kPath, kValuePath, kOptionEncryptOutput, &J::output},

@@ -16,9 +16,8 @@ constexpr bool inAlphabet(std::int64_t position) { return position >= 0 && posit
 constexpr std::array<std::uint8_t, 256> kLetterOf = [] {
   std::array<std::uint8_t, 256> table{};
   for (std::size_t byte = 0; byte < table.size(); ++byte) {
-    const bool upper = byte >= 'A' && byte <= 'Z';
-    const bool lower = byte >= 'a' && byte <= 'z';
-    table[byte] = static_cast<std::uint8_t>(upper ? byte - 'A' : lower ? byte - 'a' : kLetters);
+    table[byte] = static_cast<std::uint8_t>(
+        letterIndexOf(static_cast<unsigned char>(byte)).value_or(kLetters));
   }
   return table;
 }();

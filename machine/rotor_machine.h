@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 
 namespace rotorwerk {
 
@@ -11,6 +12,15 @@ using LetterIndex = std::int8_t;
 
 inline constexpr int kLetters = 26;
 inline constexpr int kMaxRotors = 10;
+
+// The letter a byte stands for: only the 26 ASCII letters of either case are letters,
+// every other byte (a digit, a control, each byte of a UTF-8 or GBK character) passes
+// the machine as it is. Every layer asks this one rule.
+constexpr std::optional<LetterIndex> letterIndexOf(unsigned char byte) {
+  const unsigned folded = (byte | 0x20U) - static_cast<unsigned>('a');
+  if (folded >= static_cast<unsigned>(kLetters)) return std::nullopt;
+  return static_cast<LetterIndex>(folded);
+}
 
 // Positions of the left, middle and right (fast) rotor. They are reduced only when
 // used, so a start offset outside 0..25 keeps counting.

@@ -40,6 +40,7 @@ const char* kindName(FaultKind kind) {
     case FaultKind::kAttackInput: return "attack-input";
     case FaultKind::kJournal: return "journal";
     case FaultKind::kOutsideFolder: return "outside-folder";
+    case FaultKind::kAttackFailed: return "attack-failed";
   }
   return nullptr;
 }

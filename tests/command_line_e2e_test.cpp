@@ -711,6 +711,51 @@ TEST_F(CommandLineTest, AttackBreaksMessagesInDepthAndWithACrib) {
   EXPECT_EQ(run({"attack", "m0.code", "zh.code", "-s", settings}).status, 1);
 }
 
+// Under the system's limits the attack ends as it should, never in an abort: where no
+// thread can start it searches on the calling one, and memory it cannot have is told.
+TEST_F(CommandLineTest, AttackUnderResourceLimitsSearchesOnOrSaysWhy) {
+  SKIP_ON_WINDOWS_BUILD("prlimit limits a POSIX process");
+  std::filesystem::copy(std::filesystem::path(ROTORWERK_EXAMPLES) / "enigma_config.ef",
+                        dir_.path());
+  const std::string start = "4\ndx kw mu qr\n2 5 4\n7 19 3\n";
+  dir_.write("enigma_init.ef", start);
+  dir_.write("letter.txt",
+             "Dear Ada, the mill by the river is quiet again. Last week the miller sold his old "
+             "grinding stones and bought a steam engine, which the village now hears from dawn "
+             "until dusk. Your brother says the engine will pay for itself before the winter.\n");
+  ASSERT_EQ(run({"encrypt", "letter.txt", "-o", "letter.code", "-q"}).status, 0);
+  std::filesystem::create_directory(dir_ / "wiring");
+  std::filesystem::copy(dir_ / "enigma_config.ef", dir_ / "wiring");
+  // Root may start threads beyond any limit: the search runs as nobody then.
+  std::vector<std::string> asUser;
+  if (geteuid() == 0) {
+    asUser = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--"};
+    ASSERT_EQ(chmod(dir_.path().c_str(), 0777), 0);
+  }
+  const auto limited = [&](const std::string& limit, const std::string& threads) {
+    test::RunOptions options{.locale = "C.UTF-8", .command = asUser};
+    options.command.insert(options.command.end(), {"prlimit", limit, "--"});
+    options.arguments = {"attack",    "letter.code", "-s",           "wiring",
+                         "--threads", threads,       "--time-limit", "60"};
+    return test::runProgram(dir_.path(), "", options);
+  };
+  for (const std::string threads : {"1", "2"}) {
+    const auto found = limited("--nproc=1", threads);
+    EXPECT_EQ(found.status, 0) << threads << "\n" << found.err;
+    EXPECT_EQ(test::asShown(found.out), start) << threads;
+  }
+#if !defined(__SANITIZE_ADDRESS__)
+  // AddressSanitizer's shadow memory alone is more than this.
+  const auto starved = limited("--as=20480000", "2");
+  EXPECT_EQ(starved.status, 1) << starved.err;
+  EXPECT_NE(starved.err.find("rotorwerk: not enough memory for the attack: it stopped without a "
+                             "key\n"),
+            std::string::npos)
+      << starved.err;
+  EXPECT_EQ(starved.out, "");
+#endif
+}
+
 TEST_F(CommandLineTest, CheckNamesAFaultAndWarnsOnSurprises) {
   test::writeSettings(dir_, test::straightSettings(1, 2, 26, "2 aa qr"));
   const auto result = run({"check"});

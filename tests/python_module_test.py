@@ -96,6 +96,24 @@ def test_a_fault_is_raised_with_the_programs_reason(keys):
     assert raised.value.kind == "settings"
 
 
+def test_attack_refuses_an_unknown_language_and_raises_what_a_callback_raised():
+    settings = rotorwerk.Settings.parse(WIRING, START)
+    wiring = rotorwerk.Settings.parse_wiring(WIRING)
+    code = rotorwerk.encrypt(settings, TEXT)
+    with pytest.raises(rotorwerk.Error) as raised:
+        rotorwerk.attack(code, wiring, language="xx")
+    assert raised.value.kind == "attack-input"
+    assert "xx" in str(raised.value)
+
+    def fail(status):
+        raise KeyError("halt")
+
+    began = time.monotonic()
+    with pytest.raises(KeyError):
+        rotorwerk.attack(code, wiring, threads=2, time_limit=600, on_progress=fail)
+    assert time.monotonic() - began < 10
+
+
 def test_attack_finds_the_key_and_stops_when_asked():
     settings = rotorwerk.Settings.parse(WIRING, START)
     wiring = rotorwerk.Settings.parse_wiring(WIRING)

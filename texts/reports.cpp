@@ -58,7 +58,8 @@ const ConsoleText& consoleText(FaultKind kind) {
     case FaultKind::kNoRandomness:
     case FaultKind::kJournal:
     case FaultKind::kOutsideFolder:
-    case FaultKind::kAttackInput: return texts::kCannotWriteFile;
+    case FaultKind::kAttackInput:
+    case FaultKind::kAttackFailed: return texts::kCannotWriteFile;
   }
   return texts::kCannotWriteFile;
 }
@@ -150,6 +151,17 @@ std::string commandLineMessage(const Console& console, const Fault& fault) {
           return say(console, messages::kAttackMixedLanguages, {displayName(fault.reason), name});
         case AttackInput::kCribOutside: return say(console, messages::kAttackCribOutside, {name});
         case AttackInput::kNoRotors: return say(console, messages::kAttackNoRotors);
+        case AttackInput::kNoLanguage:
+          return say(console, messages::kAttackNoLanguage, {displayName(fault.reason)});
+      }
+      return {};
+    case FaultKind::kAttackFailed:
+      switch (static_cast<AttackFailure>(fault.item)) {
+        case AttackFailure::kNoMemory: return say(console, messages::kAttackNoMemory);
+        case AttackFailure::kProgressFailed:
+          return say(console, messages::kAttackProgressFailed, {displayName(fault.reason)});
+        case AttackFailure::kStopFailed:
+          return say(console, messages::kAttackStopFailed, {displayName(fault.reason)});
       }
       return {};
     case FaultKind::kSettings: return settingsMessage(console, fault);

@@ -27,6 +27,7 @@ enum class FaultKind {
   kAttackInput,       // codes the attack cannot take: `item`, an AttackInput, says why
   kJournal,           // a key journal not acted on: `item`, a JournalProblem, says why
   kOutsideFolder,     // a key file leads out of its folder, which `reason` names
+  kAttackFailed,      // the search could not go on: `item`, an AttackFailure, says why
 };
 
 // Why a key journal (the record of a key change that a crash may cut short) was not
@@ -49,6 +50,14 @@ enum class AttackInput {
   kMixedLabels,  // `file` and the first code, in `reason`, differ in their header
   kCribOutside,  // the crib has no letters or does not fit in `file`
   kNoRotors,     // the wiring file has no rotors
+  kNoLanguage,   // the language asked for, in `reason`, is none the attack knows
+};
+
+// Why the search stopped without an answer.
+enum class AttackFailure {
+  kNoMemory,        // memory the search needs could not be had
+  kProgressFailed,  // the progress callback threw: `reason` holds what it said
+  kStopFailed,      // the stop callback threw: `reason` holds what it said
 };
 
 // The step of replacing a file that failed, where the message names it.
