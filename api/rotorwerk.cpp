@@ -264,7 +264,9 @@ Result<std::string> encrypt(const Settings& settings, std::string_view text, Tex
   const auto machine = keyMachine(settings);
   if (!machine) return machine.fault();
   MemorySource input(text);
+  // The code is the text and a trailer of a few bytes: grown once, not doubled and copied.
   std::string code;
+  code.reserve(text.size() + 32);
   StringSink sink(code);
   auto done = encodeText(input, {}, label == TextLabel::kChinese ? 1 : 0, std::string(codingType),
                          **machine, sink, {});

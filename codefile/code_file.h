@@ -72,7 +72,7 @@ struct Trailer {
   std::string code;
   std::string check;
 };
-Trailer readTrailer(ByteSource& input);
+Trailer readTrailer(ByteSource& source);
 
 // Where the parts after the header are, from `begin`, the body's first byte.
 struct CodeLayout {

@@ -14,10 +14,6 @@ Fault named(Fault fault, const std::string& name) {
   return fault;
 }
 
-}  // namespace
-
-namespace {
-
 // The sample of a code file whose header has been read.
 Result<CodeSample> sampleOf(StoredCode& code, Language language, std::vector<char>& block,
                             std::size_t keep) {

@@ -88,6 +88,8 @@ Result<DecodedCode> decodeCode(std::string_view code, const RotorMachine& machin
   const auto language = readCodeHeader(header, {});
   if (!language) return language.fault();
   DecodedCode decoded{*language, {}, {}};
+  // The text is no longer than the code: grown once, not doubled and copied.
+  decoded.text.reserve(code.size());
   StoredBytes stored(code, header.taken());
   std::vector<char> block = blockFor(code.size());
   StringSink sink(decoded.text);
