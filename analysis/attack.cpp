@@ -30,15 +30,15 @@ Fault failureOf(AttackFailure why, std::string reason = {}) {
   return Fault{FaultKind::kAttackFailed, {}, static_cast<int>(why), 0, std::move(reason)};
 }
 
-std::string wordsOf(const std::exception& failure) { return failure.what(); }
-
-// Memory that ran out stops the search with its fault; the first fault is kept.
+// A failure stops the search; the first one is what the call gives.
 void failed(Search& search, Fault fault) {
   const std::lock_guard lock(search.mutex);
   if (!search.failure) search.failure = std::move(fault);
   search.done = true;
 }
 
+// Work whose memory runs out ends the search with a fault instead of ending the
+// program from a thread.
 template <class Work>
 void guarded(Search& search, const Work& work) {
   try {
@@ -57,7 +57,7 @@ bool stopAsked(Search& search, const AttackLimits& limits) {
   } catch (const std::bad_alloc&) {
     throw;
   } catch (const std::exception& failure) {
-    failed(search, failureOf(AttackFailure::kStopFailed, wordsOf(failure)));
+    failed(search, failureOf(AttackFailure::kStopFailed, failure.what()));
   } catch (...) {
     failed(search, failureOf(AttackFailure::kStopFailed));
   }
@@ -70,7 +70,7 @@ void tell(Search& search, const AttackLimits& limits, const AttackProgress& prog
   } catch (const std::bad_alloc&) {
     throw;
   } catch (const std::exception& failure) {
-    failed(search, failureOf(AttackFailure::kProgressFailed, wordsOf(failure)));
+    failed(search, failureOf(AttackFailure::kProgressFailed, failure.what()));
   } catch (...) {
     failed(search, failureOf(AttackFailure::kProgressFailed));
   }

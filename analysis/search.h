@@ -134,7 +134,7 @@ struct Search {
   AttackResult best;
   bool haveBest = false;
   std::optional<Fault> failure;  // what stopped the search without an answer
-  // Where there are no threads: the stage's limits checked between its items.
+  // Where the stage runs on the calling thread: its limits checked between its items.
   std::function<void()> watch;
 
   // The next item of a stage of `total`, unless the search is done.
