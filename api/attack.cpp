@@ -1,6 +1,7 @@
 // The attack behind the library: code files read into a sample, searched, and what was
 // found told in plain terms.
 #include <algorithm>
+#include <functional>
 #include <limits>
 #include <new>
 #include <optional>
@@ -68,16 +69,17 @@ Start startOf(const AttackKey& key) {
 
 // The codes as one sample: code files under one start file share the keystream from
 // their first letter.
-Result<AttackOutcome> attackReading(std::vector<File> inputs, const std::vector<std::string>& names,
-                                    const Settings& wiring, const AttackOptions& options) {
+Result<AttackOutcome> attackReading(const std::function<Result<CodeSample>(std::size_t)>& read,
+                                    const std::vector<std::string>& names, const Settings& wiring,
+                                    const AttackOptions& options) {
   const Wiring& rotors = wiring.data().settings.wiring;
   if (rotors.rotors.empty()) return cannotAttack(AttackInput::kNoRotors);
   auto languages = languagesOf(options.language);
   if (!languages) return languages.fault();
   std::vector<CodeSample> codes;
   CipherSample sample;
-  for (std::size_t k = 0; k < inputs.size(); ++k) {
-    auto code = readCodeSample(std::move(inputs[k]), names[k], kAttackLetters);
+  for (std::size_t k = 0; k < names.size(); ++k) {
+    auto code = read(k);
     if (!code) return code.fault();
     if (code->totalLetters == 0) return cannotAttack(AttackInput::kNoLetters, names[k]);
     if (!codes.empty() && code->language != codes.front().language) {
@@ -149,11 +151,13 @@ Result<AttackOutcome> attackReading(std::vector<File> inputs, const std::vector<
 }
 
 // Memory that runs out while the codes are read or the key is told ends the attack
-// with a fault, as it does in the search.
-Result<AttackOutcome> attackInputs(std::vector<File> inputs, const std::vector<std::string>& names,
-                                   const Settings& wiring, const AttackOptions& options) {
+// with a fault, as it does in the search. `read` gives the sample of the k-th code.
+Result<AttackOutcome> attackReadingAll(const std::function<Result<CodeSample>(std::size_t)>& read,
+                                       const std::vector<std::string>& names,
+                                       const Settings& wiring, const AttackOptions& options) {
+  if (names.empty()) return cannotAttack(AttackInput::kNoLetters);
   try {
-    return attackReading(std::move(inputs), names, wiring, options);
+    return attackReading(read, names, wiring, options);
   } catch (const std::bad_alloc&) {
     return Fault{FaultKind::kAttackFailed, {}, static_cast<int>(AttackFailure::kNoMemory)};
   }
@@ -163,16 +167,11 @@ Result<AttackOutcome> attackInputs(std::vector<File> inputs, const std::vector<s
 
 Result<AttackOutcome> attack(const std::vector<std::string>& codes, const Settings& wiring,
                              const AttackOptions& options) {
-  std::vector<File> inputs;
   std::vector<std::string> names;
-  for (const std::string& code : codes) {
-    auto input = fileOf(code);
-    if (!input) return input.fault();
-    inputs.push_back(std::move(*input));
-    names.push_back("code " + std::to_string(names.size() + 1));
-  }
-  if (inputs.empty()) return cannotAttack(AttackInput::kNoLetters);
-  return attackInputs(std::move(inputs), names, wiring, options);
+  for (std::size_t k = 0; k < codes.size(); ++k) names.push_back("code " + std::to_string(k + 1));
+  return attackReadingAll(
+      [&](std::size_t k) { return readCodeSample(codes[k], names[k], kAttackLetters); }, names,
+      wiring, options);
 }
 
 Result<AttackOutcome> attackFiles(const std::vector<std::string>& codePaths, const Settings& wiring,
@@ -183,8 +182,11 @@ Result<AttackOutcome> attackFiles(const std::vector<std::string>& codePaths, con
     if (!input) return input.fault();
     inputs.push_back(std::move(*input));
   }
-  if (inputs.empty()) return cannotAttack(AttackInput::kNoLetters);
-  return attackInputs(std::move(inputs), codePaths, wiring, options);
+  return attackReadingAll(
+      [&](std::size_t k) {
+        return readCodeSample(std::move(inputs[k]), codePaths[k], kAttackLetters);
+      },
+      codePaths, wiring, options);
 }
 
 }  // namespace rotorwerk::api

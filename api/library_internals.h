@@ -20,8 +20,4 @@ struct Settings::Data {
 // and for settings moved from.
 Result<const RotorMachine*> keyMachine(const Settings& settings);
 
-// A code held in memory, read as a file is: through a scratch file. Only the attack's
-// codes still take this way.
-Result<File> fileOf(std::string_view bytes);
-
 }  // namespace rotorwerk::api

@@ -43,16 +43,6 @@ Result<const RotorMachine*> keyMachine(const Settings& settings) {
   return &data.machine;
 }
 
-Result<File> fileOf(std::string_view bytes) {
-  auto file = scratchFile();
-  if (!file) return file;
-  if (std::fwrite(bytes.data(), 1, bytes.size(), file->get()) != bytes.size() ||
-      std::fflush(file->get()) != 0 || !seekTo(file->get(), 0)) {
-    return systemFault(FaultKind::kCannotRead);
-  }
-  return file;
-}
-
 namespace {
 
 // One of the settings files' texts, parsed as the program parses the file.

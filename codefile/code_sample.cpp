@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "machine/rotor_machine.h"
+#include "platform/byte_stream.h"
 
 namespace rotorwerk {
 namespace {
@@ -53,6 +54,18 @@ Result<CodeSample> readCodeSample(File input, const std::string& name, std::size
   auto stored = StoredFile::store(input.get(), block);
   if (!stored) return named(stored.fault(), name);
   auto sample = sampleOf(*stored, *language, block, keep);
+  if (!sample) return named(sample.fault(), name);
+  return sample;
+}
+
+Result<CodeSample> readCodeSample(std::string_view code, const std::string& name,
+                                  std::size_t keep) {
+  MemorySource header(code);
+  const auto language = readCodeHeader(header, name);
+  if (!language) return language.fault();
+  StoredBytes stored(code, header.taken());
+  std::vector<char> block(std::min(kBlockSize, std::max<std::size_t>(code.size(), 1)));
+  auto sample = sampleOf(stored, *language, block, keep);
   if (!sample) return named(sample.fault(), name);
   return sample;
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "codefile/code_file.h"
@@ -25,5 +26,7 @@ inline constexpr std::size_t kLineKeep = 200;
 // Reads the code file `input` (named `name` in a fault), keeping at most `keep` letters;
 // memory stays flat whatever its size. Faults as the decrypt command's.
 Result<CodeSample> readCodeSample(File input, const std::string& name, std::size_t keep);
+// The same of a code file held in memory, which nothing copies to a disk.
+Result<CodeSample> readCodeSample(std::string_view code, const std::string& name, std::size_t keep);
 
 }  // namespace rotorwerk

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -144,6 +145,12 @@ TEST(LibraryBuffers, TouchNoDisk) {
     if (!code || *code != expected) _exit(4);
     const auto found = api::decrypt(*settings, *code);
     if (!found || found->text != text || !found->verification.verified()) _exit(5);
+    // The attack reads its codes in memory too; a second is enough to read them.
+    api::AttackOptions options;
+    options.threads = 1;
+    options.timeLimit = std::chrono::seconds(1);
+    const auto wiring = api::Settings::parseWiring(kKey.wiring);
+    if (!wiring || !api::attack({*code}, *wiring, options)) _exit(7);
     // The check itself: a file form does need the disk here.
     if (std::FILE* scratch = std::tmpfile(); scratch != nullptr) {
       const bool wrote = std::fwrite(text.data(), 1, text.size(), scratch) == text.size() &&
