@@ -24,6 +24,10 @@ export CMAKE_PREFIX_PATH=$work/prefix
 awk -v dir="$work" '/^```sh$/ { n++; file = sprintf("%s/block%02d.sh", dir, n); next }
   file && /^```$/ { file = ""; next }
   file { print > file }' "$source/README.md"
+# The two set-up commands stand first, as written, and are the ones skipped below.
+[ "$(cat "$work/block01.sh")" = "tools/install-deps && cmake -S . -B build && cmake --build build -j2 --target rotorwerk && (cd examples && ../build/rotorwerk)" ] ||
+  fail "the first set-up command is not the first block"
+[ "$(cat "$work/block02.sh")" = "tools/test-all" ] || fail "the second block is not tools/test-all"
 ran=0
 for block in "$work"/block*.sh; do
   case $block in
@@ -33,7 +37,11 @@ for block in "$work"/block*.sh; do
   esac
   # The contributor's test command builds and runs this suite itself.
   grep -q '^tools/test-quick' "$block" && continue
-  out=$(cd "$repo" && bash -e "$block" 2>&1) || fail "$(basename "$block") failed: $(cat "$block") $out"
+  out=$(cd "$repo" && bash -e "$block" 2>&1) ||
+    fail "this block failed:
+$(cat "$block")
+with:
+$out"
   ran=$((ran + 1))
   echo "$out" >"${block%.sh}.out"
 done
@@ -48,7 +56,7 @@ awk '/^## Watching the machine/ { section = 1; next } section && /^## / { exit }
   section && /^```$/ { inside = !inside; next } section && inside' "$source/README.md" |
   sed "s|/tmp/|$work/tmp/|g" >"$work/transcript"
 grep -q '^\$ ' "$work/transcript" || fail "no transcript of trace and attack"
-command= expected= steps=0
+command='' expected='' steps=0
 check_step() {
   [ -n "$command" ] || return 0
   # Standard output, then standard error, as the README shows them.
@@ -64,7 +72,7 @@ $expected"
 while IFS= read -r line; do
   if [[ $line == '$ '* ]]; then
     check_step
-    command=${line#'$ '} expected=
+    command=${line#'$ '} expected=''
   else
     expected+=${expected:+$'\n'}$line
   fi
