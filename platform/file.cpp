@@ -12,12 +12,6 @@ Fault errorFault(FaultKind kind, std::string file, int error) {
   return fault;
 }
 
-std::string joinPath(const std::string& directory, const std::string& name) {
-  if (directory.empty()) return name;
-  const char last = directory.back();
-  return last == '/' || last == '\\' ? directory + name : directory + '/' + name;
-}
-
 // RFC 3629's table: the lead byte gives the length and the range of the second byte,
 // which is what shuts out overlong forms, surrogates and anything above U+10FFFF.
 std::size_t utf8CharacterLength(std::string_view text, std::size_t at) {

@@ -2,6 +2,7 @@
 // test can make any one of them fail and watch the rollback.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -13,10 +14,14 @@ namespace rotorwerk {
 
 inline constexpr std::intptr_t kLockFailed = -1;
 inline constexpr std::intptr_t kNoLocks = -2;
+inline constexpr std::intptr_t kLockBusy = -3;
 
 class FileOperations {
  public:
   virtual ~FileOperations() = default;
+
+  // Far longer than any key change takes.
+  std::chrono::milliseconds lockWait{30000};
 
   // Each gives false and leaves the system's reason (errno, or Windows' last error)
   // where systemFault finds it. `name` is the file's, for a test to tell files apart.
@@ -36,9 +41,10 @@ class FileOperations {
   // asks for that (POSIX); elsewhere they already have.
   virtual bool syncDirectory(const std::string& directory);
   // An advisory lock on a settings directory, held until unlock or the process ends:
-  // a handle, kLockFailed, or kNoLocks where the file system keeps none (there is
-  // then nothing to wait for). `create` lets a platform that locks a file in the
-  // directory make that file.
+  // a handle, kLockFailed, kNoLocks where the file system keeps none (there is then
+  // nothing to wait for), or kLockBusy when another process still held it after
+  // `lockWait`: anyone who may read a folder may lock it, so no wait is endless.
+  // `create` lets a platform that locks a file in the directory make that file.
   virtual std::intptr_t lock(const std::string& directory, bool exclusive, bool create);
   virtual void unlock(std::intptr_t handle);
   // The text of a key journal, read without following a link and without waiting on a

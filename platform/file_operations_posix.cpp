@@ -5,10 +5,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "platform/file.h"
 #include "platform/file_operations.h"
@@ -74,20 +76,22 @@ std::intptr_t FileOperations::lock(const std::string& directory, bool exclusive,
   const int fd =
       open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return kLockFailed;
-  int locked = 0;
-  do {
-    locked = flock(fd, exclusive ? LOCK_EX : LOCK_SH);
-  } while (locked != 0 && errno == EINTR);
-  if (locked != 0) {
+  const auto deadline = std::chrono::steady_clock::now() + lockWait;
+  for (;;) {
+    if (flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0) return fd;
     const int error = errno;
-    close(fd);
-    errno = error;
-    // A network file system may lock no directory.
-    return error == ENOLCK || error == EBADF || error == ENOTSUP || error == EOPNOTSUPP
-               ? kNoLocks
-               : kLockFailed;
+    if (error == EINTR) continue;
+    if (error != EWOULDBLOCK || std::chrono::steady_clock::now() >= deadline) {
+      close(fd);
+      errno = error;
+      if (error == EWOULDBLOCK) return kLockBusy;
+      // A network file system may lock no directory.
+      return error == ENOLCK || error == EBADF || error == ENOTSUP || error == EOPNOTSUPP
+                 ? kNoLocks
+                 : kLockFailed;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  return fd;
 }
 
 void FileOperations::unlock(std::intptr_t handle) {

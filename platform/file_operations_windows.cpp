@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cerrno>
+#include <chrono>
 
 #include "platform/file.h"
 #include "platform/file_operations.h"
@@ -46,14 +47,23 @@ std::intptr_t FileOperations::lock(const std::string& directory, bool exclusive,
                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                   create ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_HIDDEN, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return kLockFailed;
-  OVERLAPPED whole{};
-  if (LockFileEx(handle, exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0, 0, 1, 0, &whole) == 0) {
+  const auto deadline = std::chrono::steady_clock::now() + lockWait;
+  for (;;) {
+    OVERLAPPED whole{};
+    const DWORD flags =
+        (exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0) | static_cast<DWORD>(LOCKFILE_FAIL_IMMEDIATELY);
+    if (LockFileEx(handle, flags, 0, 1, 0, &whole) != 0)
+      return reinterpret_cast<std::intptr_t>(handle);
     const DWORD error = GetLastError();
+    if (error == ERROR_LOCK_VIOLATION && std::chrono::steady_clock::now() < deadline) {
+      Sleep(10);
+      continue;
+    }
     CloseHandle(handle);
     SetLastError(error);
+    if (error == ERROR_LOCK_VIOLATION) return kLockBusy;
     return error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION ? kNoLocks : kLockFailed;
   }
-  return reinterpret_cast<std::intptr_t>(handle);
 }
 
 void FileOperations::unlock(std::intptr_t handle) {

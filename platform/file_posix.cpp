@@ -123,6 +123,12 @@ std::optional<std::uint64_t> fileSize(const std::string& path) {
 
 std::string typedName(const std::string& typed) { return typed; }
 
+// A backslash is a byte of a name here, not a separator.
+std::string joinPath(const std::string& directory, const std::string& name) {
+  if (directory.empty()) return name;
+  return directory.back() == '/' ? directory + name : directory + '/' + name;
+}
+
 std::size_t baseNameStart(const std::string& path) {
   const std::size_t slash = path.rfind('/');
   return slash == std::string::npos ? 0 : slash + 1;

@@ -190,6 +190,12 @@ std::string typedName(const std::string& typed) {
   return fromCodePage(typed, console ? GetConsoleCP() : CP_ACP);
 }
 
+std::string joinPath(const std::string& directory, const std::string& name) {
+  if (directory.empty()) return name;
+  const char last = directory.back();
+  return last == '/' || last == '\\' ? directory + name : directory + '/' + name;
+}
+
 std::size_t baseNameStart(const std::string& path) {
   const std::size_t separator = path.find_last_of("/\\:");
   return separator == std::string::npos ? 0 : separator + 1;

@@ -81,7 +81,7 @@ Result<std::vector<Found>> judgeFiles(const std::string& directory,
 // whole old key stands again, so that an undo that fails is tried again by the next
 // reader; a reader in a folder it may not change reads the old key with the journal
 // left, once nothing else is left to undo.
-Result<void> undo(const std::string& directory, const std::vector<JournalEntry>& entries,
+Result<bool> undo(const std::string& directory, const std::vector<JournalEntry>& entries,
                   bool reading) {
   const auto found = judgeFiles(directory, entries);
   if (!found) return found.fault();
@@ -94,6 +94,9 @@ Result<void> undo(const std::string& directory, const std::vector<JournalEntry>&
   }
   FileOperations& operations = fileOperations();
   std::optional<Fault> failure;
+  // Only putting an old file back or taking a new one away changes the key; a
+  // temporary file that stays is no part of it.
+  bool keyChanged = false;
   const auto failed = [&](const std::string& file) {
     if (!failure) failure = stepFault(file, FaultStep::kUndo);
   };
@@ -102,20 +105,26 @@ Result<void> undo(const std::string& directory, const std::vector<JournalEntry>&
     const Found& files = (*found)[k];
     const std::string target = joinPath(directory, entry.target);
     if (files.backup) {
+      keyChanged = true;
       if (!operations.rename(joinPath(directory, entry.backup), target, true)) failed(target);
     } else if (!entry.existed && files.target) {
+      keyChanged = true;
       if (!operations.remove(target)) failed(target);
     }
-    const std::string temporary = joinPath(directory, entry.temporary);
-    if (files.temporary && !operations.remove(temporary)) failed(temporary);
   }
   if (failure) return *failure;
-  const std::string journal = journalOf(directory);
-  if (!operations.remove(journal)) {
-    if (reading && (errno == EROFS || errno == EACCES || errno == EPERM)) return {};
-    return stepFault(journal, FaultStep::kUndo);
+  for (std::size_t k = 0; k < entries.size(); ++k) {
+    const std::string temporary = joinPath(directory, entries[k].temporary);
+    if ((*found)[k].temporary && !operations.remove(temporary)) failed(temporary);
   }
-  return {};
+  const std::string journal = journalOf(directory);
+  if (!failure && operations.remove(journal)) return false;
+  // A reader in a folder it may not change reads the old key, which stands whole; the
+  // journal waits for a writer.
+  if (reading && !keyChanged && (errno == EROFS || errno == EACCES || errno == EPERM)) {
+    return true;
+  }
+  return failure ? *failure : stepFault(journal, FaultStep::kUndo);
 }
 
 // A temporary or backup file of a key's file or of the journal: ".NAME.XXXXXX" or
@@ -136,15 +145,30 @@ bool isLeftover(std::string_view name) {
 }
 
 // Undoes the commit whose journal stands in the directory; the caller holds the lock.
-// A journal that cannot be believed is left, and so is every file it names.
-Result<void> finishInterruptedCommit(const std::string& directory, bool reading) {
+// A journal that cannot be believed is left, and so is every file it names. True when
+// a reader leaves the journal for a writer, the old key standing whole.
+Result<bool> finishInterruptedCommit(const std::string& directory, bool reading) {
   const std::string journal = journalOf(directory);
-  if (!nameTaken(journal)) return {};
+  if (!nameTaken(journal)) return false;
   const auto text = fileOperations().readJournal(journal, kJournalLimit);
-  if (!text) return text.fault().kind == FaultKind::kFileNotFound ? Result<void>() : text.fault();
+  if (!text) {
+    if (text.fault().kind == FaultKind::kFileNotFound) return false;
+    return text.fault();
+  }
   const auto entries = decodeJournal(*text, journal);
   if (!entries) return entries.fault();
   return undo(directory, *entries, reading);
+}
+
+// The lock, or the fault of one that another process held past the wait.
+Result<std::intptr_t> lockOf(const std::string& directory, bool exclusive) {
+  const std::intptr_t handle = fileOperations().lock(directory, exclusive, exclusive);
+  if (handle == kLockBusy) {
+    Fault busy{FaultKind::kLocked, directory.empty() ? "." : directory};
+    busy.number = (fileOperations().lockWait.count() + 999) / 1000;
+    return busy;
+  }
+  return handle;
 }
 
 }  // namespace
@@ -242,29 +266,41 @@ Result<void> ReplacementFile::commitTogether(const DirectoryLock& lock,
 
 Result<DirectoryLock> DirectoryLock::forWriting(const std::string& directory) {
   if (auto made = createDirectories(directory); !made) return made.fault();
-  const std::intptr_t handle = fileOperations().lock(directory, true, true);
-  if (handle == kLockFailed) {
+  const auto handle = lockOf(directory, true);
+  if (!handle) return handle.fault();
+  if (*handle == kLockFailed) {
     return stepFault(directory.empty() ? "." : directory, FaultStep::kLock);
   }
-  DirectoryLock lock(directory, handle);
+  DirectoryLock lock(directory, *handle);
   if (auto undone = finishInterruptedCommit(directory, false); !undone) return undone.fault();
-  // What a writer killed before its journal left behind: no other writer is at work.
+  // What a writer killed before its journal, or after it, left behind: no other writer
+  // is at work. Another user's file of such a name is not the tool's to remove.
   for (const std::string& name : namesIn(directory)) {
-    if (isLeftover(name)) (void)fileOperations().remove(joinPath(directory, name));
+    const std::string path = joinPath(directory, name);
+    if (isLeftover(name) && fileOperations().ownFile(path)) (void)fileOperations().remove(path);
   }
   return lock;
 }
 
+// The journal is looked for under the shared lock, which no writer holds while it
+// commits: one found there is a commit cut short, undone under a writer's lock, after
+// which the shared lock is taken and the folder looked at again.
 Result<DirectoryLock> DirectoryLock::forReading(const std::string& directory) {
-  if (nameTaken(journalOf(directory))) {
-    // A commit cut short: undone under a writer's lock, which waits for a writer
-    // that is still at work.
-    const std::intptr_t handle = fileOperations().lock(directory, true, true);
-    if (handle == kLockFailed) return stepFault(journalOf(directory), FaultStep::kUndo);
-    const DirectoryLock writing(directory, handle);
-    if (auto undone = finishInterruptedCommit(directory, true); !undone) return undone.fault();
+  for (bool left = false;;) {
+    {
+      const auto handle = lockOf(directory, false);
+      if (!handle) return handle.fault();
+      DirectoryLock reading(directory, *handle);
+      if (left || !nameTaken(journalOf(directory))) return reading;
+    }
+    const auto handle = lockOf(directory, true);
+    if (!handle) return handle.fault();
+    if (*handle == kLockFailed) return stepFault(journalOf(directory), FaultStep::kUndo);
+    const DirectoryLock writing(directory, *handle);
+    const auto undone = finishInterruptedCommit(directory, true);
+    if (!undone) return undone.fault();
+    left = *undone;
   }
-  return DirectoryLock(directory, fileOperations().lock(directory, false, false));
 }
 
 DirectoryLock::~DirectoryLock() {

@@ -41,6 +41,7 @@ const char* kindName(FaultKind kind) {
     case FaultKind::kJournal: return "journal";
     case FaultKind::kOutsideFolder: return "outside-folder";
     case FaultKind::kAttackFailed: return "attack-failed";
+    case FaultKind::kLocked: return "locked";
   }
   return nullptr;
 }

@@ -32,7 +32,11 @@ class FailingOperations : public FileOperations {
   bool crash = false;
   std::string_view only;  // when set, only this operation's calls count
   int calls = 0;
-  int error = EIO;                  // the reason a failing call gives
+  int error = EIO;  // the reason a failing call gives
+  // At the call numbered `signalAt`, a byte is written to `signalFd` and the call waits
+  // a moment, so that another process can start what races with it.
+  int signalAt = 0;
+  int signalFd = -1;
   std::vector<std::string> record;  // each call: the operation and its names
 
   std::FILE* create(std::string& pattern, const std::string& target, bool keyFile) override {
@@ -78,6 +82,11 @@ class FailingOperations : public FileOperations {
     record.push_back(call);
     if (!only.empty() && operation != only) return false;
     ++calls;
+    if (calls == signalAt) {
+      const char byte = 1;
+      if (::write(signalFd, &byte, 1) != 1) _exit(5);
+      usleep(300 * 1000);
+    }
     const bool failing = failAt > 0 && (calls == failAt || (failLater && calls > failAt));
     if (failing && crash) _exit(0);
     if (failing) errno = error;

@@ -1,10 +1,13 @@
 // Writing a key under failure: every system call of a commit is made to fail, or the
 // process to die, in turn, and the directory must hold the old key or the new one.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <set>
 
@@ -13,6 +16,7 @@
 #include "console/command_jobs.h"
 #include "failing_operations.h"
 #include "platform/file_operations.h"
+#include "rotorwerk/rotorwerk.h"
 #include "test_support.h"
 
 namespace rotorwerk {
@@ -209,6 +213,57 @@ TEST(FileOperations, ARenameThatMayNotReplaceLeavesATakenNameAsItWas) {
   EXPECT_EQ(dir.read("from"), "new");
   EXPECT_TRUE(system.rename((dir / "from").string(), (dir / "to").string(), true));
   EXPECT_EQ(dir.read("to"), "new");
+}
+
+TEST_F(KeyCommitTest, AReaderThatWaitedForTheLockUndoesTheCommitItWaitedFor) {
+  // The reader looks while the writer holds the lock but has no journal yet; the writer
+  // then dies after putting its files in place, before its journal goes.
+  int pipe[2];
+  ASSERT_EQ(::pipe(pipe), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    operations_ = FailingOperations();
+    operations_.signalAt = 2;  // the first temporary file, just after the lock
+    operations_.signalFd = pipe[1];
+    operations_.failAt = 17;  // removing the journal
+    operations_.crash = true;
+    useFileOperations(&operations_);
+    _exit(keygen(9, 12, true) == 0 ? 3 : 4);
+  }
+  char byte = 0;
+  ASSERT_EQ(read(pipe[0], &byte, 1), 1);
+  const auto found = rotorsAndPairs();
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_EQ(WEXITSTATUS(status), 0) << "the writer did not die where it was meant to";
+  EXPECT_EQ(found, (std::pair<std::size_t, std::size_t>{3, 2}));
+  EXPECT_EQ(key(), oldKey_);
+  EXPECT_EQ(leftovers().count(".enigma_commit"), 0U);
+  close(pipe[0]);
+  close(pipe[1]);
+}
+
+TEST_F(KeyCommitTest, ALockHeldPastTheWaitIsReportedNotWaitedForForEver) {
+  // Anyone who may read the folder may lock it.
+  const int holder = open(dir_.path().c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(flock(holder, LOCK_EX), 0);
+  operations_.lockWait = std::chrono::milliseconds(200);
+  useFileOperations(&operations_);
+  const auto read = loadSettings(dir_.path().string());
+  const int status = keygen(9, 12, true);
+  useFileOperations(nullptr);
+  close(holder);
+  ASSERT_FALSE(read);
+  EXPECT_EQ(read.fault().kind, FaultKind::kLocked);
+  EXPECT_EQ(api::describe(read.fault()),
+            "the settings folder " + dir_.path().string() +
+                " is locked by another process, and still was after a wait of 1 s; try again "
+                "when that process is done");
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(message_.rfind("rotorwerk: the settings folder ", 0), 0U) << message_;
+  EXPECT_EQ(key(), oldKey_);
 }
 
 // The key an attack found is printed when its file cannot take its place.

@@ -54,7 +54,7 @@ class KeyJournalTest : public ::testing::Test {
     test::SettingsText settings = test::randomSettings(7, {1, 2, 3});
     test::writeFile(keys() / "enigma_config.ef", settings.wiring);
     test::writeFile(keys() / "enigma_init.ef", settings.start);
-    test::writeFile(keys() / ".enigma_init.ef.AAAAAA~", "an old start file\n");
+    test::writeFile(keys() / ".enigma_init.ef.AAAAAA~", oldStart_);
     test::writeFile(dir_ / "outside" / "victim", "not the tool's\n");
     test::writeFile(dir_ / "outside" / "enigma_init.ef", "another key's start file\n");
   }
@@ -62,6 +62,8 @@ class KeyJournalTest : public ::testing::Test {
   std::filesystem::path journal() const { return keys() / ".enigma_commit"; }
 
   test::ScratchDir dir_;
+  // The start file a change cut short moved aside, as its backup.
+  const std::string oldStart_ = test::randomSettings(7, {4, 5, 6}).start;
 };
 
 TEST_F(KeyJournalTest, AJournalThatCannotBeBelievedChangesNothingAndIsNamed) {
@@ -158,7 +160,8 @@ TEST_F(KeyJournalTest, TheMessageNamesTheJournalAndSaysWhatToDo) {
   ASSERT_FALSE(read);
   EXPECT_EQ(api::describe(read.fault()),
             "the key journal ../keys/.enigma_commit is damaged; nothing was changed. If no key "
-            "change is running in that folder, check its key files, then remove the journal");
+            "change is running in that folder, check its key files (old ones may remain there "
+            "as hidden files ending in ~), then remove the journal");
   test::writeFile(journal(), journalOf("gone.ef", ".gone.ef.AAAAAA", ".gone.ef.AAAAAA~"));
   const auto again = loadSettings("../keys");
   ASSERT_FALSE(again);
@@ -188,6 +191,75 @@ TEST_F(KeyJournalTest, AReaderInAFolderItCannotChangeReadsAKeyWithNothingLeftToU
     EXPECT_FALSE(written) << error;
     EXPECT_TRUE(std::filesystem::exists(journal())) << error;
   }
+}
+
+TEST_F(KeyJournalTest, AJournalThatCannotBeReadIsLeftForTheNextReader) {
+  const std::string entry =
+      journalOf("enigma_init.ef", ".enigma_init.ef.AAAAAA", ".enigma_init.ef.AAAAAA~");
+  test::writeFile(journal(), entry);
+  chmod(journal().c_str(), 0600);
+  const auto before = filesBelow(dir_.path());
+  test::FailingOperations operations;
+  operations.only = "readJournal";
+  operations.failAt = 1;
+  useFileOperations(&operations);
+  const auto read = loadSettings(keys().string());
+  useFileOperations(nullptr);
+  ASSERT_FALSE(read);
+  EXPECT_EQ(read.fault().item, static_cast<int>(JournalProblem::kUnreadable));
+  EXPECT_EQ(filesBelow(dir_.path()), before);
+  // The next reader, who can read it, puts the old start file back.
+  ASSERT_TRUE(loadSettings(keys().string()));
+  EXPECT_EQ(test::readFile(keys() / "enigma_init.ef"), oldStart_);
+  EXPECT_FALSE(std::filesystem::exists(journal()));
+}
+
+TEST_F(KeyJournalTest, AReaderInAReadOnlyFolderReadsTheOldKeyWhenOnlyTemporariesAreLeft) {
+  // A commit cut short before any old file moved: the new files' temporaries stand.
+  test::writeFile(journal(),
+                  journalOf("enigma_init.ef", ".enigma_init.ef.BBBBBB", ".enigma_init.ef.BBBBBB~"));
+  chmod(journal().c_str(), 0600);
+  test::writeFile(keys() / ".enigma_init.ef.BBBBBB", "a new start file\n");
+  const std::string start = test::readFile(keys() / "enigma_init.ef");
+  test::FailingOperations operations;
+  operations.only = "remove";
+  operations.failAt = 1;
+  operations.failLater = true;
+  operations.error = EROFS;
+  useFileOperations(&operations);
+  const auto read = loadSettings(keys().string());
+  useFileOperations(nullptr);
+  ASSERT_TRUE(read) << api::describe(read.fault());
+  EXPECT_EQ(test::readFile(keys() / "enigma_init.ef"), start);
+  EXPECT_TRUE(std::filesystem::exists(journal()));
+}
+
+TEST_F(KeyJournalTest, AWriterLeavesAnotherUsersFilesOfLeftoverNames) {
+  if (geteuid() != 0) GTEST_SKIP() << "only the administrator can plant another user's file";
+  test::writeFile(keys() / ".enigma_config.ef.QWERTY", "another user's\n");
+  ASSERT_EQ(chown((keys() / ".enigma_config.ef.QWERTY").c_str(), kStranger, kStranger), 0);
+  test::writeFile(keys() / ".enigma_config.ef.ASDFGH", "a temporary of ours\n");
+  ASSERT_TRUE(DirectoryLock::forWriting(keys().string()));
+  EXPECT_TRUE(std::filesystem::exists(keys() / ".enigma_config.ef.QWERTY"));
+  EXPECT_FALSE(std::filesystem::exists(keys() / ".enigma_config.ef.ASDFGH"));
+}
+
+// On POSIX a backslash is a byte of a name: "keys\\" is a folder of its own.
+TEST_F(KeyJournalTest, AFolderNameEndingInABackslashIsThatFolder) {
+  const std::filesystem::path odd = dir_ / "keys\\";
+  std::filesystem::create_directory(odd);
+  std::filesystem::copy_file(keys() / "enigma_config.ef", odd / "enigma_config.ef");
+  std::filesystem::copy_file(keys() / "enigma_init.ef", odd / "enigma_init.ef");
+  // Beside it, files whose names a backslash would join into: the wrong key.
+  test::SettingsText other = test::randomSettings(11, {9});
+  test::writeFile(dir_ / "keys\\enigma_config.ef", other.wiring);
+  test::writeFile(dir_ / "keys\\enigma_init.ef", other.start);
+  const auto read = loadSettings(odd.string());
+  ASSERT_TRUE(read);
+  const auto own = loadSettings(keys().string());
+  ASSERT_TRUE(own);
+  EXPECT_EQ(read->wiring.rotors.size(), own->wiring.rotors.size());
+  EXPECT_EQ(read->start.offsets, own->start.offsets);
 }
 
 }  // namespace

@@ -59,7 +59,8 @@ const ConsoleText& consoleText(FaultKind kind) {
     case FaultKind::kJournal:
     case FaultKind::kOutsideFolder:
     case FaultKind::kAttackInput:
-    case FaultKind::kAttackFailed: return texts::kCannotWriteFile;
+    case FaultKind::kAttackFailed:
+    case FaultKind::kLocked: return texts::kCannotWriteFile;
   }
   return texts::kCannotWriteFile;
 }
@@ -90,8 +91,7 @@ std::string journalProblem(const Console& console, const Fault& fault) {
     case JournalProblem::kDamaged: return say(console, messages::kJournalDamaged);
     case JournalProblem::kOutside: return say(console, messages::kJournalOutside);
     case JournalProblem::kForeign:
-      return say(console, messages::kJournalForeign, {displayName(fault.reason)});
-    case JournalProblem::kMissing: break;  // a message of its own
+    case JournalProblem::kMissing: break;  // messages of their own
   }
   return say(console, messages::kJournalDamaged);
 }
@@ -138,9 +138,14 @@ std::string commandLineMessage(const Console& console, const Fault& fault) {
       if (static_cast<JournalProblem>(fault.item) == JournalProblem::kMissing) {
         return say(console, messages::kJournalMissing, {name, displayName(fault.reason)});
       }
+      if (static_cast<JournalProblem>(fault.item) == JournalProblem::kForeign) {
+        return say(console, messages::kJournalForeign, {name, displayName(fault.reason)});
+      }
       return say(console, messages::kJournalUntrusted, {name, journalProblem(console, fault)});
     case FaultKind::kOutsideFolder:
       return say(console, messages::kOutsideFolder, {name, displayName(fault.reason)});
+    case FaultKind::kLocked:
+      return say(console, messages::kLocked, {name, std::to_string(fault.number)});
     case FaultKind::kNoSuchCodingType: return say(console, messages::kNoSuchCodingType, {name});
     case FaultKind::kFormat: return say(console, messages::kFormat, {name});
     case FaultKind::kOutputLost: return say(console, messages::kOutputLost, {fault.reason});

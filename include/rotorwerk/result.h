@@ -28,6 +28,7 @@ enum class FaultKind {
   kJournal,           // a key journal not acted on: `item`, a JournalProblem, says why
   kOutsideFolder,     // a key file leads out of its folder, which `reason` names
   kAttackFailed,      // the search could not go on: `item`, an AttackFailure, says why
+  kLocked,            // another process held the settings folder's lock `number` seconds
 };
 
 // Why a key journal (the record of a key change that a crash may cut short) was not
