@@ -542,6 +542,25 @@ TEST_F(CommandLineTest, KeyFilesAreOneKeyOrNothing) {
   }
 }
 
+// A key file that is a FIFO or a device is refused at once: nothing waits for a writer.
+TEST_F(CommandLineTest, KeyFilesThatAreNoRegularFilesAreRefusedAtOnce) {
+  SKIP_ON_WINDOWS_BUILD("FIFOs are POSIX's");
+  ASSERT_EQ(run({"keygen"}).status, 0);
+  for (const std::string name : {"enigma_config.ef", "enigma_init.ef"}) {
+    const std::string saved = dir_.read(name);
+    std::filesystem::remove(dir_ / name);
+    ASSERT_EQ(mkfifo((dir_ / name).c_str(), 0600), 0);
+    // Run under a time limit, so that a hang fails the test instead of stopping it.
+    const auto result = test::runProgram(
+        dir_.path(), "",
+        {.locale = "C.UTF-8", .command = {"timeout", "20"}, .arguments = {"check"}});
+    EXPECT_EQ(result.status, 1) << name;
+    EXPECT_EQ(result.err, "rotorwerk: " + name + " is not a regular file\n");
+    std::filesystem::remove(dir_ / name);
+    dir_.write(name, saved);
+  }
+}
+
 TEST_F(CommandLineTest, OfTwoKeygensAtOnceExactlyOneWritesBothFiles) {
   // Rounds 0 to 7 make a new key; in later ones --force replaces an old one, alone or
   // beside a run without it: the key left is always one run's whole key.
