@@ -178,6 +178,9 @@ Result<AttackOutcome> attackFiles(const std::vector<std::string>& codePaths, con
                                   const AttackOptions& options) {
   std::vector<File> inputs;
   for (const std::string& path : codePaths) {
+    if (auto sound = refuseNul(path, FaultKind::kFileNotFound); !sound) return sound.fault();
+  }
+  for (const std::string& path : codePaths) {
     auto input = openInput(path);
     if (!input) return input.fault();
     inputs.push_back(std::move(*input));

@@ -1,6 +1,7 @@
 // What the library's sources share and its users do not see.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "machine/rotor_machine.h"
@@ -19,5 +20,9 @@ struct Settings::Data {
 // The machine of settings that can encipher; a kSettings fault for the wiring alone
 // and for settings moved from.
 Result<const RotorMachine*> keyMachine(const Settings& settings);
+
+// A name holding a NUL byte: the system would take it as the name cut short there and
+// touch another file. A fault of `kind` naming it.
+Result<void> refuseNul(const std::string& name, FaultKind kind);
 
 }  // namespace rotorwerk::api

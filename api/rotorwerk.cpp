@@ -97,12 +97,14 @@ std::string describe(const Fault& fault, bool chinese) {
 }
 
 Result<Settings> Settings::load(const std::string& directory) {
+  if (auto sound = refuseNul(directory, FaultKind::kSettings); !sound) return sound.fault();
   auto settings = loadSettings(directory);
   if (!settings) return settings.fault();
   return Settings(std::make_shared<const Data>(dataOf(std::move(*settings), true)));
 }
 
 Result<Settings> Settings::loadWiring(const std::string& directory) {
+  if (auto sound = refuseNul(directory, FaultKind::kSettings); !sound) return sound.fault();
   auto wiring = rotorwerk::loadWiring(directory);
   if (!wiring) return wiring.fault();
   return Settings(std::make_shared<const Data>(dataOf({std::move(*wiring), {}}, false)));
@@ -308,6 +310,8 @@ Result<bool> encryptFile(const Settings& settings, const std::string& textPath,
                          const Progress& progress) {
   const auto machine = keyMachine(settings);
   if (!machine) return machine.fault();
+  if (auto sound = refuseNul(textPath, FaultKind::kFileNotFound); !sound) return sound.fault();
+  if (auto sound = refuseNul(codePath, FaultKind::kCannotWrite); !sound) return sound.fault();
   auto input = openInput(textPath);
   if (!input) return input.fault();
   auto done = encryptCommand(std::move(*input), textPath, label == TextLabel::kChinese ? 1 : 0,
@@ -321,6 +325,8 @@ Result<Verification> decryptFile(const Settings& settings, const std::string& co
                                  const Progress& progress) {
   // Refused before the code file is opened, which may be standard input.
   if (const auto machine = keyMachine(settings); !machine) return machine.fault();
+  if (auto sound = refuseNul(codePath, FaultKind::kFileNotFound); !sound) return sound.fault();
+  if (auto sound = refuseNul(outputName, FaultKind::kCannotOutput); !sound) return sound.fault();
   auto input = openInput(codePath);
   if (!input) return input.fault();
   return decryptInput(settings, std::move(*input), codePath, output, outputName, progress);

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <utility>
 
@@ -145,6 +146,39 @@ TEST(Library, RefusesAnOutputThatGivesNoStream) {
     EXPECT_EQ(found.fault().kind, FaultKind::kCannotOutput) << name;
     EXPECT_EQ(found.fault().file, "out.txt") << name;
   }
+}
+
+// A name holding a NUL byte is refused whole, naming it: the part before the NUL, which
+// the system would take, is never touched.
+TEST(Library, RefusesNamesHoldingANulByte) {
+  const test::ScratchDir dir;
+  test::writeSettings(dir, test::randomSettings(8, {1, 2, 3}));
+  dir.write("t.txt", "Meet me");
+  const std::string folder = dir.path().string();
+  const api::Settings settings = *api::Settings::load(folder);
+  const std::string code = (dir / "code.txt").string();
+  const std::string text = (dir / "t.txt").string();
+  const auto withNul = [](const std::string& name) { return name + std::string("\0zz", 3); };
+  const auto toStdout = [](api::TextLabel) -> Result<std::FILE*> { return stdout; };
+  const std::pair<std::string, Fault> rows[] = {
+      {folder, faultOf(api::Settings::load(withNul(folder)))},
+      {folder, faultOf(api::Settings::loadWiring(withNul(folder)))},
+      {text, faultOf(api::encryptFile(settings, withNul(text), code))},
+      {code, faultOf(api::encryptFile(settings, text, withNul(code)))},
+      {text, faultOf(api::decryptFile(settings, withNul(text), toStdout, "-"))},
+      {"out", faultOf(api::decryptFile(settings, text, toStdout, withNul("out")))},
+      {text, faultOf(api::attackFiles({withNul(text)}, settings))},
+  };
+  for (const auto& [name, fault] : rows) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(fault.file, withNul(name));
+    EXPECT_NE(api::describe(fault).find(name + "\\x00zz"), std::string::npos)
+        << api::describe(fault);
+  }
+  EXPECT_EQ(rows[0].second.kind, FaultKind::kSettings);
+  EXPECT_FALSE(fs::exists(dir / "code.txt"));
+  // No lock, no journal: the folder holds what it held.
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 3);
 }
 
 TEST(Library, GenerateNamesTheCountOutOfRangeAndNoFile) {
