@@ -1,6 +1,7 @@
 // What the library's sources share and its users do not see.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,7 +15,8 @@ namespace rotorwerk::api {
 struct Settings::Data {
   rotorwerk::Settings settings;
   bool hasStart = false;
-  RotorMachine machine;  // with the start file, when there is one
+  RotorMachine machine;               // with the start file, when there is one
+  std::optional<std::string> folder;  // where the key files were read from
 };
 
 // The machine of settings that can encipher; a kSettings fault for the wiring alone
@@ -24,5 +26,9 @@ Result<const RotorMachine*> keyMachine(const Settings& settings);
 // A name holding a NUL byte: the system would take it as the name cut short there and
 // touch another file. A fault of `kind` naming it.
 Result<void> refuseNul(const std::string& name, FaultKind kind);
+
+// An output that is one of the key files the settings were read from would lose the
+// key: a kSameFile fault naming both. "-" and names of no file pass.
+Result<void> refuseKeyFile(const Settings& settings, const std::string& output);
 
 }  // namespace rotorwerk::api

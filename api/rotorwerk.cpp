@@ -22,8 +22,10 @@ namespace rotorwerk::api {
 
 namespace {
 
-Settings::Data dataOf(rotorwerk::Settings settings, bool hasStart) {
-  Settings::Data data{std::move(settings), hasStart, {}};
+// Settings read from a folder remember it, so that no output overwrites their files.
+Settings::Data dataOf(rotorwerk::Settings settings, bool hasStart,
+                      std::optional<std::string> folder = {}) {
+  Settings::Data data{std::move(settings), hasStart, {}, std::move(folder)};
   if (hasStart) data.machine = buildMachine(data.settings);
   return data;
 }
@@ -100,14 +102,14 @@ Result<Settings> Settings::load(const std::string& directory) {
   if (auto sound = refuseNul(directory, FaultKind::kSettings); !sound) return sound.fault();
   auto settings = loadSettings(directory);
   if (!settings) return settings.fault();
-  return Settings(std::make_shared<const Data>(dataOf(std::move(*settings), true)));
+  return Settings(std::make_shared<const Data>(dataOf(std::move(*settings), true, directory)));
 }
 
 Result<Settings> Settings::loadWiring(const std::string& directory) {
   if (auto sound = refuseNul(directory, FaultKind::kSettings); !sound) return sound.fault();
   auto wiring = rotorwerk::loadWiring(directory);
   if (!wiring) return wiring.fault();
-  return Settings(std::make_shared<const Data>(dataOf({std::move(*wiring), {}}, false)));
+  return Settings(std::make_shared<const Data>(dataOf({std::move(*wiring), {}}, false, directory)));
 }
 
 Result<Settings> Settings::parseWiring(std::string_view wiringText) {
@@ -312,6 +314,7 @@ Result<bool> encryptFile(const Settings& settings, const std::string& textPath,
   if (!machine) return machine.fault();
   if (auto sound = refuseNul(textPath, FaultKind::kFileNotFound); !sound) return sound.fault();
   if (auto sound = refuseNul(codePath, FaultKind::kCannotWrite); !sound) return sound.fault();
+  if (auto kept = refuseKeyFile(settings, codePath); !kept) return kept.fault();
   auto input = openInput(textPath);
   if (!input) return input.fault();
   auto done = encryptCommand(std::move(*input), textPath, label == TextLabel::kChinese ? 1 : 0,
@@ -327,6 +330,7 @@ Result<Verification> decryptFile(const Settings& settings, const std::string& co
   if (const auto machine = keyMachine(settings); !machine) return machine.fault();
   if (auto sound = refuseNul(codePath, FaultKind::kFileNotFound); !sound) return sound.fault();
   if (auto sound = refuseNul(outputName, FaultKind::kCannotOutput); !sound) return sound.fault();
+  if (auto kept = refuseKeyFile(settings, outputName); !kept) return kept.fault();
   auto input = openInput(codePath);
   if (!input) return input.fault();
   return decryptInput(settings, std::move(*input), codePath, output, outputName, progress);

@@ -181,6 +181,34 @@ TEST(Library, RefusesNamesHoldingANulByte) {
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 3);
 }
 
+// Library callers write where they like, but never over the key they encipher with.
+TEST(Library, RefusesAnOutputThatIsAKeyFileOfTheSettings) {
+  const test::ScratchDir dir;
+  test::writeSettings(dir, test::randomSettings(9, {1, 2, 3}));
+  dir.write("t.txt", "Meet me");
+  const api::Settings settings = *api::Settings::load(dir.path().string());
+  dir.write("code.txt", *api::encrypt(settings, "Meet me"));
+  const auto start = dir.read("enigma_init.ef");
+  const auto toStdout = [](api::TextLabel) -> Result<std::FILE*> { return stdout; };
+  for (const char* keyFile : {"enigma_config.ef", "enigma_init.ef"}) {
+    const std::string target = (dir / keyFile).string();
+    const Fault rows[] = {
+        faultOf(api::encryptFile(settings, (dir / "t.txt").string(), target)),
+        faultOf(api::decryptFile(settings, (dir / "code.txt").string(), toStdout, target)),
+    };
+    for (const Fault& fault : rows) {
+      EXPECT_EQ(fault.kind, FaultKind::kSameFile) << keyFile;
+      EXPECT_EQ(api::describe(fault),
+                target + " is the key file " + target + "; it is not overwritten");
+    }
+  }
+  EXPECT_EQ(dir.read("enigma_init.ef"), start);
+  // Settings made from texts have no files to keep.
+  const api::Settings parsed = *api::Settings::parse(settings.wiringText(), settings.startText());
+  EXPECT_TRUE(
+      api::encryptFile(parsed, (dir / "t.txt").string(), (dir / "enigma_init.ef").string()));
+}
+
 TEST(Library, GenerateNamesTheCountOutOfRangeAndNoFile) {
   const struct {
     int rotors;

@@ -132,6 +132,9 @@ std::string commandLineMessage(const Console& console, const Fault& fault) {
     case FaultKind::kNotRegular: return say(console, messages::kNotRegular, {name});
     case FaultKind::kExists: return say(console, messages::kExists, {name});
     case FaultKind::kSameFile:
+      if (static_cast<SameFile>(fault.item) == SameFile::kOutputIsKey) {
+        return say(console, messages::kOutputIsKey, {name, displayName(fault.reason)});
+      }
       return say(console, messages::kSameFile, {displayName(fault.reason), name});
     case FaultKind::kNoRandomness: return say(console, messages::kNoRandomness);
     case FaultKind::kJournal:
