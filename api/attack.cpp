@@ -108,7 +108,8 @@ Result<AttackOutcome> attackReading(const std::function<Result<CodeSample>(std::
     }
   }
   if (options.onPlan) {
-    if (auto go = options.onPlan(plan); !go) return go.fault();
+    const auto go = guarded<void>({}, [&] { return options.onPlan(plan); });
+    if (!go) return go.fault();
   }
 
   rotorwerk::Settings settings{rotors, Start{{}, {1, 1, 1}, {0, 0, 0}}};

@@ -317,10 +317,12 @@ Result<bool> encryptFile(const Settings& settings, const std::string& textPath,
   if (auto kept = refuseKeyFile(settings, codePath); !kept) return kept.fault();
   auto input = openInput(textPath);
   if (!input) return input.fault();
-  auto done = encryptCommand(std::move(*input), textPath, label == TextLabel::kChinese ? 1 : 0,
-                             std::string(codingType), **machine, codePath, progress);
-  if (!done) return done.fault();
-  return *done == CodeWrittenTo::kFile;
+  return guarded<bool>(codePath, [&]() -> Result<bool> {
+    auto done = encryptCommand(std::move(*input), textPath, label == TextLabel::kChinese ? 1 : 0,
+                               std::string(codingType), **machine, codePath, progress);
+    if (!done) return done.fault();
+    return *done == CodeWrittenTo::kFile;
+  });
 }
 
 Result<Verification> decryptFile(const Settings& settings, const std::string& codePath,
@@ -333,7 +335,9 @@ Result<Verification> decryptFile(const Settings& settings, const std::string& co
   if (auto kept = refuseKeyFile(settings, outputName); !kept) return kept.fault();
   auto input = openInput(codePath);
   if (!input) return input.fault();
-  return decryptInput(settings, std::move(*input), codePath, output, outputName, progress);
+  return guarded<Verification>(outputName, [&] {
+    return decryptInput(settings, std::move(*input), codePath, output, outputName, progress);
+  });
 }
 
 }  // namespace rotorwerk::api

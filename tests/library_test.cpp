@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <functional>
 #include <iterator>
+#include <memory>
+#include <stdexcept>
 #include <string>
 #include <utility>
 
@@ -207,6 +209,61 @@ TEST(Library, RefusesAnOutputThatIsAKeyFileOfTheSettings) {
   const api::Settings parsed = *api::Settings::parse(settings.wiringText(), settings.startText());
   EXPECT_TRUE(
       api::encryptFile(parsed, (dir / "t.txt").string(), (dir / "enigma_init.ef").string()));
+}
+
+// A callback that throws ends its call with a fault that says what it threw, and leaves
+// no temporary file behind.
+TEST(Library, CallbacksThatThrowEndTheCallWithAFault) {
+  const test::ScratchDir dir;
+  const api::Settings settings = sampleSettings(test::randomSettings(10, {1, 2, 3}));
+  dir.write("t.txt", "Meet me at the old mill");
+  dir.write("code.txt", *api::encrypt(settings, "Meet me at the old mill"));
+  const std::string text = (dir / "t.txt").string();
+  const std::string code = (dir / "code.txt").string();
+  const std::string out = (dir / "out.code").string();
+  const std::pair<const char*, std::function<void()>> throws[] = {
+      {"boom", [] { throw std::runtime_error("boom"); }},
+      {"a callback failed", [] { throw 42; }},
+  };
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> sink(std::tmpfile(), std::fclose);
+  for (const auto& [said, fail] : throws) {
+    const auto toSink = [&](api::TextLabel) -> Result<std::FILE*> { return sink.get(); };
+    const auto failing = [&](api::TextLabel) -> Result<std::FILE*> {
+      fail();
+      return sink.get();
+    };
+    const std::pair<const char*, std::function<Fault()>> calls[] = {
+        {"encryptFile progress",
+         [&] {
+           return faultOf(api::encryptFile(settings, text, out, api::TextLabel::kEnglish,
+                                           api::kCheckedCodingType,
+                                           [&](std::uint64_t) { fail(); }));
+         }},
+        {"decryptFile progress",
+         [&] {
+           return faultOf(
+               api::decryptFile(settings, code, toSink, "-", [&](std::uint64_t) { fail(); }));
+         }},
+        {"decryptFile output",
+         [&] { return faultOf(api::decryptFile(settings, code, failing, "-")); }},
+        {"attack plan",
+         [&] {
+           api::AttackOptions options;
+           options.onPlan = [&](const api::AttackPlan&) -> Result<void> {
+             fail();
+             return {};
+           };
+           return faultOf(api::attackFiles({code}, settings, options));
+         }},
+    };
+    for (const auto& [name, call] : calls) {
+      SCOPED_TRACE(std::string(name) + ", " + said);
+      const Fault fault = call();
+      EXPECT_EQ(fault.kind, FaultKind::kCannotOutput);
+      EXPECT_EQ(fault.reason, said);
+      EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
+    }
+  }
 }
 
 TEST(Library, GenerateNamesTheCountOutOfRangeAndNoFile) {
