@@ -184,6 +184,11 @@ std::string faultMessage(const Console& console, const Fault& fault, FrontEnd fr
   if (frontEnd == FrontEnd::kCommandLine) {
     return "rotorwerk: " + commandLineMessage(console, fault) + "\n";
   }
+  // The console writes no key file: a name that is no regular file is a settings file,
+  // told as one that cannot be opened.
+  if (fault.kind == FaultKind::kNotRegular) {
+    return faultMessage(console, Fault{FaultKind::kSettings, fault.file}, frontEnd);
+  }
   std::string message(console.text(consoleText(fault.kind)));
   if (fault.kind == FaultKind::kCannotWrite || fault.kind == FaultKind::kSettings ||
       fault.kind == FaultKind::kJournal) {
