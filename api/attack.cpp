@@ -108,7 +108,8 @@ Result<AttackOutcome> attackReading(const std::function<Result<CodeSample>(std::
     }
   }
   if (options.onPlan) {
-    if (auto go = options.onPlan(plan); !go) return go.fault();
+    const auto go = guarded<void>({}, [&] { return options.onPlan(plan); });
+    if (!go) return go.fault();
   }
 
   rotorwerk::Settings settings{rotors, Start{{}, {1, 1, 1}, {0, 0, 0}}};
@@ -177,6 +178,9 @@ Result<AttackOutcome> attack(const std::vector<std::string>& codes, const Settin
 Result<AttackOutcome> attackFiles(const std::vector<std::string>& codePaths, const Settings& wiring,
                                   const AttackOptions& options) {
   std::vector<File> inputs;
+  for (const std::string& path : codePaths) {
+    if (auto sound = refuseNul(path, FaultKind::kFileNotFound); !sound) return sound.fault();
+  }
   for (const std::string& path : codePaths) {
     auto input = openInput(path);
     if (!input) return input.fault();

@@ -22,8 +22,10 @@ namespace rotorwerk::api {
 
 namespace {
 
-Settings::Data dataOf(rotorwerk::Settings settings, bool hasStart) {
-  Settings::Data data{std::move(settings), hasStart, {}};
+// Settings read from a folder remember it, so that no output overwrites their files.
+Settings::Data dataOf(rotorwerk::Settings settings, bool hasStart,
+                      std::optional<std::string> folder = {}) {
+  Settings::Data data{std::move(settings), hasStart, {}, std::move(folder)};
   if (hasStart) data.machine = buildMachine(data.settings);
   return data;
 }
@@ -97,15 +99,17 @@ std::string describe(const Fault& fault, bool chinese) {
 }
 
 Result<Settings> Settings::load(const std::string& directory) {
+  if (auto sound = refuseNul(directory, FaultKind::kSettings); !sound) return sound.fault();
   auto settings = loadSettings(directory);
   if (!settings) return settings.fault();
-  return Settings(std::make_shared<const Data>(dataOf(std::move(*settings), true)));
+  return Settings(std::make_shared<const Data>(dataOf(std::move(*settings), true, directory)));
 }
 
 Result<Settings> Settings::loadWiring(const std::string& directory) {
+  if (auto sound = refuseNul(directory, FaultKind::kSettings); !sound) return sound.fault();
   auto wiring = rotorwerk::loadWiring(directory);
   if (!wiring) return wiring.fault();
-  return Settings(std::make_shared<const Data>(dataOf({std::move(*wiring), {}}, false)));
+  return Settings(std::make_shared<const Data>(dataOf({std::move(*wiring), {}}, false, directory)));
 }
 
 Result<Settings> Settings::parseWiring(std::string_view wiringText) {
@@ -308,12 +312,17 @@ Result<bool> encryptFile(const Settings& settings, const std::string& textPath,
                          const Progress& progress) {
   const auto machine = keyMachine(settings);
   if (!machine) return machine.fault();
+  if (auto sound = refuseNul(textPath, FaultKind::kFileNotFound); !sound) return sound.fault();
+  if (auto sound = refuseNul(codePath, FaultKind::kCannotWrite); !sound) return sound.fault();
+  if (auto kept = refuseKeyFile(settings, codePath); !kept) return kept.fault();
   auto input = openInput(textPath);
   if (!input) return input.fault();
-  auto done = encryptCommand(std::move(*input), textPath, label == TextLabel::kChinese ? 1 : 0,
-                             std::string(codingType), **machine, codePath, progress);
-  if (!done) return done.fault();
-  return *done == CodeWrittenTo::kFile;
+  return guarded<bool>(codePath, [&]() -> Result<bool> {
+    auto done = encryptCommand(std::move(*input), textPath, label == TextLabel::kChinese ? 1 : 0,
+                               std::string(codingType), **machine, codePath, progress);
+    if (!done) return done.fault();
+    return *done == CodeWrittenTo::kFile;
+  });
 }
 
 Result<Verification> decryptFile(const Settings& settings, const std::string& codePath,
@@ -321,9 +330,14 @@ Result<Verification> decryptFile(const Settings& settings, const std::string& co
                                  const Progress& progress) {
   // Refused before the code file is opened, which may be standard input.
   if (const auto machine = keyMachine(settings); !machine) return machine.fault();
+  if (auto sound = refuseNul(codePath, FaultKind::kFileNotFound); !sound) return sound.fault();
+  if (auto sound = refuseNul(outputName, FaultKind::kCannotOutput); !sound) return sound.fault();
+  if (auto kept = refuseKeyFile(settings, outputName); !kept) return kept.fault();
   auto input = openInput(codePath);
   if (!input) return input.fault();
-  return decryptInput(settings, std::move(*input), codePath, output, outputName, progress);
+  return guarded<Verification>(outputName, [&] {
+    return decryptInput(settings, std::move(*input), codePath, output, outputName, progress);
+  });
 }
 
 }  // namespace rotorwerk::api

@@ -23,8 +23,12 @@ Fault unopened(const Fault& opening, const std::string& name) {
 template <typename Parse>
 auto parseFile(const std::string& name, Parse parse)
     -> decltype(parse(std::declval<FormattedInput&>())) {
-  const auto file = openForReading(name);
-  if (!file) return unopened(file.fault(), name);
+  const auto file = openRegularForReading(name);
+  if (!file) {
+    // A FIFO or device is told as such, not as a file that failed to open.
+    if (file.fault().kind == FaultKind::kNotRegular) return file.fault();
+    return unopened(file.fault(), name);
+  }
   FormattedInput input(file->get());
   input.skipByteOrderMark();
   auto parsed = parse(input);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "analysis/attack.h"
+#include "api/library_internals.h"
 #include "codefile/code_file.h"
 #include "console/json_output.h"
 #include "console/status_line.h"
@@ -272,6 +273,11 @@ int attackJob(const JobOptions& options, Console& console) {
   // The start file's place is taken before the search, so that a name in use or a
   // directory that cannot be written is told at once, not after minutes.
   const bool toFile = !options.output.empty() && options.output != "-";
+  if (toFile) {
+    if (auto kept = api::refuseKeyFile(*wiring, options.output); !kept) {
+      return failed(console, kept.fault());
+    }
+  }
   const auto existing =
       options.force ? ReplacementFile::Existing::kReplace : ReplacementFile::Existing::kRefuse;
   ReplacementFile file(toFile ? options.output : "-", ReplacementFile::Access::kPrivate, existing);

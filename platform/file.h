@@ -45,6 +45,11 @@ bool standardStreamWasClosed(int number);
 // counts as a file that cannot be opened (kFileNotFound).
 Result<File> openForReading(const std::string& path);
 
+// The same for a file that must be a regular one, such as a key file: opened without
+// waiting for a writer, so that a FIFO cannot hold the caller, and refused unless
+// regular (kNotRegular). A directory is kFileNotFound, as above.
+Result<File> openRegularForReading(const std::string& path);
+
 // Standard input held like a file, read like one: on Windows 0x1A is data there too.
 // kCannotRead when it was closed at start-up.
 Result<File> standardInput();

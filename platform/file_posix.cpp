@@ -56,6 +56,29 @@ Result<File> openForReading(const std::string& path) {
   return file;
 }
 
+Result<File> openRegularForReading(const std::string& path) {
+  errno = 0;
+  const int descriptor = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (descriptor < 0) return systemFault(FaultKind::kFileNotFound, path);
+  struct stat status {};
+  int error = fstat(descriptor, &status) == 0 ? 0 : errno;
+  if (error == 0 && S_ISDIR(status.st_mode)) error = EISDIR;
+  if (error == 0 && !S_ISREG(status.st_mode)) {
+    close(descriptor);
+    return Fault{FaultKind::kNotRegular, path};
+  }
+  // Reads block again, as every other file's do.
+  const int flags = error == 0 ? fcntl(descriptor, F_GETFL) : -1;
+  if (error == 0 && (flags == -1 || fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) != 0)) {
+    error = errno;
+  }
+  std::FILE* stream = error == 0 ? fdopen(descriptor, "rb") : nullptr;
+  if (stream != nullptr) return File(stream);
+  if (error == 0) error = errno;
+  close(descriptor);
+  return errorFault(FaultKind::kFileNotFound, path, error);
+}
+
 Result<File> standardInput() {
   if (standardStreamWasClosed(0)) {
     errno = EBADF;

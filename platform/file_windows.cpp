@@ -64,6 +64,15 @@ Result<File> openForReading(const std::string& path) {
   return file;
 }
 
+Result<File> openRegularForReading(const std::string& path) {
+  auto file = openForReading(path);
+  if (!file) return file;
+  // Only devices and pipes have a file type other than disk.
+  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file->get())));
+  if (GetFileType(handle) != FILE_TYPE_DISK) return Fault{FaultKind::kNotRegular, path};
+  return file;
+}
+
 Result<File> standardInput() {
   if (standardStreamWasClosed(0)) {
     SetLastError(ERROR_INVALID_HANDLE);

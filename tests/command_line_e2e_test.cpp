@@ -542,6 +542,58 @@ TEST_F(CommandLineTest, KeyFilesAreOneKeyOrNothing) {
   }
 }
 
+// An output that is a key file, by its name or by another, is refused before anything
+// is written, and the key stays whole.
+TEST_F(CommandLineTest, NoOutputOverwritesAKeyFile) {
+  ASSERT_EQ(run({"keygen"}).status, 0);
+  dir_.write("t.txt", "Meet me at the old mill");
+  ASSERT_EQ(run({"encrypt", "t.txt", "-o", "t.code"}).status, 0);
+  std::filesystem::create_directory(dir_ / "sub");
+  std::filesystem::create_hard_link(dir_ / "enigma_init.ef", dir_ / "alias");
+  const std::string wiring = dir_.read("enigma_config.ef");
+  const std::string start = dir_.read("enigma_init.ef");
+  const std::string init = "enigma_init.ef";
+  const std::string config = "enigma_config.ef";
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"encrypt", "t.txt", "-o", init}, init + " is the key file " + init},
+      {{"encrypt", "-s", ".", "t.txt", "-o", "sub/../" + config},
+       "sub/../" + config + " is the key file ./" + config},
+      {{"encrypt", "t.txt", "-o", "alias"}, "alias is the key file " + init},
+      {{"decrypt", "t.code", "-o", config}, config + " is the key file " + config},
+      {{"attack", "t.code", "-o", config, "--force"}, config + " is the key file " + config},
+  };
+  for (const auto& [arguments, named] : cases) {
+    const auto result = run(arguments);
+    EXPECT_EQ(result.status, 1) << named;
+    EXPECT_EQ(result.err, "rotorwerk: " + named + "; it is not overwritten\n");
+    EXPECT_EQ(dir_.read("enigma_config.ef"), wiring) << named;
+    EXPECT_EQ(dir_.read("enigma_init.ef"), start) << named;
+  }
+  // The attack's output is a start file: the folder's own may be replaced.
+  EXPECT_EQ(run({"attack", "t.code", "-o", init, "--force", "--time-limit", "1"})
+                .err.find("is the key file"),
+            std::string::npos);
+}
+
+// A key file that is a FIFO or a device is refused at once: nothing waits for a writer.
+TEST_F(CommandLineTest, KeyFilesThatAreNoRegularFilesAreRefusedAtOnce) {
+  SKIP_ON_WINDOWS_BUILD("FIFOs are POSIX's");
+  ASSERT_EQ(run({"keygen"}).status, 0);
+  for (const std::string name : {"enigma_config.ef", "enigma_init.ef"}) {
+    const std::string saved = dir_.read(name);
+    std::filesystem::remove(dir_ / name);
+    ASSERT_EQ(mkfifo((dir_ / name).c_str(), 0600), 0);
+    // Run under a time limit, so that a hang fails the test instead of stopping it.
+    const auto result = test::runProgram(
+        dir_.path(), "",
+        {.locale = "C.UTF-8", .command = {"timeout", "20"}, .arguments = {"check"}});
+    EXPECT_EQ(result.status, 1) << name;
+    EXPECT_EQ(result.err, "rotorwerk: " + name + " is not a regular file\n");
+    std::filesystem::remove(dir_ / name);
+    dir_.write(name, saved);
+  }
+}
+
 TEST_F(CommandLineTest, OfTwoKeygensAtOnceExactlyOneWritesBothFiles) {
   // Rounds 0 to 7 make a new key; in later ones --force replaces an old one, alone or
   // beside a run without it: the key left is always one run's whole key.

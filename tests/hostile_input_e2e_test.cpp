@@ -140,12 +140,12 @@ TEST_F(HostileInputTest, HugeSettingsWordsWithoutWhitespace) {
   const auto result = run("-u text.txt 1 0 RW-26001A\n");
   EXPECT_EQ(result.err, "[错误] 配置文件有误：enigma_config.ef（反射器）");
   EXPECT_EQ(result.status, 1);
-  // A settings file that never ends.
+  // A device that never ends is no settings file: refused before it is read.
   SKIP_ON_WINDOWS_BUILD("devices");
   std::filesystem::remove(dir_ / "enigma_config.ef");
   std::filesystem::create_symlink("/dev/zero", dir_ / "enigma_config.ef");
   EXPECT_EQ(run("-u text.txt 1 0 RW-26001A\n").err,
-            "[错误] 配置文件有误：enigma_config.ef（反射器）");
+            "[错误] 配置文件有误：enigma_config.ef（无法打开）");
 }
 
 }  // namespace

@@ -4,6 +4,9 @@
 
 #include <cstdio>
 #include <functional>
+#include <iterator>
+#include <memory>
+#include <stdexcept>
 #include <string>
 #include <utility>
 
@@ -144,6 +147,122 @@ TEST(Library, RefusesAnOutputThatGivesNoStream) {
     ASSERT_FALSE(found) << name;
     EXPECT_EQ(found.fault().kind, FaultKind::kCannotOutput) << name;
     EXPECT_EQ(found.fault().file, "out.txt") << name;
+  }
+}
+
+// A name holding a NUL byte is refused whole, naming it: the part before the NUL, which
+// the system would take, is never touched.
+TEST(Library, RefusesNamesHoldingANulByte) {
+  const test::ScratchDir dir;
+  test::writeSettings(dir, test::randomSettings(8, {1, 2, 3}));
+  dir.write("t.txt", "Meet me");
+  const std::string folder = dir.path().string();
+  const api::Settings settings = *api::Settings::load(folder);
+  const std::string code = (dir / "code.txt").string();
+  const std::string text = (dir / "t.txt").string();
+  const auto withNul = [](const std::string& name) { return name + std::string("\0zz", 3); };
+  const auto toStdout = [](api::TextLabel) -> Result<std::FILE*> { return stdout; };
+  const std::pair<std::string, Fault> rows[] = {
+      {folder, faultOf(api::Settings::load(withNul(folder)))},
+      {folder, faultOf(api::Settings::loadWiring(withNul(folder)))},
+      {text, faultOf(api::encryptFile(settings, withNul(text), code))},
+      {code, faultOf(api::encryptFile(settings, text, withNul(code)))},
+      {text, faultOf(api::decryptFile(settings, withNul(text), toStdout, "-"))},
+      {"out", faultOf(api::decryptFile(settings, text, toStdout, withNul("out")))},
+      {text, faultOf(api::attackFiles({withNul(text)}, settings))},
+  };
+  for (const auto& [name, fault] : rows) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(fault.file, withNul(name));
+    EXPECT_NE(api::describe(fault).find(name + "\\x00zz"), std::string::npos)
+        << api::describe(fault);
+  }
+  EXPECT_EQ(rows[0].second.kind, FaultKind::kSettings);
+  EXPECT_FALSE(fs::exists(dir / "code.txt"));
+  // No lock, no journal: the folder holds what it held.
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 3);
+}
+
+// Library callers write where they like, but never over the key they encipher with.
+TEST(Library, RefusesAnOutputThatIsAKeyFileOfTheSettings) {
+  const test::ScratchDir dir;
+  test::writeSettings(dir, test::randomSettings(9, {1, 2, 3}));
+  dir.write("t.txt", "Meet me");
+  const api::Settings settings = *api::Settings::load(dir.path().string());
+  dir.write("code.txt", *api::encrypt(settings, "Meet me"));
+  const auto start = dir.read("enigma_init.ef");
+  const auto toStdout = [](api::TextLabel) -> Result<std::FILE*> { return stdout; };
+  for (const char* keyFile : {"enigma_config.ef", "enigma_init.ef"}) {
+    const std::string target = (dir / keyFile).string();
+    const Fault rows[] = {
+        faultOf(api::encryptFile(settings, (dir / "t.txt").string(), target)),
+        faultOf(api::decryptFile(settings, (dir / "code.txt").string(), toStdout, target)),
+    };
+    for (const Fault& fault : rows) {
+      EXPECT_EQ(fault.kind, FaultKind::kSameFile) << keyFile;
+      EXPECT_EQ(api::describe(fault),
+                target + " is the key file " + target + "; it is not overwritten");
+    }
+  }
+  EXPECT_EQ(dir.read("enigma_init.ef"), start);
+  // Settings made from texts have no files to keep.
+  const api::Settings parsed = *api::Settings::parse(settings.wiringText(), settings.startText());
+  EXPECT_TRUE(
+      api::encryptFile(parsed, (dir / "t.txt").string(), (dir / "enigma_init.ef").string()));
+}
+
+// A callback that throws ends its call with a fault that says what it threw, and leaves
+// no temporary file behind.
+TEST(Library, CallbacksThatThrowEndTheCallWithAFault) {
+  const test::ScratchDir dir;
+  const api::Settings settings = sampleSettings(test::randomSettings(10, {1, 2, 3}));
+  dir.write("t.txt", "Meet me at the old mill");
+  dir.write("code.txt", *api::encrypt(settings, "Meet me at the old mill"));
+  const std::string text = (dir / "t.txt").string();
+  const std::string code = (dir / "code.txt").string();
+  const std::string out = (dir / "out.code").string();
+  const std::pair<const char*, std::function<void()>> throws[] = {
+      {"boom", [] { throw std::runtime_error("boom"); }},
+      {"a callback failed", [] { throw 42; }},
+  };
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> sink(std::tmpfile(), std::fclose);
+  for (const auto& [said, fail] : throws) {
+    const auto toSink = [&](api::TextLabel) -> Result<std::FILE*> { return sink.get(); };
+    const auto failing = [&](api::TextLabel) -> Result<std::FILE*> {
+      fail();
+      return sink.get();
+    };
+    const std::pair<const char*, std::function<Fault()>> calls[] = {
+        {"encryptFile progress",
+         [&] {
+           return faultOf(api::encryptFile(settings, text, out, api::TextLabel::kEnglish,
+                                           api::kCheckedCodingType,
+                                           [&](std::uint64_t) { fail(); }));
+         }},
+        {"decryptFile progress",
+         [&] {
+           return faultOf(
+               api::decryptFile(settings, code, toSink, "-", [&](std::uint64_t) { fail(); }));
+         }},
+        {"decryptFile output",
+         [&] { return faultOf(api::decryptFile(settings, code, failing, "-")); }},
+        {"attack plan",
+         [&] {
+           api::AttackOptions options;
+           options.onPlan = [&](const api::AttackPlan&) -> Result<void> {
+             fail();
+             return {};
+           };
+           return faultOf(api::attackFiles({code}, settings, options));
+         }},
+    };
+    for (const auto& [name, call] : calls) {
+      SCOPED_TRACE(std::string(name) + ", " + said);
+      const Fault fault = call();
+      EXPECT_EQ(fault.kind, FaultKind::kCannotOutput);
+      EXPECT_EQ(fault.reason, said);
+      EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
+    }
   }
 }
 

@@ -132,6 +132,9 @@ std::string commandLineMessage(const Console& console, const Fault& fault) {
     case FaultKind::kNotRegular: return say(console, messages::kNotRegular, {name});
     case FaultKind::kExists: return say(console, messages::kExists, {name});
     case FaultKind::kSameFile:
+      if (static_cast<SameFile>(fault.item) == SameFile::kOutputIsKey) {
+        return say(console, messages::kOutputIsKey, {name, displayName(fault.reason)});
+      }
       return say(console, messages::kSameFile, {displayName(fault.reason), name});
     case FaultKind::kNoRandomness: return say(console, messages::kNoRandomness);
     case FaultKind::kJournal:
@@ -185,6 +188,11 @@ std::string settingsItemName(const Console& console, SettingsItem item, std::int
 std::string faultMessage(const Console& console, const Fault& fault, FrontEnd frontEnd) {
   if (frontEnd == FrontEnd::kCommandLine) {
     return "rotorwerk: " + commandLineMessage(console, fault) + "\n";
+  }
+  // The console writes no key file: a name that is no regular file is a settings file,
+  // told as one that cannot be opened.
+  if (fault.kind == FaultKind::kNotRegular) {
+    return faultMessage(console, Fault{FaultKind::kSettings, fault.file}, frontEnd);
   }
   std::string message(console.text(consoleText(fault.kind)));
   if (fault.kind == FaultKind::kCannotWrite || fault.kind == FaultKind::kSettings ||

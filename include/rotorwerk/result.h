@@ -23,12 +23,18 @@ enum class FaultKind {
   kCannotOutput,      // deciphered text could not be written out
   kOutputLost,        // screens or messages for standard output were lost
   kSettings,          // a settings file: `item` and `number` say where
-  kSameFile,          // two key files lead to one file: `reason` holds the other name
+  kSameFile,          // two files lead to one: `reason` holds the other name, `item` a SameFile
   kAttackInput,       // codes the attack cannot take: `item`, an AttackInput, says why
   kJournal,           // a key journal not acted on: `item`, a JournalProblem, says why
   kOutsideFolder,     // a key file leads out of its folder, which `reason` names
   kAttackFailed,      // the search could not go on: `item`, an AttackFailure, says why
   kLocked,            // another process held the settings folder's lock `number` seconds
+};
+
+// What the two names of a kSameFile fault are.
+enum class SameFile {
+  kKeyFiles,     // the wiring and the start file of one key
+  kOutputIsKey,  // an output, in `file`, and the key file it would overwrite, in `reason`
 };
 
 // Why a key journal (the record of a key change that a crash may cut short) was not
