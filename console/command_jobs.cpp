@@ -11,6 +11,7 @@
 #include "console/json_output.h"
 #include "console/status_line.h"
 #include "platform/file.h"
+#include "platform/key_journal.h"
 #include "platform/replacement_file.h"
 #include "platform/terminal.h"
 #include "rotorwerk/rotorwerk.h"
@@ -136,8 +137,11 @@ int wiringFirst(Console& console, const std::string& wiringName, const std::stri
 int keygenJob(const JobOptions& options, Console& console) {
   const std::string directory = options.settings.empty() ? "." : options.settings;
   const std::string wiringName = joinPath(options.settings, kWiringFileName);
-  // Checked before the lock, which would create the missing directory.
-  if (options.startOnly && kindOf(directory) == FileKind::kAbsent) {
+  // Checked before the lock, which would create the missing directory (and, on Windows,
+  // a lock file in it), unless a change cut short may still put the wiring back.
+  if (options.startOnly && (kindOf(directory) == FileKind::kAbsent ||
+                            (!nameTaken(wiringName) &&
+                             !nameTaken(joinPath(options.settings, std::string(kJournalName)))))) {
     return wiringFirst(console, wiringName, directory);
   }
   // Writers of one directory take turns, and one that was cut short is undone first.
