@@ -42,7 +42,7 @@ std::string described(const OptionDefinition& option) {
   return plain;
 }
 
-// The help as zsh's _arguments reads it between the brackets of a spec that stands in
+// The help as zsh's _arguments reads it between the brackets of an option word that stands in
 // single quotes: an apostrophe ends the quotes and is escaped between two, and the
 // brackets, colon and backslash are escaped for _arguments.
 std::string describedForZsh(const OptionDefinition& option) {
