@@ -48,32 +48,31 @@ void guarded(Search& search, const Work& work) {
   }
 }
 
-// The caller's callbacks, whose exceptions end the search with a fault, not the
-// program.
-bool stopAsked(Search& search, const AttackLimits& limits) {
-  if (!limits.stopRequested) return false;
+// Calls one of the caller's callbacks; an exception it throws ends the search with the
+// fault `why`, not the program. Memory that runs out is told as such, further up.
+template <typename Call>
+void guarded(Search& search, AttackFailure why, Call call) {
   try {
-    return limits.stopRequested();
+    call();
   } catch (const std::bad_alloc&) {
     throw;
   } catch (const std::exception& failure) {
-    failed(search, failureOf(AttackFailure::kStopFailed, failure.what()));
+    failed(search, failureOf(why, failure.what()));
   } catch (...) {
-    failed(search, failureOf(AttackFailure::kStopFailed));
+    failed(search, failureOf(why));
   }
-  return true;
+}
+
+// A stop callback that throws asks to stop as well.
+bool stopAsked(Search& search, const AttackLimits& limits) {
+  if (!limits.stopRequested) return false;
+  bool stop = true;
+  guarded(search, AttackFailure::kStopFailed, [&] { stop = limits.stopRequested(); });
+  return stop;
 }
 
 void tell(Search& search, const AttackLimits& limits, const AttackProgress& progress) {
-  try {
-    limits.progress(progress);
-  } catch (const std::bad_alloc&) {
-    throw;
-  } catch (const std::exception& failure) {
-    failed(search, failureOf(AttackFailure::kProgressFailed, failure.what()));
-  } catch (...) {
-    failed(search, failureOf(AttackFailure::kProgressFailed));
-  }
+  guarded(search, AttackFailure::kProgressFailed, [&] { limits.progress(progress); });
 }
 
 // The stage on the calling thread, its limits watched between its items.

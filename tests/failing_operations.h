@@ -66,6 +66,15 @@ class FailingOperations : public FileOperations {
                ? kLockFailed
                : FileOperations::lock(directory, exclusive, create);
   }
+  // Every call of `operation` from now on fails with `reason`, as on a disk that went
+  // read-only.
+  void failEvery(std::string_view operation, int reason) {
+    only = operation;
+    failAt = calls + 1;
+    failLater = true;
+    error = reason;
+  }
+
   Result<std::string> readJournal(const std::string& path, std::size_t limit) override {
     if (fails("readJournal " + recordedName(path))) {
       Fault unread{FaultKind::kJournal, path};

@@ -178,10 +178,7 @@ TEST_F(KeyJournalTest, AReaderInAFolderItCannotChangeReadsAKeyWithNothingLeftToU
   chmod(journal().c_str(), 0600);
   for (const int error : {EROFS, EIO}) {
     test::FailingOperations operations;
-    operations.only = "remove";
-    operations.failAt = 1;
-    operations.failLater = true;
-    operations.error = error;
+    operations.failEvery("remove", error);
     useFileOperations(&operations);
     const auto read = loadSettings(keys().string());
     const auto written = DirectoryLock::forWriting(keys().string());
@@ -222,10 +219,7 @@ TEST_F(KeyJournalTest, AReaderInAReadOnlyFolderReadsTheOldKeyWhenOnlyTemporaries
   test::writeFile(keys() / ".enigma_init.ef.BBBBBB", "a new start file\n");
   const std::string start = test::readFile(keys() / "enigma_init.ef");
   test::FailingOperations operations;
-  operations.only = "remove";
-  operations.failAt = 1;
-  operations.failLater = true;
-  operations.error = EROFS;
+  operations.failEvery("remove", EROFS);
   useFileOperations(&operations);
   const auto read = loadSettings(keys().string());
   useFileOperations(nullptr);
