@@ -85,7 +85,8 @@ Result<Verification> decryptCommand(File input, const std::string& inputName,
 
 Result<DecodedCode> decodeCode(std::string_view code, const RotorMachine& machine) {
   MemorySource header(code);
-  const auto language = readCodeHeader(header, {});
+  // Named as the attack names the codes it is handed.
+  const auto language = readCodeHeader(header, "code");
   if (!language) return language.fault();
   DecodedCode decoded{*language, {}, {}};
   // The text is no longer than the code: grown once, not doubled and copied.

@@ -33,7 +33,7 @@ struct DecodedCode {
   std::string text;
   Verification verification;
 };
-// Faults: kFormat, unnamed, when the bytes do not begin as a code file does.
+// Faults: kFormat naming it "code" when the bytes do not begin as a code file does.
 Result<DecodedCode> decodeCode(std::string_view code, const RotorMachine& machine);
 
 }  // namespace rotorwerk

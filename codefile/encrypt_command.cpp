@@ -25,7 +25,7 @@ class ReplacementSink final : public ByteSink {
 Result<void> encodeText(ByteSource& input, const std::string& inputName, int lang,
                         const std::string& type, const RotorMachine& machine, ByteSink& sink,
                         const std::string& target, const Progress& progress) {
-  if (!CodingTypeRegistry().contains(type)) return Fault{FaultKind::kNoSuchCodingType, inputName};
+  if (!CodingTypeRegistry().contains(type)) return Fault{FaultKind::kNoSuchCodingType, type};
   if (!sink.write(lang != 0 ? kChineseHeader : kEnglishHeader) || !sink.write(" ")) {
     return systemFault(FaultKind::kCannotWrite, target);
   }
@@ -50,7 +50,7 @@ Result<void> encodeText(ByteSource& input, const std::string& inputName, int lan
 Result<CodeWrittenTo> encryptCommand(File input, const std::string& inputName, int lang,
                                      const std::string& type, const RotorMachine& machine,
                                      const std::string& target, const Progress& progress) {
-  if (!CodingTypeRegistry().contains(type)) return Fault{FaultKind::kNoSuchCodingType, inputName};
+  if (!CodingTypeRegistry().contains(type)) return Fault{FaultKind::kNoSuchCodingType, type};
   // The old code file stays until the new one is complete, so enciphering the code
   // file itself reads it whole before it is replaced.
   ReplacementFile output(target);

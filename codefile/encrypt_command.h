@@ -16,8 +16,8 @@ namespace rotorwerk {
 enum class CodeWrittenTo { kFile, kStandardStream };
 
 // Enciphers everything `input` holds (named `inputName` in a fault) into a code file
-// given to `sink` piece by piece. Faults: kNoSuchCodingType before anything is read,
-// kCannotRead, and kCannotWrite naming `target` when the sink refuses.
+// given to `sink` piece by piece. Faults: kNoSuchCodingType naming the type before
+// anything is read, kCannotRead, and kCannotWrite naming `target` when the sink refuses.
 Result<void> encodeText(ByteSource& input, const std::string& inputName, int lang,
                         const std::string& type, const RotorMachine& machine, ByteSink& sink,
                         const std::string& target, const Progress& progress = {});
@@ -25,8 +25,9 @@ Result<void> encodeText(ByteSource& input, const std::string& inputName, int lan
 // Enciphers `input` into the code file `target`, labelled Chinese when `lang` is not 0,
 // with coding type `type`. The target is replaced only once complete, and the input is
 // closed first: Windows replaces no file that is open, and the input may be the target.
-// Faults: kNoSuchCodingType (nothing read or written), kCannotRead naming `inputName`,
-// and those of the target's ReplacementFile; an earlier code file is kept.
+// Faults: kNoSuchCodingType naming the type (nothing read or written), kCannotRead
+// naming `inputName`, and those of the target's ReplacementFile; an earlier code file is
+// kept.
 Result<CodeWrittenTo> encryptCommand(File input, const std::string& inputName, int lang,
                                      const std::string& type, const RotorMachine& machine,
                                      const std::string& target = kCodeFileName,

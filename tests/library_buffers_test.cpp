@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -97,6 +98,33 @@ TEST(LibraryBuffers, DecryptGivesWhatDecryptFileWrites) {
     EXPECT_EQ(std::tie(a.label, a.codingTypeKnown, a.failedChecks, a.truncated),
               std::tie(b.label, b.codingTypeKnown, b.failedChecks, b.truncated));
   }
+}
+
+// A buffer has no file name, so its faults name what is at fault: the code as the attack
+// names the codes it is handed, and the coding type itself, in the file forms too.
+TEST(LibraryBuffers, FaultsNameWhatIsAtFault) {
+  const test::ScratchDir dir;
+  dir.write("text.txt", "Meet me");
+  const std::string text = (dir / "text.txt").string();
+  const std::string code = (dir / "code.txt").string();
+  const api::Settings settings = key();
+  const struct {
+    const char* what;
+    Fault fault;
+    const char* message;
+  } rows[] = {
+      {"decrypt", api::decrypt(settings, "\x01\x02 binary").fault(),
+       "code is no code file: it does not begin with RW-Eng or RW-Chn"},
+      {"decrypt of nothing", api::decrypt(settings, "").fault(),
+       "code is no code file: it does not begin with RW-Eng or RW-Chn"},
+      {"encrypt", api::encrypt(settings, "Meet me", api::TextLabel::kEnglish, "RW-9").fault(),
+       "no such coding type: RW-9"},
+      {"encryptFile",
+       api::encryptFile(settings, text, code, api::TextLabel::kEnglish, "RW-26001Z").fault(),
+       "no such coding type: RW-26001Z"},
+  };
+  for (const auto& row : rows) EXPECT_EQ(api::describe(row.fault), row.message) << row.what;
+  EXPECT_FALSE(std::filesystem::exists(dir / "code.txt"));
 }
 
 TEST(LibraryBuffers, ParseReadsTheTextsAsLoadReadsTheFiles) {

@@ -144,9 +144,9 @@ val decryptBytes(const val& code, const std::string& name, bool chinese) {
   if (!current || !current->hasStart()) return val::null();
   const auto found = api::decrypt(*current, bytesIn(code));
   if (!found) {
-    // The bytes came without a name; the page knows the file's.
+    // The library names the bytes "code"; the page knows the file's name.
     Fault fault = found.fault();
-    if (fault.file.empty()) fault.file = name;
+    fault.file = name;
     return failure(fault, chinese);
   }
   const Console words = wordsIn(chinese);
