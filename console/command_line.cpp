@@ -107,7 +107,11 @@ std::string judgeValue(const OptionDefinition& option, const std::string& word, 
       break;
     case ValueKind::kNumber:
       number = wholeNumber(word, option.min, option.max);
-      if (!number) return invalid();
+      if (!number) {
+        return say(console, messages::kValueOutOfRange,
+                   {std::string(longName(option)), displayName(word), std::to_string(option.min),
+                    std::to_string(option.max)});
+      }
       break;
   }
   std::visit(

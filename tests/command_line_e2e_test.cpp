@@ -219,7 +219,9 @@ TEST_F(CommandLineTest, NumericOptionsTakeTheirRangeAndNoMore) {
       const auto refused = runWith(range, outside);
       EXPECT_EQ(refused.status, 2) << range.option << ' ' << outside;
       EXPECT_EQ(refused.err, "rotorwerk: invalid value for " + range.option + ": " +
-                                 std::to_string(outside) + " (see 'rotorwerk --help')\n");
+                                 std::to_string(outside) + " (a whole number from " +
+                                 std::to_string(range.minimum) + " to " +
+                                 std::to_string(range.maximum) + ") (see 'rotorwerk --help')\n");
     }
     for (const long long inside : {range.minimum, range.maximum}) {
       const auto accepted = runWith(range, inside);
