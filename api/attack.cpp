@@ -22,11 +22,20 @@ Fault cannotAttack(AttackInput why, std::string file = {}, std::string other = {
 }
 
 // A crib as the user wrote it: TEXT, or TEXT@N for text from the N-th letter (from 1).
-// Its non-letters are passed over and its case ignored, as the machine passes them.
-Crib cribOf(const std::string& word) {
+// Its non-letters are passed over and its case ignored, as the machine passes them; but
+// an @ followed by no letter and no whole number (@-1, @ 26, @) is a place mistyped,
+// which taken as text would search everywhere in silence.
+Result<Crib> cribOf(const std::string& word) {
   Crib crib;
   std::string text = word;
   const std::size_t at = word.rfind('@');
+  const auto isLetter = [](char c) { return letterIndexOf(static_cast<unsigned char>(c)); };
+  if (at != std::string::npos && std::none_of(word.begin() + static_cast<std::ptrdiff_t>(at),
+                                              word.end(), isLetter) &&
+      (at + 1 == word.size() ||
+       word.find_first_not_of("0123456789", at + 1) != std::string::npos)) {
+    return cannotAttack(AttackInput::kCribPlace, {}, word.substr(at + 1));
+  }
   if (at != std::string::npos && at + 1 < word.size() &&
       word.find_first_not_of("0123456789", at + 1) == std::string::npos) {
     const std::string digits = word.substr(at + 1);
@@ -99,7 +108,9 @@ Result<AttackOutcome> attackReading(const std::function<Result<CodeSample>(std::
   sample.lettered = plan.lettered;
   sample.languages = std::move(*languages);
   if (!options.crib.empty()) {
-    sample.crib = cribOf(options.crib);
+    auto written = cribOf(options.crib);
+    if (!written) return written.fault();
+    sample.crib = std::move(*written);
     const Crib& crib = *sample.crib;
     const std::size_t room = sample.messages.front().letters.size();
     if (crib.letters.empty() || crib.letters.size() > room ||

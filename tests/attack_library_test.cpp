@@ -98,5 +98,29 @@ TEST_F(AttackLibraryTest, OnlyTheLanguagesTheCommandLineNamesAreTaken) {
             "the attack knows no language xx: en, de, fr, es or auto");
 }
 
+// A place after the crib's last @ that is no letter number is refused, not read as more
+// of the crib's text, which would search for it everywhere; an @ among letters is text.
+TEST_F(AttackLibraryTest, CribPlacesMistypedAreRefused) {
+  api::AttackOptions options;
+  options.stopRequested = [] { return true; };
+  for (const std::string crib : {"meet@26", "meet@1", "me@home", "a@b@3", "meet"}) {
+    options.crib = crib;
+    const auto found = attack(options);
+    EXPECT_TRUE(found) << crib << ": " << api::describe(found.fault());
+  }
+  for (const auto& [crib, place] : std::vector<std::pair<std::string, std::string>>{
+           {"meet@-1", "-1"}, {"meet@ 26", " 26"}, {"meet@", ""}, {"meet@+3", "+3"},
+           {"meet@2.5", "2.5"}, {"me@home@-2", "-2"}}) {
+    options.crib = crib;
+    const auto found = attack(options);
+    ASSERT_FALSE(found) << crib;
+    EXPECT_EQ(found.fault().item, static_cast<int>(AttackInput::kCribPlace)) << crib;
+    EXPECT_EQ(found.fault().reason, place) << crib;
+  }
+  options.crib = "meet@-1";
+  EXPECT_EQ(api::describe(attack(options).fault()),
+            "the crib's place @-1 is no letter number: TEXT@N puts it at the N-th letter, from 1");
+}
+
 }  // namespace
 }  // namespace rotorwerk

@@ -161,6 +161,8 @@ std::string commandLineMessage(const Console& console, const Fault& fault) {
         case AttackInput::kNoRotors: return say(console, messages::kAttackNoRotors);
         case AttackInput::kNoLanguage:
           return say(console, messages::kAttackNoLanguage, {displayName(fault.reason)});
+        case AttackInput::kCribPlace:
+          return say(console, messages::kAttackCribPlace, {displayName(fault.reason)});
       }
       return {};
     case FaultKind::kAttackFailed:

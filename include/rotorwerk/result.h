@@ -58,6 +58,7 @@ enum class AttackInput {
   kCribOutside,  // the crib has no letters or does not fit in `file`
   kNoRotors,     // the wiring file has no rotors
   kNoLanguage,   // the language asked for, in `reason`, is none the attack knows
+  kCribPlace,    // the crib's place after its last @, in `reason`, is no letter number
 };
 
 // Why the search stopped without an answer.
