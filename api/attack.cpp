@@ -30,8 +30,8 @@ Result<Crib> cribOf(const std::string& word) {
   std::string text = word;
   const std::size_t at = word.rfind('@');
   const auto isLetter = [](char c) { return letterIndexOf(static_cast<unsigned char>(c)); };
-  if (at != std::string::npos && std::none_of(word.begin() + static_cast<std::ptrdiff_t>(at),
-                                              word.end(), isLetter) &&
+  if (at != std::string::npos &&
+      std::none_of(word.begin() + static_cast<std::ptrdiff_t>(at), word.end(), isLetter) &&
       (at + 1 == word.size() ||
        word.find_first_not_of("0123456789", at + 1) != std::string::npos)) {
     return cannotAttack(AttackInput::kCribPlace, {}, word.substr(at + 1));

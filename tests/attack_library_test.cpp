@@ -108,9 +108,13 @@ TEST_F(AttackLibraryTest, CribPlacesMistypedAreRefused) {
     const auto found = attack(options);
     EXPECT_TRUE(found) << crib << ": " << api::describe(found.fault());
   }
-  for (const auto& [crib, place] : std::vector<std::pair<std::string, std::string>>{
-           {"meet@-1", "-1"}, {"meet@ 26", " 26"}, {"meet@", ""}, {"meet@+3", "+3"},
-           {"meet@2.5", "2.5"}, {"me@home@-2", "-2"}}) {
+  for (const auto& [crib, place] :
+       std::vector<std::pair<std::string, std::string>>{{"meet@-1", "-1"},
+                                                        {"meet@ 26", " 26"},
+                                                        {"meet@", ""},
+                                                        {"meet@+3", "+3"},
+                                                        {"meet@2.5", "2.5"},
+                                                        {"me@home@-2", "-2"}}) {
     options.crib = crib;
     const auto found = attack(options);
     ASSERT_FALSE(found) << crib;
