@@ -29,7 +29,9 @@ Result<Crib> cribOf(const std::string& word) {
   Crib crib;
   std::string text = word;
   const std::size_t at = word.rfind('@');
-  const auto isLetter = [](char c) { return letterIndexOf(static_cast<unsigned char>(c)); };
+  const auto isLetter = [](char c) {
+    return letterIndexOf(static_cast<unsigned char>(c)).has_value();
+  };
   if (at != std::string::npos &&
       std::none_of(word.begin() + static_cast<std::ptrdiff_t>(at), word.end(), isLetter) &&
       (at + 1 == word.size() ||
